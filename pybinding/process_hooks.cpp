@@ -1,0 +1,70 @@
+#include "pybinding/process_hooks.hpp"
+
+#include <pthread.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+namespace pybinding {
+
+namespace {
+
+thread_local uintptr_t stackBottom = 0;
+thread_local ThreadStanding standing = ThreadStanding::Unknown;
+
+pthread_mutex_t sharedMemoryLock;
+
+const char* signalMessage(int sig) noexcept {
+  switch (sig) {
+    case SIGINT: return "SIGINT: Interrupted by Ctrl-C.\n";
+    case SIGSEGV: return "SIGSEGV: Illegal storage access. (Attempt to read from nil?)\n";
+    case SIGABRT: return "SIGABRT: Abnormal termination.\n";
+    case SIGFPE: return "SIGFPE: Arithmetic error.\n";
+    case SIGILL: return "SIGILL: Illegal operation.\n";
+    default: return nullptr;
+  }
+}
+
+extern "C" void onSignal(int sig) { signalHandler(sig); }
+
+}  // namespace
+
+void recordStackBottom(const void* local) noexcept {
+  auto addr = reinterpret_cast<uintptr_t>(local);
+  if (addr > stackBottom) stackBottom = addr;
+}
+
+void startLoadingThread(const void* local) noexcept {
+  recordStackBottom(local);
+  standing = ThreadStanding::StartedAtLoad;
+}
+
+void installSignalHandlers() noexcept {
+  for (int sig : {SIGINT, SIGSEGV, SIGABRT, SIGFPE, SIGILL}) std::signal(sig, onSignal);
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+void signalHandler(int sig) noexcept {
+  if (const char* msg = signalMessage(sig)) {
+    std::fwrite(msg, 1, std::strlen(msg), stderr);
+    std::fflush(stderr);
+  }
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+void initSharedLock() noexcept { pthread_mutex_init(&sharedMemoryLock, nullptr); }
+
+void setUpThread() noexcept {
+  if (standing != ThreadStanding::Unknown) return;
+  int local = 0;
+  recordStackBottom(&local);
+  standing = ThreadStanding::Attached;
+}
+
+ThreadStanding threadStanding() noexcept { return standing; }
+const void* threadStackBottom() noexcept { return reinterpret_cast<const void*>(stackBottom); }
+
+}  // namespace pybinding

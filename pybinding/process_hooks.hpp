@@ -1,0 +1,47 @@
+// What the library does to the process and to each calling thread: the
+// signal handler, the per-thread attach that every module call begins with,
+// and the lock guarding memory shared between threads.
+#pragma once
+
+#include <cstdint>
+
+namespace pybinding {
+
+// A thread's standing with the runtime.
+enum class ThreadStanding : uint8_t { Unknown, StartedAtLoad, Attached };
+
+// Set by a thread's first module call; shared by all module functions.
+inline thread_local bool threadAttached = false;
+
+// The highest address seen on this thread wins: the stack grows downwards.
+void recordStackBottom(const void* local) noexcept;
+
+// Start-up for the thread that loads the library: its stack bottom and its
+// standing. `local` is the address of a start-up local.
+void startLoadingThread(const void* local) noexcept;
+
+// SIGINT, SIGSEGV, SIGABRT, SIGFPE and SIGILL get the handler, in that
+// order; SIGPIPE is ignored. Earlier dispositions are dropped.
+void installSignalHandlers() noexcept;
+
+// Writes the signal's message, restores the default action and re-raises.
+void signalHandler(int sig) noexcept;
+
+void initSharedLock() noexcept;
+
+// Once per thread: a thread the runtime does not know yet is attached.
+[[gnu::noinline]] void setUpThread() noexcept;
+
+// First step of every module call; `local` lies in the caller's frame.
+inline void attachThread(const void* local) noexcept {
+  recordStackBottom(local);
+  if (!threadAttached) [[unlikely]] {
+    threadAttached = true;
+    setUpThread();
+  }
+}
+
+ThreadStanding threadStanding() noexcept;
+const void* threadStackBottom() noexcept;
+
+}  // namespace pybinding
