@@ -1,0 +1,27 @@
+// Checks a call's positional and keyword arguments against a parameter list,
+// in the interpreter's own TypeError wording, and fetches each parameter.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "pybinding/host_abi.hpp"
+
+namespace pybinding {
+
+// False once a TypeError is set (the caller returns null at once). The first
+// `argsLenReq` of the `argsLen` parameters are required. Raises ValueError
+// for a keyword that is not text.
+bool verifyArgs(PyObject* argTuple, PyObject* kwargsDict, int64_t argsLen, int64_t argsLenReq,
+                std::span<const char* const> argNames, const char* funcName);
+
+// The object given for parameter `argIdx` named `argName`, by position first,
+// else by keyword; null when not given. Borrowed.
+PyObject* getPyArg(PyObject* argTuple, PyObject* argDict, int64_t argIdx, const char* argName);
+
+bool pyDictHasKey(PyObject* dict, const char* name);
+
+// Whether a keyword key equals the ASCII `name`.
+bool keywordNameEquals(PyObject* key, const char* name);
+
+}  // namespace pybinding
