@@ -20,4 +20,9 @@ PyObject* pythonException(const vaskor::Exception& failure) {
   return nullptr;
 }
 
+PyObject* pythonTypeError(const vaskor::Exception& failure) {
+  pyLib->PyErr_SetString(pyLib->PyExc_TypeError, failure.msg.c_str());
+  return nullptr;
+}
+
 }  // namespace pybinding

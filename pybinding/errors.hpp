@@ -1,4 +1,4 @@
-// Native failures of a codec call become Python exceptions.
+// Native failures of a module call become Python exceptions.
 #pragma once
 
 #include "pybinding/host_abi.hpp"
@@ -10,5 +10,9 @@ namespace pybinding {
 // module's NimPyException, with "Unexpected error encountered: " + msg.
 // Always null: the result a module function returns with an error set.
 PyObject* pythonException(const vaskor::Exception& failure);
+
+// A recoverable failure of argument conversion: TypeError with its message.
+// Always null.
+PyObject* pythonTypeError(const vaskor::Exception& failure);
 
 }  // namespace pybinding
