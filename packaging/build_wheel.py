@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+"""Builds the pyvaskor wheel from a built pyvaskor.so, with the standard
+library only.
+
+    python3 packaging/build_wheel.py --module build/pyvaskor.so --out-dir dist
+
+One wheel serves every interpreter: the module links against no Python
+library, so it is tagged py2.py3-none-linux_x86_64. The archive is
+deterministic: fixed entry order, timestamps and permissions, so the same
+inputs always give the same bytes. SOURCE_DATE_EPOCH, when set, replaces the
+fixed timestamp.
+
+setup.py loads this file for the project's metadata, so the two ways of
+installing describe the package in the same words.
+"""
+
+import argparse
+import base64
+import hashlib
+import io
+import os
+import re
+import sys
+import time
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+NAME = "pyvaskor"
+SUMMARY = ("Packs signed 64-bit integer sequences into compact byte strings; "
+           "one binary module for Python 2.7 and 3.x")
+LICENSE = "Proprietary"
+REQUIRES_PYTHON = ">=2.7"
+CLASSIFIERS = [
+    "Operating System :: POSIX :: Linux",
+    "Programming Language :: C++",
+    "Programming Language :: Python :: 2",
+    "Programming Language :: Python :: 2.7",
+    "Programming Language :: Python :: 3",
+    "Programming Language :: Python :: Implementation :: CPython",
+    "Topic :: System :: Archiving :: Compression",
+]
+PYTHON_TAGS = ("py2", "py3")
+ABI_TAG = "none"
+PLATFORM_TAG = "linux_x86_64"
+
+# 1980-01-01 00:00:00, the earliest time a zip entry can carry.
+_ZIP_EPOCH = (1980, 1, 1, 0, 0, 0)
+
+
+def project_version(root=ROOT):
+    """The version from the top-level CMakeLists.txt, the one place it is set."""
+    with io.open(os.path.join(root, "CMakeLists.txt"), encoding="utf-8") as f:
+        text = f.read()
+    m = re.search(r"project\(\s*pyvaskor\s+VERSION\s+([0-9]+(?:\.[0-9]+)*)", text)
+    if not m:
+        raise SystemExit("CMakeLists.txt: no 'project(pyvaskor VERSION x.y.z)'")
+    return m.group(1)
+
+
+def wheel_tag():
+    return "%s-%s-%s" % (".".join(PYTHON_TAGS), ABI_TAG, PLATFORM_TAG)
+
+
+def wheel_name(version):
+    return "%s-%s-%s.whl" % (NAME, version, wheel_tag())
+
+
+def metadata_text(version, readme=None):
+    lines = [
+        "Metadata-Version: 2.1",
+        "Name: " + NAME,
+        "Version: " + version,
+        "Summary: " + SUMMARY,
+        "License: " + LICENSE,
+        "Platform: Linux",
+    ]
+    lines += ["Classifier: " + c for c in CLASSIFIERS]
+    lines.append("Requires-Python: " + REQUIRES_PYTHON)
+    body = ""
+    if readme:
+        lines.append("Description-Content-Type: text/markdown")
+        body = "\n" + readme
+        if not body.endswith("\n"):
+            body += "\n"
+    return "\n".join(lines) + "\n" + body
+
+
+def wheel_text():
+    lines = [
+        "Wheel-Version: 1.0",
+        "Generator: pyvaskor packaging/build_wheel.py",
+        "Root-Is-Purelib: false",
+    ]
+    lines += ["Tag: %s-%s-%s" % (py, ABI_TAG, PLATFORM_TAG) for py in PYTHON_TAGS]
+    return "\n".join(lines) + "\n"
+
+
+def record_hash(data):
+    digest = hashlib.sha256(data).digest()
+    return "sha256=" + base64.urlsafe_b64encode(digest).rstrip(b"=").decode("ascii")
+
+
+def check_elf_x86_64(data, path):
+    """Refuses anything but a 64-bit little-endian x86-64 shared object."""
+    if data[:4] != b"\x7fELF":
+        raise SystemExit("%s: not an ELF file" % path)
+    if data[4:5] != b"\x02" or data[5:6] != b"\x01":
+        raise SystemExit("%s: not a 64-bit little-endian ELF file" % path)
+    e_type = int.from_bytes(data[16:18], "little")
+    e_machine = int.from_bytes(data[18:20], "little")
+    if e_type != 3:  # ET_DYN
+        raise SystemExit("%s: not a shared object" % path)
+    if e_machine != 62:  # EM_X86_64
+        raise SystemExit("%s: not built for x86-64 (machine %d)" % (path, e_machine))
+
+
+def _date_time():
+    epoch = os.environ.get("SOURCE_DATE_EPOCH")
+    if not epoch:
+        return _ZIP_EPOCH
+    t = time.gmtime(max(int(epoch), 315532800))  # not before 1980
+    return t[:6]
+
+
+def build(module, stub, out_dir, version=None, readme_path=None):
+    """Writes the wheel into out_dir and returns its path."""
+    version = version or project_version()
+    with open(module, "rb") as f:
+        so_data = f.read()
+    check_elf_x86_64(so_data, module)
+    with open(stub, "rb") as f:
+        stub_data = f.read()
+    readme = None
+    if readme_path:
+        with io.open(readme_path, encoding="utf-8") as f:
+            readme = f.read()
+
+    dist_info = "%s-%s.dist-info" % (NAME, version)
+    # (archive name, content, unix mode); the .dist-info directory goes last
+    # and RECORD last of all.
+    entries = [
+        (NAME + ".so", so_data, 0o755),
+        (NAME + ".pyi", stub_data, 0o644),
+        (dist_info + "/METADATA", metadata_text(version, readme).encode("utf-8"), 0o644),
+        (dist_info + "/WHEEL", wheel_text().encode("utf-8"), 0o644),
+    ]
+    record_name = dist_info + "/RECORD"
+    record = "".join("%s,%s,%d\n" % (name, record_hash(data), len(data))
+                     for name, data, _ in entries)
+    record += record_name + ",,\n"
+    entries.append((record_name, record.encode("utf-8"), 0o644))
+
+    if not os.path.isdir(out_dir):
+        os.makedirs(out_dir)
+    path = os.path.join(out_dir, wheel_name(version))
+    tmp = path + ".tmp"
+    date_time = _date_time()
+    with zipfile.ZipFile(tmp, "w", zipfile.ZIP_DEFLATED) as zf:
+        for name, data, mode in entries:
+            info = zipfile.ZipInfo(name, date_time=date_time)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            info.create_system = 3  # unix, so the mode below is honoured
+            info.external_attr = (0o100000 | mode) << 16
+            zf.writestr(info, data)
+    os.replace(tmp, path)
+    return path
+
+
+def main(argv=None):
+    p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    p.add_argument("--module", default=os.path.join(ROOT, "build", NAME + ".so"),
+                   help="the built module (default: build/pyvaskor.so)")
+    p.add_argument("--stub", default=os.path.join(ROOT, NAME + ".pyi"),
+                   help="the type stub (default: pyvaskor.pyi)")
+    p.add_argument("--readme", default=os.path.join(ROOT, "README.md"),
+                   help="long description for METADATA (default: README.md)")
+    p.add_argument("--out-dir", default=os.path.join(ROOT, "dist"),
+                   help="where the wheel goes (default: dist/)")
+    args = p.parse_args(argv)
+    readme = args.readme if args.readme and os.path.exists(args.readme) else None
+    print(build(args.module, args.stub, args.out_dir, readme_path=readme))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
