@@ -1,0 +1,40 @@
+# Install rules for the C++ package: headers, the static `vaskor` library
+# (which already holds the runtime objects) and a CMake package config, so
+# that `find_package(vaskor)` + `target_link_libraries(app vaskor::vaskor)`
+# works against an install prefix.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(VASKOR_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vaskor)
+
+# The public API only; the codecs' other headers are internal to the sources.
+install(FILES ${PROJECT_SOURCE_DIR}/vaskor/utils.hpp
+              ${PROJECT_SOURCE_DIR}/vaskor/bpe.hpp
+              ${PROJECT_SOURCE_DIR}/vaskor/ne.hpp
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vaskor)
+install(FILES ${PROJECT_SOURCE_DIR}/runtime/failure.hpp
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/runtime)
+
+# The runtime objects are compiled into libvaskor.a through
+# $<TARGET_OBJECTS:vaskor_runtime>, so the object library itself is not part
+# of the exported interface.
+install(TARGETS vaskor EXPORT vaskorTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT vaskorTargets
+        NAMESPACE vaskor::
+        FILE vaskorTargets.cmake
+        DESTINATION ${VASKOR_INSTALL_CMAKEDIR})
+
+configure_package_config_file(
+  ${PROJECT_SOURCE_DIR}/cmake/vaskorConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/vaskorConfig.cmake
+  INSTALL_DESTINATION ${VASKOR_INSTALL_CMAKEDIR})
+# 0.x releases: only the same minor version is compatible.
+write_basic_package_version_file(
+  ${PROJECT_BINARY_DIR}/vaskorConfigVersion.cmake
+  VERSION ${PROJECT_VERSION}
+  COMPATIBILITY SameMinorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/vaskorConfig.cmake
+              ${PROJECT_BINARY_DIR}/vaskorConfigVersion.cmake
+        DESTINATION ${VASKOR_INSTALL_CMAKEDIR})
