@@ -1,0 +1,62 @@
+# Installs the build tree into a fresh prefix, then configures, builds and
+# runs tests/package/consumer against that prefix only.
+#
+# cmake -DBUILD_DIR=<build> -DCONSUMER_DIR=<src> -DWORK_DIR=<tmp>
+#       -DCXX=<compiler> -DAR=<ar> -P consumer_test.cmake
+foreach(var BUILD_DIR CONSUMER_DIR WORK_DIR CXX AR)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "consumer_test.cmake: ${var} is not set")
+  endif()
+endforeach()
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    string(REPLACE ";" " " shown "${ARGN}")
+    message(FATAL_ERROR "command failed (${rc}): ${shown}")
+  endif()
+endfunction()
+
+set(prefix ${WORK_DIR}/prefix)
+set(build ${WORK_DIR}/build)
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+foreach(f
+    include/vaskor/utils.hpp
+    include/vaskor/bpe.hpp
+    include/vaskor/ne.hpp
+    include/runtime/failure.hpp
+    lib/libvaskor.a
+    lib/cmake/vaskor/vaskorConfig.cmake
+    lib/cmake/vaskor/vaskorConfigVersion.cmake
+    lib/cmake/vaskor/vaskorTargets.cmake)
+  if(NOT EXISTS ${prefix}/${f})
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+
+# The runtime's objects travel inside the one archive.
+execute_process(COMMAND ${AR} t ${prefix}/lib/libvaskor.a
+                OUTPUT_VARIABLE members RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT members MATCHES "failure\\.cpp\\.o")
+  message(FATAL_ERROR "libvaskor.a lacks the runtime objects; members:\n${members}")
+endif()
+
+run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${build}
+    -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_CXX_COMPILER=${CXX}
+    -DCMAKE_PREFIX_PATH=${prefix}
+    -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
+    -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
+
+# The package must have come from the fresh prefix, not from anywhere else.
+file(STRINGS ${build}/CMakeCache.txt found REGEX "^vaskor_DIR:")
+if(NOT found STREQUAL "vaskor_DIR:PATH=${prefix}/lib/cmake/vaskor")
+  message(FATAL_ERROR "vaskor found elsewhere: ${found}")
+endif()
+
+run(${CMAKE_COMMAND} --build ${build})
+run(${build}/consumer)
