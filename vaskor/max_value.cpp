@@ -1,0 +1,51 @@
+#include "vaskor/max_value.hpp"
+
+#include <immintrin.h>
+
+#include <algorithm>
+
+#include "vaskor/cpu_features.hpp"
+
+namespace vaskor::detail {
+
+int64_t maxFromZeroScalar(const int64_t* p, size_t n) {
+  // Four independent chains keep the compare-and-select latency hidden.
+  int64_t m0 = 0, m1 = 0, m2 = 0, m3 = 0;
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    m0 = std::max(m0, p[i]);
+    m1 = std::max(m1, p[i + 1]);
+    m2 = std::max(m2, p[i + 2]);
+    m3 = std::max(m3, p[i + 3]);
+  }
+  for (; i < n; ++i) m0 = std::max(m0, p[i]);
+  return std::max(std::max(m0, m1), std::max(m2, m3));
+}
+
+// AVX2 has no 64-bit max, and compare-and-blend measured no faster than the
+// scalar loop; AVX-512 has one and runs at about twice the scalar speed.
+// (The masked form with all lanes on is used because GCC 12's plain form
+// warns about its own placeholder operand.)
+[[gnu::target("avx512f")]] int64_t maxFromZeroAvx512(const int64_t* p, size_t n) {
+  constexpr __mmask8 kAll = 0xFF;
+  __m512i a = _mm512_setzero_si512(), b = a, c = a, d = a;
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    a = _mm512_maskz_max_epi64(kAll, a, _mm512_loadu_si512(p + i));
+    b = _mm512_maskz_max_epi64(kAll, b, _mm512_loadu_si512(p + i + 8));
+    c = _mm512_maskz_max_epi64(kAll, c, _mm512_loadu_si512(p + i + 16));
+    d = _mm512_maskz_max_epi64(kAll, d, _mm512_loadu_si512(p + i + 24));
+  }
+  a = _mm512_maskz_max_epi64(kAll, _mm512_maskz_max_epi64(kAll, a, b), _mm512_maskz_max_epi64(kAll, c, d));
+  alignas(64) int64_t lanes[8];
+  _mm512_store_si512(lanes, a);
+  int64_t m = maxFromZeroScalar(p + i, n - i);
+  for (const int64_t v : lanes) m = std::max(m, v);
+  return m;
+}
+
+int64_t maxFromZero(const int64_t* p, size_t n) {
+  return hasAvx512f() ? maxFromZeroAvx512(p, n) : maxFromZeroScalar(p, n);
+}
+
+}  // namespace vaskor::detail

@@ -1,0 +1,88 @@
+// AVX2 bulk of the whole-byte kernels: four values per step, one byte
+// shuffle moving each value's bytes between a 64-bit lane and its NB-byte
+// big-endian slot. Only called where the processor has AVX2.
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "vaskor/whole_bytes.hpp"
+
+namespace vaskor::detail {
+
+namespace {
+
+// Shuffle for decoding: in each 128-bit half, 64-bit lane q takes the NB bytes
+// at q*NB reversed into its low bytes and zeros above.
+[[gnu::target("avx2")]] __m256i unpackControl(int nb) {
+  alignas(16) int8_t c[16];
+  for (int q = 0; q < 2; ++q)
+    for (int j = 0; j < 8; ++j) c[8 * q + j] = static_cast<int8_t>(j < nb ? q * nb + nb - 1 - j : -128);
+  const __m128i half = _mm_load_si128(reinterpret_cast<const __m128i*>(c));
+  return _mm256_broadcastsi128_si256(half);
+}
+
+// Shuffle for encoding: in each half, byte t < 2*NB of the output is byte
+// NB-1-(t mod NB) of lane t / NB; the rest is overwritten by later stores.
+[[gnu::target("avx2")]] __m256i packControl(int nb) {
+  alignas(16) int8_t c[16];
+  for (int t = 0; t < 16; ++t)
+    c[t] = static_cast<int8_t>(t < 2 * nb ? 8 * (t / nb) + nb - 1 - t % nb : -128);
+  const __m128i half = _mm_load_si128(reinterpret_cast<const __m128i*>(c));
+  return _mm256_broadcastsi128_si256(half);
+}
+
+}  // namespace
+
+[[gnu::target("avx2")]] void packWholeAvx2(int nb, const int64_t* in, uint8_t* out, size_t n) {
+  size_t i = 0;
+  if (nb == 8) {
+    const __m256i ctl = unpackControl(8);  // a full byte reversal per lane
+    for (; i + 4 <= n; i += 4) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * i), _mm256_shuffle_epi8(x, ctl));
+    }
+  } else if (nb > 1) {
+    const __m256i ctl = packControl(nb);
+    const size_t unb = static_cast<size_t>(nb);
+    const size_t total = n * unb;
+    // The upper store of a step covers bytes up to (i + 2) * nb + 16.
+    for (; i + 4 <= n && (i + 2) * unb + 16 <= total; i += 4) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+      const __m256i y = _mm256_shuffle_epi8(x, ctl);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * unb), _mm256_castsi256_si128(y));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (i + 2) * unb), _mm256_extracti128_si256(y, 1));
+    }
+  }
+  packWholeScalar(nb, in + i, out + i * static_cast<size_t>(nb), n - i);
+}
+
+[[gnu::target("avx2")]] void unpackWholeAvx2(int nb, const uint8_t* in, size_t size, int64_t* out) {
+  size_t g = 0;
+  const size_t unb = static_cast<size_t>(nb);
+  if (nb == 8) {
+    const __m256i ctl = unpackControl(8);
+    for (; (g + 4) * 8 <= size; g += 4) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 8 * g));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + g), _mm256_shuffle_epi8(x, ctl));
+    }
+  } else if (nb == 1) {
+    for (; g + 4 <= size; g += 4) {
+      int32_t four;
+      std::memcpy(&four, in + g, 4);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + g),
+                          _mm256_cvtepu8_epi64(_mm_cvtsi32_si128(four)));
+    }
+  } else {
+    const __m256i ctl = unpackControl(nb);
+    // The upper load of a step reads bytes up to (g + 2) * nb + 16.
+    for (; (g + 2) * unb + 16 <= size; g += 4) {
+      const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + g * unb));
+      const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + (g + 2) * unb));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + g),
+                          _mm256_shuffle_epi8(_mm256_set_m128i(hi, lo), ctl));
+    }
+  }
+  unpackWholeScalar(nb, in + g * unb, size - g * unb, out + g);
+}
+
+}  // namespace vaskor::detail
