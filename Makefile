@@ -20,5 +20,23 @@ wheel:
 	cmake --build $(BUILD) -j $(JOBS) --target pyvaskor
 	python3 packaging/build_wheel.py --module $(BUILD)/pyvaskor.so --out-dir dist
 
+# Benchmarks (figures only; Debian libbenchmark-dev for the native one). The
+# Python one uses Debian's python3 when it has numpy (python3-numpy).
+BENCH_BUILD ?= build-bench
+BENCH_ARGS ?=
+BENCH_PY ?= $(shell /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 && echo /usr/bin/python3 || echo python3)
+.PHONY: bench-native bench-python
+
+bench-native:
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVASKOR_BUILD_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target native_bench
+	mkdir -p bench/results
+	$(BENCH_BUILD)/bench/native_bench --md=bench/results/native_bench.md $(BENCH_ARGS)
+
+bench-python:
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVASKOR_BUILD_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor
+	$(BENCH_PY) bench/python_bench.py --module-dir $(BENCH_BUILD) --out bench/results $(BENCH_ARGS)
+
 clean:
 	rm -rf $(BUILD) build-* dist
