@@ -1,0 +1,104 @@
+#include "pybinding/module_def.hpp"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+
+#include "pybinding/py_lib.hpp"
+#include "runtime/failure.hpp"
+
+namespace pybinding {
+
+PyModuleDesc* curModuleDef = nullptr;
+
+namespace {
+
+constexpr int kPython2ApiVersion = 1013;
+constexpr int kPython3ApiVersion = 3;
+
+bool isTerminator(const PyMethodDef& m) {
+  return m.ml_name == nullptr && m.ml_meth == nullptr && m.ml_flags == 0 && m.ml_doc == nullptr;
+}
+
+void appendMethod(PyModuleDesc& desc, const PyMethodDef& entry) {
+  auto& methods = desc.methods;
+  if (methods.capacity() < kMethodCapacity) methods.reserve(kMethodCapacity);
+  vaskor::check(methods.size() < methods.capacity(), "method array is full");
+  methods.push_back(entry);
+}
+
+void* lookupEither(const char* first, const char* second) {
+  if (void* addr = dlsym(pyLib->module, first)) return addr;
+  return dlsym(pyLib->module, second);
+}
+
+}  // namespace
+
+void initPythonModuleDesc(PyModuleDesc& desc, const char* name, const char* doc) {
+  desc.name = name;
+  desc.doc = doc;
+}
+
+void registerMethod(const char* name, const char* doc, PyCFunctionWithKeywords fn) {
+  // The host's slot type takes two arguments; METH_KEYWORDS makes it pass three.
+  auto meth = reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn));
+  appendMethod(*curModuleDef, {name, meth, METH_VARARGS | METH_KEYWORDS, doc});
+}
+
+void initCommon(PyModuleDesc& desc) {
+  loadPyLibFromThisProcess();
+  // Every init call closes the array once more. When the storage is full the
+  // array is already closed, and growing it would move what the host holds.
+  auto& methods = desc.methods;
+  bool full = methods.capacity() >= kMethodCapacity && methods.size() == methods.capacity();
+  if (full && !methods.empty() && isTerminator(methods.back())) return;
+  appendMethod(desc, PyMethodDef{});
+}
+
+void initModule2(PyModuleDesc& desc) {
+  initCommon(desc);
+  using InitModule4 = PyObject* (*)(const char*, PyMethodDef*, const char*, PyObject*, int);
+  auto create = reinterpret_cast<InitModule4>(lookupEither("Py_InitModule4", "Py_InitModule4_64"));
+  if (create == nullptr) return;
+  // The module is borrowed from the host's module table.
+  PyObject* module = create(desc.name, desc.methods.data(), desc.doc, nullptr, kPython2ApiVersion);
+  if (module == nullptr) return;
+  initModuleTypes(module, desc);
+}
+
+PyObject* initModule3(PyModuleDesc& desc) {
+  initCommon(desc);
+  using Create2 = PyObject* (*)(void*, int);
+  auto create = reinterpret_cast<Create2>(lookupEither("PyModule_Create2", "PyModule_Create2TraceRefs"));
+  if (create == nullptr) return nullptr;
+
+  // The host keeps pointing at the definition, so it is never freed.
+  void* block = std::calloc(1, pyObjectStartOffset + sizeof(PyModuleDef));
+  if (block == nullptr) vaskor::outOfMemoryStop();
+  auto* def = reinterpret_cast<PyModuleDef*>(static_cast<char*>(block) + pyObjectStartOffset);
+  def->m_base.ob_base.ob_refcnt = 1;
+  def->m_name = desc.name;
+  def->m_doc = desc.doc;
+  def->m_size = -1;
+  def->m_methods = desc.methods.data();
+
+  PyObject* module = create(block, kPython3ApiVersion);
+  if (module == nullptr) return nullptr;
+  if (!initModuleTypes(module, desc)) {
+    decRef(module);
+    return nullptr;
+  }
+  return module;
+}
+
+bool initModuleTypes(PyObject* module, PyModuleDesc& desc) {
+  vaskor::check(desc.types.empty() && desc.iterators.empty(), "native types are not published by this module");
+  PyObject* cls = pyLib->PyErr_NewException("nimpy.NimPyException", nullptr, nullptr);
+  if (cls == nullptr) return false;
+  pyLib->NimPyException = cls;
+  // The class's one reference goes to the module; the table borrows it.
+  pyLib->PyModule_AddObject(module, "NimPyException", cls);
+  return true;
+}
+
+}  // namespace pybinding

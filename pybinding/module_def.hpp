@@ -1,0 +1,48 @@
+// The module descriptor and the two ways of turning it into a host module:
+// Py_InitModule4 on Python 2, PyModule_Create2 on Python 3.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "pybinding/host_abi.hpp"
+
+namespace pybinding {
+
+// Native object and iterator types a module may publish. This module
+// publishes none, so only their lists exist.
+struct PyTypeDesc;
+struct PyIteratorDesc {
+  const char* name;
+};
+
+// The host keeps pointing into `methods` once a module exists, so its storage
+// is reserved up front and never reallocated.
+constexpr std::size_t kMethodCapacity = 16;
+
+struct PyModuleDesc {
+  const char* name = nullptr;
+  const char* doc = nullptr;
+  std::vector<PyMethodDef> methods;
+  std::vector<PyTypeDesc*> types;
+  std::vector<PyIteratorDesc> iterators;
+};
+
+// The descriptor registerMethod adds to.
+extern PyModuleDesc* curModuleDef;
+
+void initPythonModuleDesc(PyModuleDesc& desc, const char* name, const char* doc);
+// Appends {name, fn, METH_VARARGS | METH_KEYWORDS, doc} to *curModuleDef.
+// The texts are kept, not copied.
+void registerMethod(const char* name, const char* doc, PyCFunctionWithKeywords fn);
+
+// Loads the API table if needed and closes the method array.
+void initCommon(PyModuleDesc& desc);
+void initModule2(PyModuleDesc& desc);
+// The new module, or null with the host's error (if any) left set.
+PyObject* initModule3(PyModuleDesc& desc);
+// Adds the module's exception class; false (host error set) if the host
+// could not make it.
+bool initModuleTypes(PyObject* module, PyModuleDesc& desc);
+
+}  // namespace pybinding
