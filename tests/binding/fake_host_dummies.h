@@ -1,0 +1,26 @@
+/* Exports for a fake host: stand-ins that are found by name and never
+   meant to be used. */
+#ifndef FAKE_HOST_DUMMIES_H
+#define FAKE_HOST_DUMMIES_H
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "fake_host_record.h"
+
+#define FAKE_EXPORT __attribute__((visibility("default"), used))
+
+__attribute__((unused)) static void fakeHostUnexpected(const char* name) {
+  fprintf(stderr, "fake host: unexpected call of %s\n", name);
+  abort();
+}
+
+#define FAKE_FUNCTION(n) \
+  FAKE_EXPORT void n(void) { fakeHostUnexpected(#n); }
+#define FAKE_OBJECT(n) FAKE_EXPORT struct FakeObject n = {1, 0};
+/* The host variable holds a pointer to the object. */
+#define FAKE_OBJECT_POINTER(n)                      \
+  static struct FakeObject n##_object = {1, 0};     \
+  FAKE_EXPORT struct FakeObject* n = &n##_object;
+
+#endif
