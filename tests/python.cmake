@@ -1,0 +1,13 @@
+# The Python suite on every interpreter of the machine: Python 2.7 and each
+# Python 3. The driver finds them itself; VASKOR_PYTHONS overrides the list.
+set(VASKOR_PYTHONS "" CACHE STRING
+  "Interpreters to run the Python tests on (semicolon list); empty: every one found")
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+
+string(REPLACE ";" "," _pythons "${VASKOR_PYTHONS}")
+add_test(NAME python_suite
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/python/run_suite.py
+    --build-dir ${PROJECT_BINARY_DIR}
+    --source-dir ${PROJECT_SOURCE_DIR}
+    --pythons "${_pythons}")
+set_tests_properties(python_suite PROPERTIES LABELS "python")
