@@ -1,11 +1,15 @@
 #include "vaskor/bpe.hpp"
 
+#include <algorithm>
+
 #include "runtime/failure.hpp"
 #include "vaskor/bit_blocks.hpp"
 #include "vaskor/bit_stream.hpp"
 #include "vaskor/checked_size.hpp"
 #include "vaskor/max_value.hpp"
+#include "vaskor/staged_output.hpp"
 #include "vaskor/utils.hpp"
+#include "vaskor/width_choice.hpp"
 
 namespace vaskor::bpe {
 
@@ -17,6 +21,15 @@ using detail::u128;
 
 constexpr auto kPack = detail::packTable(std::make_integer_sequence<int, kMaxBlockWidth>{});
 constexpr auto kUnpack = detail::unpackTable(std::make_integer_sequence<int, kMaxBlockWidth>{});
+
+// Values handled per step: whole blocks, and few enough that their packed
+// bytes or unpacked values stay in the first-level cache.
+constexpr size_t kChunkBlocks = 32;
+constexpr size_t kChunkValues = kChunkBlocks * kBlockFields;
+using ByteStage = detail::StagedOutput<uint8_t, kChunkBlocks * 8 * kMaxBlockWidth>;
+using ValueStage = detail::StagedOutput<int64_t, kChunkValues>;
+
+int widthFor(int64_t largest) { return static_cast<int>(binLen(largest) + 1); }
 
 // The first fields of a stream (fewer than a block) with the zero padding in
 // front of them; `bytes` is the whole head, padding included.
@@ -35,6 +48,29 @@ void packHead(const int64_t* in, size_t fields, int w, uint8_t* out, size_t byte
   }
 }
 
+// Packs all n values with fields of w bits into `out` and returns n; with
+// `verify`, returns instead the start of the first chunk whose largest value
+// needs a wider field, leaving `out` alone.
+size_t packAll(const int64_t* in, size_t n, int w, bool verify, std::vector<uint8_t>& out) {
+  const uint64_t bytes = detail::checkedCount((static_cast<u128>(n) * w + 7) / 8, 1);
+  ByteStage stage(bytes);
+  // The stream ends on a byte boundary and whole blocks are whole bytes, so
+  // the blocks are the last n / 64 fields and the padding goes with the head.
+  // (The head lies inside the first chunk, which a guessed width came from.)
+  const size_t head = n % kBlockFields;
+  const size_t headBytes = (head * static_cast<size_t>(w) + 7) / 8;
+  packHead(in, head, w, stage.stage(), headBytes);
+  stage.commit(headBytes);
+  for (size_t i = head; i < n; i += kChunkValues) {
+    const size_t count = std::min(kChunkValues, n - i);
+    if (verify && widthFor(detail::maxFromZero(in + i, count)) > w) return i;
+    kPack[w](in + i, stage.stage(), count / kBlockFields);
+    stage.commit(count / kBlockFields * 8 * static_cast<size_t>(w));
+  }
+  out = stage.take();
+  return n;
+}
+
 }  // namespace
 
 std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
@@ -42,17 +78,10 @@ std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
     lo = binLen(0) + 1;
     return {};
   }
-  const int w = static_cast<int>(binLen(detail::maxFromZero(s.data(), s.size())) + 1);
-  const size_t n = s.size();
-  const uint64_t bytes = detail::checkedCount((static_cast<u128>(n) * w + 7) / 8, 1);
-  std::vector<uint8_t> out(bytes);
-
-  // The stream ends on a byte boundary and whole blocks are whole bytes, so
-  // the blocks are the last n / 64 fields and the padding goes with the head.
-  const size_t headFields = n % kBlockFields;
-  const size_t headBytes = (headFields * static_cast<size_t>(w) + 7) / 8;
-  packHead(s.data(), headFields, w, out.data(), headBytes);
-  kPack[w](s.data() + headFields, out.data() + headBytes, n / kBlockFields);
+  std::vector<uint8_t> out;
+  const int w = detail::packWithWidth(s.data(), s.size(), kChunkValues, widthFor, [&](int width, bool verify) {
+    return packAll(s.data(), s.size(), width, verify, out);
+  });
   lo = w;
   return out;
 }
@@ -81,23 +110,35 @@ std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
   const uint64_t width = static_cast<uint64_t>(l);
   const uint64_t count = detail::checkedCount(totalBits / width, 8);
   if (count == 0) return {};
-  std::vector<int64_t> out(count);
+  ValueStage stage(count);
   // The input lies in memory, so its bit count fits 64 bits from here on.
   const uint64_t cut = static_cast<uint64_t>(totalBits % width);
 
   if (width > static_cast<uint64_t>(kMaxBlockWidth)) {
-    for (uint64_t g = 0; g < count; ++g)
-      out[g] = static_cast<int64_t>(detail::readWideGroup(p, cut + g * width, width));
-    return out;
+    for (uint64_t g = 0; g < count;) {
+      const uint64_t end = std::min<uint64_t>(count, g + kChunkValues);
+      int64_t* out = stage.stage();
+      for (uint64_t k = g; k < end; ++k)
+        *out++ = static_cast<int64_t>(detail::readWideGroup(p, cut + k * width, width));
+      stage.commit(end - g);
+      g = end;
+    }
+    return stage.take();
   }
   // Groups end at the end of the data: the last count / 64 of them form
   // whole blocks, the rest come first, right after the cut.
-  const uint64_t headGroups = count % kBlockFields;
-  for (uint64_t g = 0; g < headGroups; ++g)
-    out[g] = static_cast<int64_t>(detail::readGroup(p, cut + g * width, width));
+  const uint64_t head = count % kBlockFields;
+  for (uint64_t g = 0; g < head; ++g)
+    stage.stage()[g] = static_cast<int64_t>(detail::readGroup(p, cut + g * width, width));
+  stage.commit(head);
   const uint64_t blocks = count / kBlockFields;
-  kUnpack[width](p + size - blocks * 8 * width, out.data() + headGroups, blocks);
-  return out;
+  const uint8_t* block = p + size - blocks * 8 * width;
+  for (uint64_t b = 0; b < blocks; b += kChunkBlocks) {
+    const uint64_t k = std::min<uint64_t>(kChunkBlocks, blocks - b);
+    kUnpack[width](block + b * 8 * width, stage.stage(), k);
+    stage.commit(k * kBlockFields);
+  }
+  return stage.take();
 }
 
 }  // namespace vaskor::bpe

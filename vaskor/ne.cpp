@@ -1,26 +1,56 @@
 #include "vaskor/ne.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "runtime/failure.hpp"
 #include "vaskor/byte_order.hpp"
 #include "vaskor/checked_size.hpp"
 #include "vaskor/max_value.hpp"
+#include "vaskor/staged_output.hpp"
 #include "vaskor/utils.hpp"
 #include "vaskor/whole_bytes.hpp"
+#include "vaskor/width_choice.hpp"
 
 namespace vaskor::ne {
+
+namespace {
+
+// Values handled per step, few enough to stay in the first-level cache.
+constexpr size_t kChunkValues = 2048;
+using ByteStage = detail::StagedOutput<uint8_t, kChunkValues * 8>;
+using ValueStage = detail::StagedOutput<int64_t, kChunkValues>;
+
+// ceil(binLen * 0.125) is exact in doubles, so whole-number division does.
+int widthFor(int64_t largest) { return static_cast<int>((binLen(largest) + 7) / 8); }
+
+// Packs all n values into nb bytes each and returns n; with `verify`,
+// returns instead the start of the first chunk whose largest value needs
+// more bytes, leaving `out` alone.
+size_t packAll(const int64_t* in, size_t n, int nb, bool verify, std::vector<uint8_t>& out) {
+  const uint64_t bytes = detail::checkedCount(static_cast<detail::u128>(n) * nb, 1);
+  ByteStage stage(bytes);
+  for (size_t i = 0; i < n; i += kChunkValues) {
+    const size_t count = std::min(kChunkValues, n - i);
+    if (verify && widthFor(detail::maxFromZero(in + i, count)) > nb) return i;
+    detail::packWhole(nb, in + i, stage.stage(), count);
+    stage.commit(count * static_cast<size_t>(nb));
+  }
+  out = stage.take();
+  return n;
+}
+
+}  // namespace
 
 std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
   if (s.empty()) {
     lo = 1;
     return {};
   }
-  // ceil(binLen * 0.125) is exact in doubles, so whole-number division does.
-  const int64_t nb = (binLen(detail::maxFromZero(s.data(), s.size())) + 7) / 8;
-  const uint64_t bytes = detail::checkedCount(static_cast<detail::u128>(s.size()) * nb, 1);
-  std::vector<uint8_t> out(bytes);
-  detail::packWhole(static_cast<int>(nb), s.data(), out.data(), s.size());
+  std::vector<uint8_t> out;
+  const int nb = detail::packWithWidth(s.data(), s.size(), kChunkValues, widthFor, [&](int width, bool verify) {
+    return packAll(s.data(), s.size(), width, verify, out);
+  });
   lo = nb;
   return out;
 }
@@ -39,19 +69,29 @@ std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
 
   const uint64_t width = static_cast<uint64_t>(l);
   const uint64_t count = detail::checkedCount(size / width + (size % width != 0), 8);
-  std::vector<int64_t> out(count);
-  if (width <= 8) {
-    detail::unpackWhole(static_cast<int>(width), p, size, out.data());
-    return out;
+  ValueStage stage(count);
+  for (uint64_t g = 0; g < count;) {
+    const uint64_t end = std::min<uint64_t>(count, g + kChunkValues);
+    const uint64_t from = g * width;
+    if (width <= 8) {
+      // The chunk's bytes; only the last chunk can end in a short group.
+      const uint64_t bytes = std::min<uint64_t>(size - from, (end - g) * width);
+      detail::unpackWhole(static_cast<int>(width), p + from, bytes, stage.stage());
+    } else {
+      // Only the last 8 bytes of a wide group count; a short last group is
+      // read from the bytes it has.
+      int64_t* out = stage.stage();
+      for (uint64_t k = g; k < end; ++k) {
+        const uint64_t at = k * width;
+        const uint64_t left = size - at;
+        *out++ = static_cast<int64_t>(left >= width ? detail::loadBE64(p + at + width - 8)
+                                                    : detail::loadBETail(p + at, left));
+      }
+    }
+    stage.commit(end - g);
+    g = end;
   }
-  // Only the last 8 bytes of a wide group count; a short last group is read
-  // from the bytes it has.
-  const uint64_t whole = size / width;
-  for (uint64_t g = 0; g < whole; ++g)
-    out[g] = static_cast<int64_t>(detail::loadBE64(p + g * width + width - 8));
-  if (whole < count)
-    out[whole] = static_cast<int64_t>(detail::loadBETail(p + whole * width, size - whole * width));
-  return out;
+  return stage.take();
 }
 
 }  // namespace vaskor::ne

@@ -35,8 +35,9 @@ template <int NB>
 void unpackScalar(const uint8_t* __restrict in, size_t size, int64_t* __restrict out) {
   size_t g = 0;
   if constexpr (NB == 8) {
+    const size_t whole = size / 8;
 #pragma GCC unroll 8
-    for (; g < size / 8; ++g) out[g] = static_cast<int64_t>(loadBE64(in + 8 * g));
+    for (; g < whole; ++g) out[g] = static_cast<int64_t>(loadBE64(in + 8 * g));
   } else if constexpr (NB == 1) {
     for (; g < size; ++g) out[g] = in[g];
   } else {
