@@ -1,8 +1,19 @@
 // The pyvaskor module: its start-up, run by the dynamic loader, and the two
 // init entries the host calls on import.
+#include <cstdint>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "pybinding/args.hpp"
+#include "pybinding/conversion.hpp"
+#include "pybinding/errors.hpp"
 #include "pybinding/module_def.hpp"
+#include "pybinding/process_hooks.hpp"
 #include "pybinding/py_lib.hpp"
 #include "runtime/failure.hpp"
+#include "vaskor/bpe.hpp"
+#include "vaskor/ne.hpp"
 
 using namespace pybinding;
 
@@ -17,18 +28,121 @@ namespace {
 // method array until the process ends.
 PyModuleDesc* moduleDesc = nullptr;
 
+// The native procedures, one per Python function.
+
+EncodedPair bpeEncode(std::span<const int64_t> a) {
+  int64_t lo = 0;
+  std::vector<uint8_t> bytes = vaskor::bpe::encode(a, lo);
+  return {std::move(bytes), lo};
+}
+
+EncodedPair neEncode(std::span<const int64_t> a) {
+  int64_t lo = 0;
+  std::vector<uint8_t> bytes = vaskor::ne::encode(a, lo);
+  return {std::move(bytes), lo};
+}
+
+std::vector<int64_t> bpeDecode(std::span<const uint8_t> bytes, int64_t l) {
+  return vaskor::bpe::decode(bytes, l);
+}
+
+std::vector<int64_t> neDecode(std::span<const uint8_t> bytes, int64_t l) {
+  return vaskor::ne::decode(bytes, l);
+}
+
+// The call frame all four share. After the argument check, phase 1 converts
+// the arguments (a recoverable failure is the caller's TypeError; a Defect
+// finds no handler), phase 2 runs the codec and converts its result (every
+// failure becomes a module exception). The bodies are never inlined into the
+// entry procedures, so all they allocate lies below the attach's mark.
+
+constexpr const char* kEncoderArgs[] = {"a"};
+constexpr const char* kDecoderArgs[] = {"bytes", "l"};
+
+using Encoder = EncodedPair (*)(std::span<const int64_t>);
+using Decoder = std::vector<int64_t> (*)(std::span<const uint8_t>, int64_t);
+
+template <Encoder native>
+[[gnu::noinline]] PyObject* encoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
+  if (!verifyArgs(args, kwargs, 1, 1, kEncoderArgs, funcName)) return nullptr;
+  std::vector<int64_t> a;
+  try {
+    if (PyObject* o = getPyArg(args, kwargs, 0, "a")) pyValueToNative(o, a);
+  } catch (const vaskor::CatchableError& failure) {
+    return pythonTypeError(failure);
+  }
+  try {
+    return nativeValueToPy(native(a));
+  } catch (const vaskor::Exception& failure) {
+    return pythonException(failure);
+  }
+}
+
+template <Decoder native>
+[[gnu::noinline]] PyObject* decoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
+  if (!verifyArgs(args, kwargs, 2, 2, kDecoderArgs, funcName)) return nullptr;
+  std::vector<uint8_t> bytes;
+  int64_t l = 0;
+  try {
+    if (PyObject* o = getPyArg(args, kwargs, 0, "bytes")) pyValueToNative(o, bytes);
+    if (PyObject* o = getPyArg(args, kwargs, 1, "l")) pyValueToNative(o, l);
+  } catch (const vaskor::CatchableError& failure) {
+    return pythonTypeError(failure);
+  }
+  try {
+    std::vector<int64_t> values = native(bytes, l);
+    return nativeValueToPy(std::span<const int64_t>(values));
+  } catch (const vaskor::Exception& failure) {
+    return pythonException(failure);
+  }
+}
+
+// The entry procedures: attach the thread, then run the body. Nothing native
+// unwinds past them: memory exhaustion takes the out-of-memory stop.
+
+PyObject* bpeEncodePy_wrapper(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
+  char mark = 0;
+  attachThread(&mark);
+  return vaskor::outermost([&] { return encoderBody<bpeEncode>("bpeEncode", args, kwargs); });
+}
+
+PyObject* neEncodePy_wrapper(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
+  char mark = 0;
+  attachThread(&mark);
+  return vaskor::outermost([&] { return encoderBody<neEncode>("neEncode", args, kwargs); });
+}
+
+PyObject* bpeDecodePy_wrapper(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
+  char mark = 0;
+  attachThread(&mark);
+  return vaskor::outermost([&] { return decoderBody<bpeDecode>("bpeDecode", args, kwargs); });
+}
+
+PyObject* neDecodePy_wrapper(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
+  char mark = 0;
+  attachThread(&mark);
+  return vaskor::outermost([&] { return decoderBody<neDecode>("neDecode", args, kwargs); });
+}
+
 __attribute__((constructor)) void startUp() {
   vaskor::outermost([] {
-    // Process hooks (signal handlers) are installed here.
+    char mark = 0;
+    startLoadingThread(&mark);
+    installSignalHandlers();
+    initSharedLock();
 
     exportedModules.clear();
+    recordStackBottom(&mark);
     moduleDesc = new PyModuleDesc();
     initPythonModuleDesc(*moduleDesc, "pyvaskor", "");
     registerExportedModule("pyvaskor", reinterpret_cast<void*>(&initpyvaskor),
                            reinterpret_cast<void*>(&PyInit_pyvaskor));
     curModuleDef = moduleDesc;
 
-    // The module functions are registered here, in order.
+    registerMethod("bpeEncode", nullptr, bpeEncodePy_wrapper);
+    registerMethod("neEncode", nullptr, neEncodePy_wrapper);
+    registerMethod("bpeDecode", nullptr, bpeDecodePy_wrapper);
+    registerMethod("neDecode", nullptr, neDecodePy_wrapper);
   });
 }
 
