@@ -61,7 +61,9 @@ TEST(FailureKinds, RaiseRecordsItsSiteAndKeepsAPresetName) {
     ASSERT_EQ(e.trace.size(), 1u);
     EXPECT_EQ(e.trace[0].line, line);
     EXPECT_NE(std::string(e.trace[0].filename).find("failure_test.cpp"), std::string::npos);
-    EXPECT_NE(std::string(e.trace[0].procname).find("RaiseRecordsItsSiteAndKeepsAPresetName"), std::string::npos);
+    // The raising function: a test body (compilers differ in how much of its
+    // signature they give).
+    EXPECT_NE(std::string(e.trace[0].procname).find("TestBody"), std::string::npos);
   }
 
   ValueError preset("y");
