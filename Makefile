@@ -14,6 +14,13 @@ build:
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# The Python demo with the machine's python3, then the C++ demo.
+demo:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target pyvaskor vaskor_demo
+	PYTHONPATH=$(abspath $(BUILD)) python3 examples/demo.py
+	$(BUILD)/examples/vaskor_demo
+
 # One wheel for Python 2.7 and every Python 3, into dist/.
 wheel:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
