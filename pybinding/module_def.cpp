@@ -96,7 +96,10 @@ bool initModuleTypes(PyObject* module, PyModuleDesc& desc) {
   PyObject* cls = pyLib->PyErr_NewException("nimpy.NimPyException", nullptr, nullptr);
   if (cls == nullptr) return false;
   pyLib->NimPyException = cls;
-  // The class's one reference goes to the module; the table borrows it.
+  // One reference goes to the module and one stays with the table: a module
+  // from a later init call can be dropped while failures still derive from
+  // its class.
+  incRef(cls);
   pyLib->PyModule_AddObject(module, "NimPyException", cls);
   return true;
 }
