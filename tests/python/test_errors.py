@@ -2,6 +2,8 @@
 for that failure, named after its kind in module nimpy and derived from the
 module's NimPyException."""
 
+import subprocess
+import sys
 import unittest
 
 import pyvaskor
@@ -67,6 +69,31 @@ class ExceptionClassTest(unittest.TestCase):
     def test_no_partial_result_and_calls_go_on(self):
         self.assertRaises(pyvaskor.NimPyException, pyvaskor.bpeDecode, b'\x01', -1)
         self.assertEqual(pyvaskor.bpeDecode(b'\x14\x09', 5), [5, 0, 9])
+
+
+class LaterInitTest(unittest.TestCase):
+
+    @unittest.skipIf(sys.version_info[0] < 3, 'Python 2 refills the one module')
+    def test_failures_outlive_a_dropped_module_of_a_later_init(self):
+        # The newest module's class is the base; the module itself may go.
+        code = (
+            'import ctypes, gc, pyvaskor\n'
+            'init = ctypes.PyDLL(pyvaskor.__file__).PyInit_pyvaskor\n'
+            'init.restype = ctypes.py_object\n'
+            'init()\n'
+            'gc.collect()\n'
+            'for _ in range(200):\n'
+            '    try:\n'
+            '        pyvaskor.bpeDecode(b"\\x01", -1)\n'
+            '    except Exception as e:\n'
+            '        got = (type(e).__name__, type(e).__mro__[1].__name__, str(e))\n'
+            'print(got)\n')
+        proc = subprocess.Popen([sys.executable, '-c', code], stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+        out, err = proc.communicate()
+        self.assertEqual((proc.returncode, err), (0, b''))
+        self.assertEqual(out.decode().strip(),
+                         repr(('AssertionDefect', 'NimPyException', PREFIX + CHECK_TEXT)))
 
 
 if __name__ == '__main__':
