@@ -105,3 +105,8 @@ add_test(NAME package.pip_install_venv
 set_tests_properties(package.pip_install_venv PROPERTIES
   TIMEOUT 1200
   SKIP_RETURN_CODE 77)
+
+# The README's interactive examples, as a reader would type them.
+add_test(NAME package.readme_examples
+  COMMAND ${VASKOR_PKG_PY3} ${CMAKE_CURRENT_SOURCE_DIR}/package/readme_examples.py
+    ${PROJECT_SOURCE_DIR}/README.md $<TARGET_FILE_DIR:pyvaskor>)
