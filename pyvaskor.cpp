@@ -1,5 +1,5 @@
-// The pyvaskor module: its start-up, run by the dynamic loader, and the two
-// init entries the host calls on import.
+// The pyvaskor module: its four functions, its start-up, run by the dynamic
+// loader, and the two init entries the host calls on import.
 #include <cstdint>
 #include <span>
 #include <utility>
