@@ -4,9 +4,9 @@ type stub beside it, as the top-level module `pyvaskor`.
 Needs cmake, make and g++ on PATH. Intermediate files go to build-pip/.
 """
 
-import importlib.util
 import os
-import subprocess
+import runpy
+import types
 
 from setuptools import setup
 from setuptools.command.build_ext import build_ext
@@ -17,13 +17,10 @@ BUILD_BASE = "build-pip"
 
 
 def _load_wheel_builder():
-    # Loaded by path: the folder name `packaging` would shadow the library of
+    # Run by path: the folder name `packaging` would shadow the library of
     # the same name if it were imported as a package.
-    spec = importlib.util.spec_from_file_location(
-        "_pyvaskor_build_wheel", os.path.join(HERE, "packaging", "build_wheel.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    return types.SimpleNamespace(
+        **runpy.run_path(os.path.join(HERE, "packaging", "build_wheel.py")))
 
 
 meta = _load_wheel_builder()

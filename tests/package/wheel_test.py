@@ -12,11 +12,12 @@ import argparse
 import base64
 import email.parser
 import hashlib
-import importlib.util
 import os
+import runpy
 import shutil
 import subprocess
 import sys
+import types
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -24,11 +25,8 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 
 
 def load_builder():
-    spec = importlib.util.spec_from_file_location(
-        "build_wheel", os.path.join(ROOT, "packaging", "build_wheel.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    return types.SimpleNamespace(
+        **runpy.run_path(os.path.join(ROOT, "packaging", "build_wheel.py")))
 
 
 def fail(msg):
