@@ -2,9 +2,10 @@
 # an outside project; the wheel built, checked, and installed with pip for
 # Python 2.7 and the newest Python 3; `pip install .` into a fresh venv.
 #
-# Not registered in sanitizer builds: those objects need the sanitizer
-# runtime in every consumer and interpreter, and are not what is shipped.
-if(VASKOR_SANITIZE)
+# Not registered in sanitizer or fuzzing builds: those objects need the
+# sanitizer runtime in every consumer and interpreter, and are not what is
+# shipped.
+if(VASKOR_SANITIZE OR VASKOR_FUZZ)
   return()
 endif()
 
