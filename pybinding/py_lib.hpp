@@ -146,9 +146,15 @@ void deallocPythonObj(PyObject* o);
 inline Py_ssize_t& refCount(PyObject* o) {
   return *reinterpret_cast<Py_ssize_t*>(reinterpret_cast<char*>(o) + pyObjectStartOffset);
 }
-inline void incRef(PyObject* o) { ++refCount(o); }
+// Hosts from 3.12 on make some objects immortal (None, small ints, interned
+// names): a count whose low 32 bits read negative, which the host itself
+// neither raises nor lowers. No older host reaches such a count.
+inline bool isImmortal(PyObject* o) { return static_cast<int32_t>(refCount(o)) < 0; }
+inline void incRef(PyObject* o) {
+  if (!isImmortal(o)) ++refCount(o);
+}
 inline void decRef(PyObject* o) {
-  if (--refCount(o) == 0) pyLib->PyDealloc(o);
+  if (!isImmortal(o) && --refCount(o) == 0) pyLib->PyDealloc(o);
 }
 
 // The type pointer, 8 bytes into the object (no start offset: the type

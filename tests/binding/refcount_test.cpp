@@ -53,6 +53,25 @@ TEST_F(RefCountTest, OtherReferencesOnlyDecrement) {
   EXPECT_EQ(deallocCalls, 0);
 }
 
+TEST_F(RefCountTest, ImmortalObjectsKeepTheirCount) {
+  // Counts that hosts 3.12 to 3.14 give immortal objects, and counts that
+  // have drifted within the immortal range.
+  for (Py_ssize_t count : {Py_ssize_t{0xFFFFFFFF}, Py_ssize_t{0xC0000000}, Py_ssize_t{0x80000000},
+                           Py_ssize_t{0x1FFFFFFF0}}) {
+    PyObject obj{count, &type};
+    incRef(&obj);
+    EXPECT_EQ(obj.ob_refcnt, count);
+    for (int i = 0; i < 3; ++i) decRef(&obj);
+    EXPECT_EQ(obj.ob_refcnt, count);
+  }
+  EXPECT_EQ(deallocCalls, 0);
+
+  // Just below the immortal range an object is counted as usual.
+  PyObject large{0x7FFFFFFF, &type};
+  decRef(&large);
+  EXPECT_EQ(large.ob_refcnt, 0x7FFFFFFE);
+}
+
 TEST_F(RefCountTest, CountAndTypeLieAfterTheStartOffset) {
   // A longer head: two link words ahead of the count.
   struct {
