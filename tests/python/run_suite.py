@@ -70,7 +70,7 @@ def main():
 
     build_dir = os.path.abspath(args.build_dir)
     test_dir = os.path.join(os.path.abspath(args.source_dir), "tests", "python")
-    chosen = [p for p in re.split(r"[,;]", args.pythons) if p]
+    chosen = [os.path.expanduser(p) for p in re.split(r"[,;]", args.pythons) if p]
     pythons = chosen or find_interpreters()
 
     versions = [(python, version_of(python)) for python in pythons]
