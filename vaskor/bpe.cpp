@@ -6,7 +6,9 @@
 #include "vaskor/bit_blocks.hpp"
 #include "vaskor/bit_stream.hpp"
 #include "vaskor/checked_size.hpp"
+#include "vaskor/cpu_features.hpp"
 #include "vaskor/max_value.hpp"
+#include "vaskor/small_fields.hpp"
 #include "vaskor/staged_output.hpp"
 #include "vaskor/utils.hpp"
 #include "vaskor/width_choice.hpp"
@@ -24,10 +26,29 @@ constexpr auto kUnpack = detail::unpackTable(std::make_integer_sequence<int, kMa
 
 // Values handled per step: whole blocks, and few enough that their packed
 // bytes or unpacked values stay in the first-level cache.
+// (Measured: 16 blocks decode fastest, 32 encode fastest.)
 constexpr size_t kChunkBlocks = 32;
 constexpr size_t kChunkValues = kChunkBlocks * kBlockFields;
+constexpr size_t kDecodeChunkBlocks = 16;
+constexpr size_t kDecodeChunkValues = kDecodeChunkBlocks * kBlockFields;
 using ByteStage = detail::StagedOutput<uint8_t, kChunkBlocks * 8 * kMaxBlockWidth>;
-using ValueStage = detail::StagedOutput<int64_t, kChunkValues>;
+using ValueStage = detail::StagedOutput<int64_t, kDecodeChunkValues>;
+
+// Whole blocks of w-bit fields; narrow fields go eight at a time where the
+// processor allows it.
+void packBlocks(int w, const int64_t* in, uint8_t* out, size_t blocks) {
+  if (w <= detail::kMaxSmallField && detail::hasAvx512VbmiBmi2())
+    detail::packSmallFields(w, in, out, blocks);
+  else
+    kPack[w](in, out, blocks);
+}
+
+void unpackBlocks(int w, const uint8_t* in, int64_t* out, size_t blocks) {
+  if (w <= detail::kMaxSmallField && detail::hasAvx512VbmiBmi2())
+    detail::unpackSmallFields(w, in, out, blocks);
+  else
+    kUnpack[w](in, out, blocks);
+}
 
 int widthFor(int64_t largest) { return static_cast<int>(binLen(largest) + 1); }
 
@@ -64,7 +85,7 @@ size_t packAll(const int64_t* in, size_t n, int w, bool verify, std::vector<uint
   for (size_t i = head; i < n; i += kChunkValues) {
     const size_t count = std::min(kChunkValues, n - i);
     if (verify && widthFor(detail::maxFromZero(in + i, count)) > w) return i;
-    kPack[w](in + i, stage.stage(), count / kBlockFields);
+    packBlocks(w, in + i, stage.stage(), count / kBlockFields);
     stage.commit(count / kBlockFields * 8 * static_cast<size_t>(w));
   }
   out = stage.take();
@@ -116,7 +137,7 @@ std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
 
   if (width > static_cast<uint64_t>(kMaxBlockWidth)) {
     for (uint64_t g = 0; g < count;) {
-      const uint64_t end = std::min<uint64_t>(count, g + kChunkValues);
+      const uint64_t end = std::min<uint64_t>(count, g + kDecodeChunkValues);
       int64_t* out = stage.stage();
       for (uint64_t k = g; k < end; ++k)
         *out++ = static_cast<int64_t>(detail::readWideGroup(p, cut + k * width, width));
@@ -133,9 +154,9 @@ std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
   stage.commit(head);
   const uint64_t blocks = count / kBlockFields;
   const uint8_t* block = p + size - blocks * 8 * width;
-  for (uint64_t b = 0; b < blocks; b += kChunkBlocks) {
-    const uint64_t k = std::min<uint64_t>(kChunkBlocks, blocks - b);
-    kUnpack[width](block + b * 8 * width, stage.stage(), k);
+  for (uint64_t b = 0; b < blocks; b += kDecodeChunkBlocks) {
+    const uint64_t k = std::min<uint64_t>(kDecodeChunkBlocks, blocks - b);
+    unpackBlocks(static_cast<int>(width), block + b * 8 * width, stage.stage(), k);
     stage.commit(k * kBlockFields);
   }
   return stage.take();

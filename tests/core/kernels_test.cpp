@@ -5,8 +5,10 @@
 #include <random>
 
 #include "tests/core/test_support.hpp"
+#include "vaskor/bit_blocks.hpp"
 #include "vaskor/cpu_features.hpp"
 #include "vaskor/max_value.hpp"
+#include "vaskor/small_fields.hpp"
 #include "vaskor/whole_bytes.hpp"
 
 namespace {
@@ -85,6 +87,62 @@ TEST(Kernels, MaxScalar) { checkMax(&vaskor::detail::maxFromZeroScalar); }
 TEST(Kernels, MaxAvx512) {
   if (!vaskor::detail::hasAvx512f()) GTEST_SKIP() << "no AVX-512 here";
   checkMax(&vaskor::detail::maxFromZeroAvx512);
+}
+
+// Fields of w bits, most significant first, one bit at a time; above bit 63
+// a field holds zeros.
+Bytes fieldsByHand(const Values& v, int w) {
+  std::vector<int> bits;
+  for (int64_t x : v)
+    for (int j = w - 1; j >= 0; --j) bits.push_back(j < 64 ? static_cast<int>((static_cast<uint64_t>(x) >> j) & 1) : 0);
+  Bytes out(bits.size() / 8);
+  for (size_t i = 0; i < bits.size(); ++i) out[i / 8] = static_cast<uint8_t>(out[i / 8] | (bits[i] << (7 - i % 8)));
+  return out;
+}
+
+// Groups of w bits read back: the last 64 bits of each.
+Values groupsByHand(const Bytes& b, int w) {
+  Values out;
+  for (size_t at = 0; at + static_cast<size_t>(w) <= b.size() * 8; at += static_cast<size_t>(w)) {
+    uint64_t v = 0;
+    for (size_t i = at; i < at + static_cast<size_t>(w); ++i) v = (v << 1) | ((b[i / 8] >> (7 - i % 8)) & 1);
+    out.push_back(static_cast<int64_t>(v));
+  }
+  return out;
+}
+
+using PackBlocks = void (*)(int, const int64_t*, uint8_t*, size_t);
+using UnpackBlocks = void (*)(int, const uint8_t*, int64_t*, size_t);
+
+void checkBlocks(int w, PackBlocks pack, UnpackBlocks unpack) {
+  std::mt19937_64 rng(static_cast<uint64_t>(w));
+  for (size_t blocks = 1; blocks <= 3; ++blocks) {
+    Values v(64 * blocks);
+    for (int64_t& x : v) x = static_cast<int64_t>(rng());
+    Bytes packed(8 * static_cast<size_t>(w) * blocks);
+    pack(w, v.data(), packed.data(), blocks);
+    ASSERT_EQ(packed, fieldsByHand(v, w)) << w << " " << blocks;
+    Values back(v.size());
+    unpack(w, packed.data(), back.data(), blocks);
+    ASSERT_EQ(back, groupsByHand(packed, w)) << w << " " << blocks;
+  }
+}
+
+constexpr auto kPackTable = vaskor::detail::packTable(std::make_integer_sequence<int, vaskor::detail::kMaxBlockWidth>{});
+constexpr auto kUnpackTable =
+    vaskor::detail::unpackTable(std::make_integer_sequence<int, vaskor::detail::kMaxBlockWidth>{});
+
+TEST(Kernels, BitBlocksEveryWidth) {
+  for (int w = 1; w <= vaskor::detail::kMaxBlockWidth; ++w)
+    checkBlocks(
+        w, [](int width, const int64_t* in, uint8_t* out, size_t n) { kPackTable[width](in, out, n); },
+        [](int width, const uint8_t* in, int64_t* out, size_t n) { kUnpackTable[width](in, out, n); });
+}
+
+TEST(Kernels, SmallFieldBlocks) {
+  if (!vaskor::detail::hasAvx512VbmiBmi2()) GTEST_SKIP() << "no AVX-512 VBMI and BMI2 here";
+  for (int w = 1; w <= vaskor::detail::kMaxSmallField; ++w)
+    checkBlocks(w, &vaskor::detail::packSmallFields, &vaskor::detail::unpackSmallFields);
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+// Bit-packed blocks for fields of at most 8 bits (private). Eight such fields
+// fill exactly W bytes, so eight values at a time are narrowed to bytes with
+// one byte permute and their low W bits gathered with one bit-extract (or
+// spread with one bit-deposit). Only called where hasAvx512VbmiBmi2().
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vaskor::detail {
+
+inline constexpr int kMaxSmallField = 8;
+
+// Same contract as BitBlock<W>::pack / unpack, for 1 <= w <= 8.
+void packSmallFields(int w, const int64_t* in, uint8_t* out, size_t blocks);
+void unpackSmallFields(int w, const uint8_t* in, int64_t* out, size_t blocks);
+
+}  // namespace vaskor::detail
