@@ -104,15 +104,15 @@ Exception withTrace(std::vector<vaskor::StackTraceEntry> trace, std::string msg,
 }
 
 TEST(UnhandledReport, LineFormatPadsTo25Columns) {
-  const Exception e = withTrace({{"main", 12, "a.nim"},
-                                 {"noLine", 0, "b.nim"},
-                                 {"wide", 7, "a_twenty_char_name.nim"},
+  const Exception e = withTrace({{"main", 12, "a.cpp"},
+                                 {"noLine", 0, "b.cpp"},
+                                 {"wide", 7, "a_twenty_char_name.cpp"},
                                  {"exact", 0, "file_name_of_25_chars.xyz"}},
                                 "boom", "ValueError");
   EXPECT_EQ(vaskor::unhandledReport(e),
-            "a.nim(12)                main\n"
-            "b.nim                    noLine\n"
-            "a_twenty_char_name.nim(7) wide\n"
+            "a.cpp(12)                main\n"
+            "b.cpp                    noLine\n"
+            "a_twenty_char_name.cpp(7) wide\n"
             "file_name_of_25_chars.xyz exact\n"
             "Error: unhandled exception: boom [ValueError]\n");
 }
@@ -129,7 +129,7 @@ TEST(UnhandledReport, TraceOver1999CharactersIsLeftOutWhole) {
 }
 
 TEST(UnhandledReport, MessageThatDoesNotFitIsSkippedButTheKindIsWritten) {
-  const std::string line = "a.nim(1)                 p\n";
+  const std::string line = "a.cpp(1)                 p\n";
   const std::string prefix = "Error: unhandled exception: ";
   // Room left after the trace line and the prefix, and the tail " [ValueError]\n".
   const size_t room = 1999 - line.size() - prefix.size();
@@ -137,14 +137,14 @@ TEST(UnhandledReport, MessageThatDoesNotFitIsSkippedButTheKindIsWritten) {
   const std::string longest(room - tail.size(), 'm');
   const std::string tooLong(room + 1, 'm');
 
-  EXPECT_EQ(vaskor::unhandledReport(withTrace({{"p", 1, "a.nim"}}, longest, "ValueError")),
+  EXPECT_EQ(vaskor::unhandledReport(withTrace({{"p", 1, "a.cpp"}}, longest, "ValueError")),
             line + prefix + longest + tail);
-  EXPECT_EQ(vaskor::unhandledReport(withTrace({{"p", 1, "a.nim"}}, tooLong, "ValueError")),
+  EXPECT_EQ(vaskor::unhandledReport(withTrace({{"p", 1, "a.cpp"}}, tooLong, "ValueError")),
             line + prefix + tail);
   // A message that fits by itself but leaves no room for the whole tail: the
   // pieces that still fit are written, the others skipped.
   const std::string nearly(room - 2, 'm');
-  EXPECT_EQ(vaskor::unhandledReport(withTrace({{"p", 1, "a.nim"}}, nearly, "ValueError")),
+  EXPECT_EQ(vaskor::unhandledReport(withTrace({{"p", 1, "a.cpp"}}, nearly, "ValueError")),
             line + prefix + nearly + " [");
 }
 
