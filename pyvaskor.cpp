@@ -81,7 +81,7 @@ template <Encoder native>
 template <Decoder native>
 [[gnu::noinline]] PyObject* decoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
   if (!verifyArgs(args, kwargs, 2, 2, kDecoderArgs, funcName)) return nullptr;
-  std::vector<uint8_t> bytes;
+  ByteArg bytes;
   int64_t l = 0;
   try {
     if (PyObject* o = getPyArg(args, kwargs, 0, "bytes")) pyValueToNative(o, bytes);
@@ -90,7 +90,7 @@ template <Decoder native>
     return pythonTypeError(failure);
   }
   try {
-    std::vector<int64_t> values = native(bytes, l);
+    std::vector<int64_t> values = native(bytes.view, l);
     return nativeValueToPy(std::span<const int64_t>(values));
   } catch (const vaskor::Exception& failure) {
     return pythonException(failure);

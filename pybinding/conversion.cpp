@@ -1,5 +1,6 @@
 #include "pybinding/conversion.hpp"
 
+#include <cstddef>
 #include <string>
 
 #include "pybinding/py_lib.hpp"
@@ -19,20 +20,74 @@ inline IntMaker intMaker() {
   return pyLib->PyLong_FromLongLong != nullptr ? pyLib->PyLong_FromLongLong : buildLongLong;
 }
 
+// The host's list and tuple as laid out on an ordinary 64-bit host (object
+// start offset 0): a list points to its item array, a tuple holds its items.
+struct HostList {
+  PyVarObject head;
+  PyObject** ob_item;
+};
+struct HostTuple {
+  PyVarObject head;
+  PyObject* ob_item[1];
+};
+static_assert(offsetof(HostList, ob_item) == 24 && offsetof(HostTuple, ob_item) == 24);
+
+// Where the host's own layout may be read: an exact list or tuple (not a
+// subclass, which goes through its base type's accessors) on a host with
+// the ordinary object head.
+enum class Layout { Generic, List, Tuple };
+Layout layoutOf(PyObject* o) {
+  if (pyObjectStartOffset != 0) return Layout::Generic;
+  if (typeOf(o) == pyLib->PyList_Type) return Layout::List;
+  if (typeOf(o) == pyLib->PyTuple_Type) return Layout::Tuple;
+  return Layout::Generic;
+}
+
+// Converts the n items that `item(i)` fetches (null: the sequence shrank
+// under an item's conversion, a refused item). Keeps the larger of
+// `largest` and each value when `Track`.
+template <bool Track, class T, class Item>
+[[gnu::always_inline]] inline void convertItems(Py_ssize_t n, T* out, const char* itemType,
+                                                int64_t& largest, Item item) {
+  auto asLongLong = pyLib->PyLong_AsLongLong;
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    PyObject* o = item(i);
+    if (o == nullptr) clearAndRaiseConversionError(itemType);
+    const long long v = asLongLong(o);
+    if (refused(v)) clearAndRaiseConversionError(itemType);
+    if constexpr (Track) largest = v > largest ? v : largest;
+    out[i] = static_cast<T>(v);
+  }
+}
+
 // Fills `target` item by item; `T` narrows each value (bytes keep the low
-// 8 bits). A null item (the sequence shrank under an item's conversion)
-// counts as a refused item.
-template <class T>
+// 8 bits). Exact lists and tuples are read from their own storage: a list's
+// size and item array are read again for every item, exactly what the
+// host's PyList_GetItem does (an item's conversion may run Python code that
+// changes the list); a tuple cannot change.
+template <bool Track, class T>
 void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, std::vector<T>& target,
-                   const char* itemType) {
+                   const char* itemType, int64_t& largest) {
   Py_ssize_t n = acc.getSize(o);
   target.assign(static_cast<size_t>(n), T{});
-  for (Py_ssize_t i = 0; i < n; ++i) {
-    PyObject* item = acc.getItem(o, i);
-    if (item == nullptr) clearAndRaiseConversionError(itemType);
-    long long v = pyLib->PyLong_AsLongLong(item);
-    if (refused(v)) clearAndRaiseConversionError(itemType);
-    target[static_cast<size_t>(i)] = static_cast<T>(v);
+  T* out = target.data();
+  switch (layoutOf(o)) {
+    case Layout::List: {
+      // The conversion call in between is opaque, so both are loaded anew.
+      auto* list = reinterpret_cast<HostList*>(o);
+      convertItems<Track>(n, out, itemType, largest, [list](Py_ssize_t i) -> PyObject* {
+        return i < list->head.ob_size ? list->ob_item[i] : nullptr;
+      });
+      return;
+    }
+    case Layout::Tuple: {
+      PyObject* const* items = reinterpret_cast<HostTuple*>(o)->ob_item;
+      convertItems<Track>(n, out, itemType, largest, [items](Py_ssize_t i) { return items[i]; });
+      return;
+    }
+    case Layout::Generic:
+      convertItems<Track>(n, out, itemType, largest, [&](Py_ssize_t i) { return acc.getItem(o, i); });
+      return;
   }
 }
 
@@ -67,7 +122,15 @@ void pyValueToNative(PyObject* o, int64_t& target) {
 void pyValueToNative(PyObject* o, std::vector<int64_t>& target) {
   ListOrTupleAccessors acc = getListOrTupleAccessors(o);
   if (acc.getSize == nullptr) raiseConversionError("seq[int]");
-  itemsToNative(o, acc, target, "int");
+  int64_t unused = 0;
+  itemsToNative<false>(o, acc, target, "int", unused);
+}
+
+void pyValueToNative(PyObject* o, std::vector<int64_t>& target, int64_t& largest) {
+  ListOrTupleAccessors acc = getListOrTupleAccessors(o);
+  if (acc.getSize == nullptr) raiseConversionError("seq[int]");
+  largest = 0;
+  itemsToNative<true>(o, acc, target, "int", largest);
 }
 
 void pyValueToNative(PyObject* o, std::vector<uint8_t>& target) {
@@ -81,7 +144,24 @@ void pyValueToNative(PyObject* o, std::vector<uint8_t>& target) {
   }
   ListOrTupleAccessors acc = getListOrTupleAccessors(o);
   if (acc.getSize == nullptr) raiseConversionError("seq[byte]");
-  itemsToNative(o, acc, target, "byte");
+  int64_t unused = 0;
+  itemsToNative<false>(o, acc, target, "byte", unused);
+}
+
+void pyValueToNative(PyObject* o, ByteArg& target) {
+  if (hasType(o, pyLib->PyBytes_Type)) {
+    char* buf = nullptr;
+    Py_ssize_t len = 0;
+    // The host's own error stays pending; the caller replaces it.
+    if (pyLib->PyBytes_AsStringAndSize(o, &buf, &len) == -1) raiseConversionError("seq[byte]");
+    target.view = {reinterpret_cast<const uint8_t*>(buf), static_cast<size_t>(len)};
+    return;
+  }
+  ListOrTupleAccessors acc = getListOrTupleAccessors(o);
+  if (acc.getSize == nullptr) raiseConversionError("seq[byte]");
+  int64_t unused = 0;
+  itemsToNative<false>(o, acc, target.owned, "byte", unused);
+  target.view = target.owned;
 }
 
 PyObject* nativeValueToPy(int64_t v) { return intMaker()(v); }
@@ -96,6 +176,10 @@ PyObject* nativeValueToPy(std::span<const int64_t> values) {
   PyObject* list = pyLib->PyList_New(n);
   if (list == nullptr) return nullptr;
   IntMaker make = intMaker();
+  // A list just made by PyList_New is exact and its slots are empty, so on
+  // an ordinary host each item goes straight into its slot, as the host's
+  // PyList_SetItem would put it.
+  PyObject** slots = pyObjectStartOffset == 0 ? reinterpret_cast<HostList*>(list)->ob_item : nullptr;
   for (Py_ssize_t i = 0; i < n; ++i) {
     PyObject* item = make(values[static_cast<size_t>(i)]);
     // The host frees the unfilled slots along with the list.
@@ -103,7 +187,10 @@ PyObject* nativeValueToPy(std::span<const int64_t> values) {
       decRef(list);
       return nullptr;
     }
-    pyLib->PyList_SetItem(list, i, item);
+    if (slots != nullptr)
+      slots[i] = item;
+    else
+      pyLib->PyList_SetItem(list, i, item);
   }
   return list;
 }

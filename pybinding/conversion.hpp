@@ -38,7 +38,19 @@ bool hasType(PyObject* o, PyTypeObject* t);
 
 void pyValueToNative(PyObject* o, int64_t& target);
 void pyValueToNative(PyObject* o, std::vector<int64_t>& target);
+// The same, also giving the larger of 0 and the greatest value, which both
+// encoders' width rule starts from, worked out while the items go by.
+void pyValueToNative(PyObject* o, std::vector<int64_t>& target, int64_t& largest);
 void pyValueToNative(PyObject* o, std::vector<uint8_t>& target);
+
+// A byte-sequence argument as the decoders read it: a bytes object in place
+// (it is immutable and the argument tuple holds it for the whole call), a
+// list or tuple converted into `owned`. Same checks and errors as above.
+struct ByteArg {
+  std::vector<uint8_t> owned;
+  std::span<const uint8_t> view;
+};
+void pyValueToNative(PyObject* o, ByteArg& target);
 
 // New references, or null with the host's error set when the host could not
 // make an object (nothing half-built is left behind).
