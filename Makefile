@@ -45,5 +45,30 @@ bench-python:
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor
 	$(BENCH_PY) bench/python_bench.py --module-dir $(BENCH_BUILD) --out bench/results $(BENCH_ARGS)
 
+# Sanitizers: everything built with ASan and UBSan (abort on error); the
+# whole C++ suite with leak checking, then the Python suite on the newest
+# Python 3 and Python 2.7 with the sanitizer runtimes preloaded.
+SAN_BUILD ?= build-asan
+.PHONY: test-sanitize fuzz
+
+test-sanitize:
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVASKOR_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+	python3 tests/hardening/python_pair.py --sanitize --build-dir $(SAN_BUILD) --source-dir .
+
+# libFuzzer (clang): each fuzz target for FUZZ_SECONDS; inputs that fail
+# land in fuzz/regressions/, which the test suite replays.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+fuzz:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVASKOR_FUZZ=ON \
+	  -DVASKOR_BUILD_PYTHON=OFF -DVASKOR_BUILD_EXAMPLES=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
 	rm -rf $(BUILD) build-* dist
