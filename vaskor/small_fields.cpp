@@ -16,13 +16,21 @@ namespace {
 // The low w bits of each of the eight bytes.
 uint64_t laneMask(int w) { return 0x0101010101010101u * ((1u << w) - 1); }
 
-// The fields of eight values in the low 8*w bits, value 0's on top.
-[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline uint64_t gatherEight(const int64_t* in, uint64_t mask) {
-  // The low byte of each value into bytes 7..0, value 0 on top.
-  const __m512i lowBytesTopFirst = _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0, 0x0008101820283038);
-  const __m512i picked = _mm512_maskz_permutexvar_epi8(0xFF, lowBytesTopFirst, _mm512_loadu_si512(in));
+// The fields of eight values in the low 8*w bits, value 0's on top, from
+// the eight low bytes that `picked` holds in its bytes 7..0.
+[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline uint64_t fieldsOf(__m512i picked, uint64_t mask) {
   const __m128i low = _mm512_maskz_extracti32x4_epi32(0xF, picked, 0);
   return _pext_u64(static_cast<uint64_t>(_mm_cvtsi128_si64(low)), mask);
+}
+
+// Byte k of the index picks the low byte of value 7 - k, `offset` bytes in.
+[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline __m512i lowBytesTopFirst(uint64_t offset) {
+  return _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0, static_cast<int64_t>(0x0008101820283038 + 0x0101010101010101 * offset));
+}
+
+// Eight values at `in`, wherever they lie.
+[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline uint64_t gatherEight(const int64_t* in, uint64_t mask) {
+  return fieldsOf(_mm512_maskz_permutexvar_epi8(0xFF, lowBytesTopFirst(0), _mm512_loadu_si512(in)), mask);
 }
 
 // Eight values from the fields in the low 8*w bits, value 0's on top.
@@ -47,6 +55,23 @@ uint64_t laneMask(int w) { return 0x0101010101010101u * ((1u << w) - 1); }
   // are rewritten by the next group.
   const size_t wide = groups * uw >= 8 ? (groups * uw - 8) / uw + 1 : 0;
   size_t g = 0;
+  // A group of eight values is one cache line's worth; when the input does
+  // not start on a line, every group would straddle two. The groups between
+  // the first and the last are then picked from two aligned lines at once
+  // (those lines lie inside the input).
+  const uint64_t offset = reinterpret_cast<uintptr_t>(in) % 64;
+  if (offset != 0 && wide > 2) {
+    storeBE64(out, gatherEight(in, mask) << shift);
+    const __m512i* line = reinterpret_cast<const __m512i*>(reinterpret_cast<uintptr_t>(in) - offset);
+    const __m512i pick = lowBytesTopFirst(offset);
+    __m512i left = _mm512_load_si512(line + 1);
+#pragma GCC unroll 4
+    for (g = 1; g + 1 < wide; ++g) {
+      const __m512i right = _mm512_load_si512(line + g + 1);
+      storeBE64(out + g * uw, fieldsOf(_mm512_maskz_permutex2var_epi8(0xFF, left, pick, right), mask) << shift);
+      left = right;
+    }
+  }
 #pragma GCC unroll 4
   for (; g < wide; ++g) storeBE64(out + g * uw, gatherEight(in + 8 * g, mask) << shift);
   for (; g < groups; ++g) {

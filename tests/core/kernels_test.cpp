@@ -117,14 +117,19 @@ using UnpackBlocks = void (*)(int, const uint8_t*, int64_t*, size_t);
 void checkBlocks(int w, PackBlocks pack, UnpackBlocks unpack) {
   std::mt19937_64 rng(static_cast<uint64_t>(w));
   for (size_t blocks = 1; blocks <= 3; ++blocks) {
-    Values v(64 * blocks);
-    for (int64_t& x : v) x = static_cast<int64_t>(rng());
-    Bytes packed(8 * static_cast<size_t>(w) * blocks);
-    pack(w, v.data(), packed.data(), blocks);
-    ASSERT_EQ(packed, fieldsByHand(v, w)) << w << " " << blocks;
-    Values back(v.size());
-    unpack(w, packed.data(), back.data(), blocks);
-    ASSERT_EQ(back, groupsByHand(packed, w)) << w << " " << blocks;
+    // Inputs starting at each 8-byte step within a cache line.
+    for (size_t shift = 0; shift < 8; ++shift) {
+      alignas(64) int64_t storage[64 * 3 + 8];
+      int64_t* in = storage + shift;
+      for (size_t i = 0; i < 64 * blocks; ++i) in[i] = static_cast<int64_t>(rng());
+      const Values v(in, in + 64 * blocks);
+      Bytes packed(8 * static_cast<size_t>(w) * blocks);
+      pack(w, in, packed.data(), blocks);
+      ASSERT_EQ(packed, fieldsByHand(v, w)) << w << " " << blocks << " " << shift;
+      Values back(v.size());
+      unpack(w, packed.data(), back.data(), blocks);
+      ASSERT_EQ(back, groupsByHand(packed, w)) << w << " " << blocks;
+    }
   }
 }
 
