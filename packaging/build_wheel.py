@@ -29,7 +29,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 NAME = "pyvaskor"
 SUMMARY = ("Packs signed 64-bit integer sequences into compact byte strings; "
            "one binary module for Python 2.7 and 3.x")
-LICENSE = "Proprietary"
+LICENSE = "MIT"
 REQUIRES_PYTHON = ">=2.7"
 CLASSIFIERS = [
     "Operating System :: POSIX :: Linux",
