@@ -1,6 +1,7 @@
 #include "vaskor/bpe.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "runtime/failure.hpp"
 #include "vaskor/bit_blocks.hpp"
@@ -10,6 +11,7 @@
 #include "vaskor/max_value.hpp"
 #include "vaskor/small_fields.hpp"
 #include "vaskor/staged_output.hpp"
+#include "vaskor/vector_sink.hpp"
 #include "vaskor/utils.hpp"
 #include "vaskor/width_choice.hpp"
 
@@ -32,7 +34,6 @@ constexpr size_t kChunkValues = kChunkBlocks * kBlockFields;
 constexpr size_t kDecodeChunkBlocks = 16;
 constexpr size_t kDecodeChunkValues = kDecodeChunkBlocks * kBlockFields;
 using ByteStage = detail::StagedOutput<uint8_t, kChunkBlocks * 8 * kMaxBlockWidth>;
-using ValueStage = detail::StagedOutput<int64_t, kDecodeChunkValues>;
 
 // Whole blocks of w-bit fields; narrow fields go eight at a time where the
 // processor allows it.
@@ -107,16 +108,31 @@ std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
   return out;
 }
 
-std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
+int64_t widthOf(int64_t largest) { return widthFor(largest); }
+
+uint64_t packedSize(uint64_t n, int64_t width) {
+  return detail::checkedCount((static_cast<u128>(n) * static_cast<uint64_t>(width) + 7) / 8, 1);
+}
+
+void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
+  const int w = static_cast<int>(width);
+  const size_t n = s.size();
+  const size_t head = n % kBlockFields;
+  const size_t headBytes = (head * static_cast<size_t>(w) + 7) / 8;
+  packHead(s.data(), head, w, out, headBytes);
+  packBlocks(w, s.data() + head, out + headBytes, n / kBlockFields);
+}
+
+bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
   const uint8_t* p = i.data();
   size_t size = i.size();
   if (l == 0) {
-    if (size == 0) return {};
+    if (size == 0) return sink.start(0);
     l = p[0];
     ++p;
     --size;
   }
-  if (size == 0) return {};
+  if (size == 0) return sink.start(0);
   if (l == 0) raise<ValueError>("bit width must be positive, got 0");
 
   const u128 totalBits = static_cast<u128>(size) * 8;
@@ -125,41 +141,50 @@ std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
     // group is read, and an empty group can never match a negative width.
     const u128 magnitude = static_cast<u128>(-(l + 1)) + 1;
     check(totalBits < magnitude, "bpe(76, 18) `item.parseBin(iitem) == rl` ");
-    return {};
+    return sink.start(0);
   }
 
   const uint64_t width = static_cast<uint64_t>(l);
   const uint64_t count = detail::checkedCount(totalBits / width, 8);
-  if (count == 0) return {};
-  ValueStage stage(count);
+  if (!sink.start(count)) return false;
+  if (count == 0) return true;
+  // Values are unpacked into a buffer that stays in the first-level cache
+  // and handed over from there.
+  alignas(64) int64_t stage[kDecodeChunkValues];
   // The input lies in memory, so its bit count fits 64 bits from here on.
   const uint64_t cut = static_cast<uint64_t>(totalBits % width);
 
   if (width > static_cast<uint64_t>(kMaxBlockWidth)) {
     for (uint64_t g = 0; g < count;) {
       const uint64_t end = std::min<uint64_t>(count, g + kDecodeChunkValues);
-      int64_t* out = stage.stage();
+      int64_t* out = stage;
       for (uint64_t k = g; k < end; ++k)
         *out++ = static_cast<int64_t>(detail::readWideGroup(p, cut + k * width, width));
-      stage.commit(end - g);
+      if (!sink.take(stage, end - g)) return false;
       g = end;
     }
-    return stage.take();
+    return true;
   }
   // Groups end at the end of the data: the last count / 64 of them form
   // whole blocks, the rest come first, right after the cut.
   const uint64_t head = count % kBlockFields;
   for (uint64_t g = 0; g < head; ++g)
-    stage.stage()[g] = static_cast<int64_t>(detail::readGroup(p, cut + g * width, width));
-  stage.commit(head);
+    stage[g] = static_cast<int64_t>(detail::readGroup(p, cut + g * width, width));
+  if (head > 0 && !sink.take(stage, head)) return false;
   const uint64_t blocks = count / kBlockFields;
   const uint8_t* block = p + size - blocks * 8 * width;
   for (uint64_t b = 0; b < blocks; b += kDecodeChunkBlocks) {
     const uint64_t k = std::min<uint64_t>(kDecodeChunkBlocks, blocks - b);
-    unpackBlocks(static_cast<int>(width), block + b * 8 * width, stage.stage(), k);
-    stage.commit(k * kBlockFields);
+    unpackBlocks(static_cast<int>(width), block + b * 8 * width, stage, k);
+    if (!sink.take(stage, k * kBlockFields)) return false;
   }
-  return stage.take();
+  return true;
+}
+
+std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
+  detail::VectorSink sink;
+  decodeInto(i, l, sink);
+  return std::move(sink.values);
 }
 
 }  // namespace vaskor::bpe

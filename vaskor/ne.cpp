@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "runtime/failure.hpp"
 #include "vaskor/byte_order.hpp"
 #include "vaskor/checked_size.hpp"
 #include "vaskor/max_value.hpp"
 #include "vaskor/staged_output.hpp"
+#include "vaskor/vector_sink.hpp"
 #include "vaskor/utils.hpp"
 #include "vaskor/whole_bytes.hpp"
 #include "vaskor/width_choice.hpp"
@@ -19,7 +21,6 @@ namespace {
 // Values handled per step, few enough to stay in the first-level cache.
 constexpr size_t kChunkValues = 2048;
 using ByteStage = detail::StagedOutput<uint8_t, kChunkValues * 8>;
-using ValueStage = detail::StagedOutput<int64_t, kChunkValues>;
 
 // ceil(binLen * 0.125) is exact in doubles, so whole-number division does.
 int widthFor(int64_t largest) { return static_cast<int>((binLen(largest) + 7) / 8); }
@@ -55,32 +56,45 @@ std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
   return out;
 }
 
-std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
+int64_t widthOf(int64_t largest) { return widthFor(largest); }
+
+uint64_t packedSize(uint64_t n, int64_t width) {
+  return detail::checkedCount(static_cast<detail::u128>(n) * static_cast<uint64_t>(width), 1);
+}
+
+void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
+  detail::packWhole(static_cast<int>(width), s.data(), out, s.size());
+}
+
+bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
   const uint8_t* p = i.data();
   size_t size = i.size();
   if (l == 0) {
-    if (size == 0) return {};
+    if (size == 0) return sink.start(0);
     l = p[0];
     ++p;
     --size;
   }
-  if (size == 0) return {};
+  if (size == 0) return sink.start(0);
   if (l <= 0) raise<ValueError>("byte width must be positive, got " + std::to_string(l));
 
   const uint64_t width = static_cast<uint64_t>(l);
   const uint64_t count = detail::checkedCount(size / width + (size % width != 0), 8);
-  ValueStage stage(count);
+  if (!sink.start(count)) return false;
+  // Values are unpacked into a buffer that stays in the first-level cache
+  // and handed over from there.
+  alignas(64) int64_t stage[kChunkValues];
   for (uint64_t g = 0; g < count;) {
     const uint64_t end = std::min<uint64_t>(count, g + kChunkValues);
     const uint64_t from = g * width;
     if (width <= 8) {
       // The chunk's bytes; only the last chunk can end in a short group.
       const uint64_t bytes = std::min<uint64_t>(size - from, (end - g) * width);
-      detail::unpackWhole(static_cast<int>(width), p + from, bytes, stage.stage());
+      detail::unpackWhole(static_cast<int>(width), p + from, bytes, stage);
     } else {
       // Only the last 8 bytes of a wide group count; a short last group is
       // read from the bytes it has.
-      int64_t* out = stage.stage();
+      int64_t* out = stage;
       for (uint64_t k = g; k < end; ++k) {
         const uint64_t at = k * width;
         const uint64_t left = size - at;
@@ -88,10 +102,16 @@ std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
                                                     : detail::loadBETail(p + at, left));
       }
     }
-    stage.commit(end - g);
+    if (!sink.take(stage, end - g)) return false;
     g = end;
   }
-  return stage.take();
+  return true;
+}
+
+std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
+  detail::VectorSink sink;
+  decodeInto(i, l, sink);
+  return std::move(sink.values);
 }
 
 }  // namespace vaskor::ne
