@@ -28,27 +28,24 @@ namespace {
 // method array until the process ends.
 PyModuleDesc* moduleDesc = nullptr;
 
-// The native procedures, one per Python function.
+// The native procedures, one per Python function. Each does what its
+// codec's encode or decode does, through the parts the codec offers for it,
+// so that the result goes straight into Python objects: an encoder packs
+// into the bytes object of its result under the width that follows the
+// largest value (which the conversion of "a" has worked out on the way), a
+// decoder hands each value to the list being built as it is unpacked.
 
-EncodedPair bpeEncode(std::span<const int64_t> a) {
-  int64_t lo = 0;
-  std::vector<uint8_t> bytes = vaskor::bpe::encode(a, lo);
-  return {std::move(bytes), lo};
-}
+struct Encoder {
+  int64_t (*widthOf)(int64_t);
+  uint64_t (*packedSize)(uint64_t, int64_t);
+  void (*packInto)(std::span<const int64_t>, int64_t, uint8_t*);
+};
+constexpr Encoder bpeEncode{vaskor::bpe::widthOf, vaskor::bpe::packedSize, vaskor::bpe::packInto};
+constexpr Encoder neEncode{vaskor::ne::widthOf, vaskor::ne::packedSize, vaskor::ne::packInto};
 
-EncodedPair neEncode(std::span<const int64_t> a) {
-  int64_t lo = 0;
-  std::vector<uint8_t> bytes = vaskor::ne::encode(a, lo);
-  return {std::move(bytes), lo};
-}
-
-std::vector<int64_t> bpeDecode(std::span<const uint8_t> bytes, int64_t l) {
-  return vaskor::bpe::decode(bytes, l);
-}
-
-std::vector<int64_t> neDecode(std::span<const uint8_t> bytes, int64_t l) {
-  return vaskor::ne::decode(bytes, l);
-}
+using Decoder = bool (*)(std::span<const uint8_t>, int64_t, vaskor::ValueSink&);
+constexpr Decoder bpeDecode = vaskor::bpe::decodeInto;
+constexpr Decoder neDecode = vaskor::ne::decodeInto;
 
 // The call frame all four share. After the argument check, phase 1 converts
 // the arguments (a recoverable failure is the caller's TypeError; a Defect
@@ -59,20 +56,20 @@ std::vector<int64_t> neDecode(std::span<const uint8_t> bytes, int64_t l) {
 constexpr const char* kEncoderArgs[] = {"a"};
 constexpr const char* kDecoderArgs[] = {"bytes", "l"};
 
-using Encoder = EncodedPair (*)(std::span<const int64_t>);
-using Decoder = std::vector<int64_t> (*)(std::span<const uint8_t>, int64_t);
-
-template <Encoder native>
+template <const Encoder& codec>
 [[gnu::noinline]] PyObject* encoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
   if (!verifyArgs(args, kwargs, 1, 1, kEncoderArgs, funcName)) return nullptr;
   std::vector<int64_t> a;
+  int64_t largest = 0;
   try {
-    if (PyObject* o = getPyArg(args, kwargs, 0, "a")) pyValueToNative(o, a);
+    if (PyObject* o = getPyArg(args, kwargs, 0, "a")) pyValueToNative(o, a, largest);
   } catch (const vaskor::CatchableError& failure) {
     return pythonTypeError(failure);
   }
   try {
-    return nativeValueToPy(native(a));
+    const int64_t width = codec.widthOf(largest);
+    const uint64_t size = codec.packedSize(a.size(), width);
+    return newEncodedPair(size, width, [&](uint8_t* out) { codec.packInto(a, width, out); });
   } catch (const vaskor::Exception& failure) {
     return pythonException(failure);
   }
@@ -90,8 +87,10 @@ template <Decoder native>
     return pythonTypeError(failure);
   }
   try {
-    std::vector<int64_t> values = native(bytes.view, l);
-    return nativeValueToPy(std::span<const int64_t>(values));
+    ListBuilder list;
+    // Stopped early only when the host could not make an object; its error is set.
+    if (!native(bytes.view, l, list)) return nullptr;
+    return list.release();
   } catch (const vaskor::Exception& failure) {
     return pythonException(failure);
   }

@@ -210,6 +210,73 @@ PyObject* nativeValueToPy(const EncodedPair& pair) {
   return tuple;
 }
 
+namespace detail {
+
+PyObject* newPairBytes(size_t size, uint8_t*& storage) {
+  PyObject* bytes = pyLib->PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size));
+  if (bytes == nullptr || size == 0) return bytes;
+  char* buf = nullptr;
+  Py_ssize_t len = 0;
+  if (pyLib->PyBytes_AsStringAndSize(bytes, &buf, &len) != 0) {
+    decRef(bytes);
+    return nullptr;
+  }
+  storage = reinterpret_cast<uint8_t*>(buf);
+  return bytes;
+}
+
+PyObject* finishPair(PyObject* tuple, PyObject* bytes, int64_t width) {
+  PyObject* w = nativeValueToPy(width);
+  if (w == nullptr) {
+    decRef(bytes);
+    decRef(tuple);
+    return nullptr;
+  }
+  pyLib->PyTuple_SetItem(tuple, 0, bytes);
+  pyLib->PyTuple_SetItem(tuple, 1, w);
+  return tuple;
+}
+
+}  // namespace detail
+
+ListBuilder::~ListBuilder() {
+  // A list never handed out (a failure cut the decode short) is released;
+  // the host frees its unfilled slots with it.
+  if (list_ != nullptr) decRef(list_);
+}
+
+bool ListBuilder::start(uint64_t count) {
+  list_ = pyLib->PyList_New(static_cast<Py_ssize_t>(count));
+  if (list_ == nullptr) return false;
+  // Just made, so exact, with every slot empty: on an ordinary host each item
+  // goes straight into its slot, as the host's PyList_SetItem would put it.
+  if (pyObjectStartOffset == 0) slots_ = reinterpret_cast<HostList*>(list_)->ob_item;
+  return true;
+}
+
+bool ListBuilder::take(const int64_t* values, size_t n) {
+  IntMaker make = intMaker();
+  for (size_t k = 0; k < n; ++k, ++filled_) {
+    PyObject* item = make(values[k]);
+    if (item == nullptr) {
+      decRef(list_);
+      list_ = nullptr;
+      return false;
+    }
+    if (slots_ != nullptr)
+      slots_[filled_] = item;
+    else
+      pyLib->PyList_SetItem(list_, filled_, item);
+  }
+  return true;
+}
+
+PyObject* ListBuilder::release() {
+  PyObject* list = list_;
+  list_ = nullptr;
+  return list;
+}
+
 void conversionToStringError() {
   pyLib->PyErr_Clear();
   vaskor::raise<vaskor::ValueError>("Can't convert python obj to string");
