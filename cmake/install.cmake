@@ -11,6 +11,7 @@ set(VASKOR_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vaskor)
 install(FILES ${PROJECT_SOURCE_DIR}/vaskor/utils.hpp
               ${PROJECT_SOURCE_DIR}/vaskor/bpe.hpp
               ${PROJECT_SOURCE_DIR}/vaskor/ne.hpp
+              ${PROJECT_SOURCE_DIR}/vaskor/value_sink.hpp
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vaskor)
 install(FILES ${PROJECT_SOURCE_DIR}/runtime/failure.hpp
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/runtime)
