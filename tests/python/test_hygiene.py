@@ -2,6 +2,7 @@
 counts of everything passed in as they were, and memory flat."""
 
 import gc
+import os
 import resource
 import sys
 import unittest
@@ -121,6 +122,9 @@ class MemoryTest(unittest.TestCase):
     # leaking any of them per call passes this bound.
     BOUND = 4 * 2 ** 20
 
+    # Under AddressSanitizer freed memory is held in quarantine, so resident
+    # size grows regardless; the leak checker covers that run.
+    @unittest.skipIf('libasan' in os.environ.get('LD_PRELOAD', ''), 'sanitizer run')
     def test_memory_stays_flat(self):
         cases = make_cases()
         for case in cases:
