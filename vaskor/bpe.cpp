@@ -56,6 +56,14 @@ int widthFor(int64_t largest) { return static_cast<int>(binLen(largest) + 1); }
 // The first fields of a stream (fewer than a block) with the zero padding in
 // front of them; `bytes` is the whole head, padding included.
 void packHead(const int64_t* in, size_t fields, int w, uint8_t* out, size_t bytes) {
+  if (bytes <= 8 && w < 64) {
+    // The whole head in one word (short calls): padding is its top bits.
+    uint64_t acc = 0;
+    for (size_t k = 0; k < fields; ++k)
+      acc = (acc << w) | (static_cast<uint64_t>(in[k]) & ((uint64_t{1} << w) - 1));
+    for (size_t k = 0; k < bytes; ++k) out[k] = static_cast<uint8_t>(acc >> (8 * (bytes - 1 - k)));
+    return;
+  }
   detail::BitWriter bw(out);
   const int pad = static_cast<int>(bytes * 8 - fields * static_cast<size_t>(w));
   if (pad > 0) bw.put(0, pad);
@@ -120,7 +128,7 @@ void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
   const size_t head = n % kBlockFields;
   const size_t headBytes = (head * static_cast<size_t>(w) + 7) / 8;
   packHead(s.data(), head, w, out, headBytes);
-  packBlocks(w, s.data() + head, out + headBytes, n / kBlockFields);
+  if (n >= kBlockFields) packBlocks(w, s.data() + head, out + headBytes, n / kBlockFields);
 }
 
 bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
