@@ -59,7 +59,7 @@ constexpr const char* kDecoderArgs[] = {"bytes", "l"};
 template <const Encoder& codec>
 [[gnu::noinline]] PyObject* encoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
   if (!verifyArgs(args, kwargs, 1, 1, kEncoderArgs, funcName)) return nullptr;
-  std::vector<int64_t> a;
+  IntArg a;
   int64_t largest = 0;
   try {
     if (PyObject* o = getPyArg(args, kwargs, 0, "a")) pyValueToNative(o, a, largest);
@@ -68,8 +68,8 @@ template <const Encoder& codec>
   }
   try {
     const int64_t width = codec.widthOf(largest);
-    const uint64_t size = codec.packedSize(a.size(), width);
-    return newEncodedPair(size, width, [&](uint8_t* out) { codec.packInto(a, width, out); });
+    const uint64_t size = codec.packedSize(a.values().size(), width);
+    return newEncodedPair(size, width, [&](uint8_t* out) { codec.packInto(a.values(), width, out); });
   } catch (const vaskor::Exception& failure) {
     return pythonException(failure);
   }

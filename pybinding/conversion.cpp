@@ -60,17 +60,26 @@ template <bool Track, class T, class Item>
   }
 }
 
+// Room in a vector, zero-filled as the conversions have always left it.
+template <class T>
+auto vectorOf(std::vector<T>& target) {
+  return [&target](size_t n) {
+    target.assign(n, T{});
+    return target.data();
+  };
+}
+
 // Fills `target` item by item; `T` narrows each value (bytes keep the low
 // 8 bits). Exact lists and tuples are read from their own storage: a list's
 // size and item array are read again for every item, exactly what the
 // host's PyList_GetItem does (an item's conversion may run Python code that
 // changes the list); a tuple cannot change.
-template <bool Track, class T>
-void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, std::vector<T>& target,
+// `storage(n)` gives room for the n items.
+template <bool Track, class T, class Storage>
+void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, Storage storage,
                    const char* itemType, int64_t& largest) {
   Py_ssize_t n = acc.getSize(o);
-  target.assign(static_cast<size_t>(n), T{});
-  T* out = target.data();
+  T* out = storage(static_cast<size_t>(n));
   switch (layoutOf(o)) {
     case Layout::List: {
       // The conversion call in between is opaque, so both are loaded anew.
@@ -123,14 +132,23 @@ void pyValueToNative(PyObject* o, std::vector<int64_t>& target) {
   ListOrTupleAccessors acc = getListOrTupleAccessors(o);
   if (acc.getSize == nullptr) raiseConversionError("seq[int]");
   int64_t unused = 0;
-  itemsToNative<false>(o, acc, target, "int", unused);
+  itemsToNative<false, int64_t>(o, acc, vectorOf(target), "int", unused);
 }
 
-void pyValueToNative(PyObject* o, std::vector<int64_t>& target, int64_t& largest) {
+void pyValueToNative(PyObject* o, IntArg& target, int64_t& largest) {
   ListOrTupleAccessors acc = getListOrTupleAccessors(o);
   if (acc.getSize == nullptr) raiseConversionError("seq[int]");
   largest = 0;
-  itemsToNative<true>(o, acc, target, "int", largest);
+  itemsToNative<true, int64_t>(o, acc, [&](size_t n) { return target.prepare(n); }, "int", largest);
+}
+
+int64_t* IntArg::prepare(size_t n) {
+  if (n > kInline) {
+    heap_.reset(new int64_t[n]);
+    data_ = heap_.get();
+  }
+  size_ = n;
+  return data_;
 }
 
 void pyValueToNative(PyObject* o, std::vector<uint8_t>& target) {
@@ -145,7 +163,7 @@ void pyValueToNative(PyObject* o, std::vector<uint8_t>& target) {
   ListOrTupleAccessors acc = getListOrTupleAccessors(o);
   if (acc.getSize == nullptr) raiseConversionError("seq[byte]");
   int64_t unused = 0;
-  itemsToNative<false>(o, acc, target, "byte", unused);
+  itemsToNative<false, uint8_t>(o, acc, vectorOf(target), "byte", unused);
 }
 
 void pyValueToNative(PyObject* o, ByteArg& target) {
@@ -160,7 +178,7 @@ void pyValueToNative(PyObject* o, ByteArg& target) {
   ListOrTupleAccessors acc = getListOrTupleAccessors(o);
   if (acc.getSize == nullptr) raiseConversionError("seq[byte]");
   int64_t unused = 0;
-  itemsToNative<false>(o, acc, target.owned, "byte", unused);
+  itemsToNative<false, uint8_t>(o, acc, vectorOf(target.owned), "byte", unused);
   target.view = target.owned;
 }
 

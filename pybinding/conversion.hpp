@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -41,9 +42,31 @@ bool hasType(PyObject* o, PyTypeObject* t);
 
 void pyValueToNative(PyObject* o, int64_t& target);
 void pyValueToNative(PyObject* o, std::vector<int64_t>& target);
-// The same, also giving the larger of 0 and the greatest value, which both
-// encoders' width rule starts from, worked out while the items go by.
-void pyValueToNative(PyObject* o, std::vector<int64_t>& target, int64_t& largest);
+// The integer sequence of an encoder's argument: a short one lives inline
+// and a long one in storage of exactly its size, not cleared first (every
+// item is written before anything reads it; a failed conversion's partial
+// sequence is never read), so a call allocates at most once.
+class IntArg {
+ public:
+  IntArg() = default;
+  IntArg(const IntArg&) = delete;
+  IntArg& operator=(const IntArg&) = delete;
+
+  int64_t* prepare(size_t n);
+  std::span<const int64_t> values() const { return {data_, size_}; }
+
+ private:
+  static constexpr size_t kInline = 32;
+  int64_t inline_[kInline];
+  std::unique_ptr<int64_t[]> heap_;
+  int64_t* data_ = inline_;
+  size_t size_ = 0;
+};
+
+// The same conversion into an IntArg, also giving the larger of 0 and the
+// greatest value, which both encoders' width rule starts from, worked out
+// while the items go by.
+void pyValueToNative(PyObject* o, IntArg& target, int64_t& largest);
 void pyValueToNative(PyObject* o, std::vector<uint8_t>& target);
 
 // A byte-sequence argument as the decoders read it: a bytes object in place
