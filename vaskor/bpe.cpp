@@ -53,6 +53,9 @@ void unpackBlocks(int w, const uint8_t* in, int64_t* out, size_t blocks) {
 
 int widthFor(int64_t largest) { return static_cast<int>(binLen(largest) + 1); }
 
+// Narrow fields are checked by the packing kernel itself (see packAll).
+bool checksWhilePacking(int w) { return w <= detail::kMaxSmallField && detail::hasAvx512VbmiBmi2(); }
+
 // The first fields of a stream (fewer than a block) with the zero padding in
 // front of them; `bytes` is the whole head, padding included.
 void packHead(const int64_t* in, size_t fields, int w, uint8_t* out, size_t bytes) {
@@ -93,8 +96,15 @@ size_t packAll(const int64_t* in, size_t n, int w, bool verify, std::vector<uint
   stage.commit(headBytes);
   for (size_t i = head; i < n; i += kChunkValues) {
     const size_t count = std::min(kChunkValues, n - i);
-    if (verify && widthFor(detail::maxFromZero(in + i, count)) > w) return i;
-    packBlocks(w, in + i, stage.stage(), count / kBlockFields);
+    if (verify && checksWhilePacking(w)) {
+      // The kernel gives the chunk's largest value as it packs; a chunk that
+      // needs more bits stops the pack (what it wrote is never used).
+      const int64_t top = detail::packSmallFieldsLargest(w, in + i, stage.stage(), count / kBlockFields);
+      if (widthFor(top) > w) return i;
+    } else {
+      if (verify && widthFor(detail::maxFromZero(in + i, count)) > w) return i;
+      packBlocks(w, in + i, stage.stage(), count / kBlockFields);
+    }
     stage.commit(count / kBlockFields * 8 * static_cast<size_t>(w));
   }
   out = stage.take();
@@ -109,9 +119,9 @@ std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
     return {};
   }
   std::vector<uint8_t> out;
-  const int w = detail::packWithWidth(s.data(), s.size(), kChunkValues, widthFor, [&](int width, bool verify) {
-    return packAll(s.data(), s.size(), width, verify, out);
-  });
+  const int w = detail::packWithWidth(
+      s.data(), s.size(), kChunkValues, widthFor,
+      [&](int width, bool verify) { return packAll(s.data(), s.size(), width, verify, out); }, checksWhilePacking);
   lo = w;
   return out;
 }

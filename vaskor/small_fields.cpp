@@ -28,11 +28,6 @@ uint64_t laneMask(int w) { return 0x0101010101010101u * ((1u << w) - 1); }
   return _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0, static_cast<int64_t>(0x0008101820283038 + 0x0101010101010101 * offset));
 }
 
-// Eight values at `in`, wherever they lie.
-[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline uint64_t gatherEight(const int64_t* in, uint64_t mask) {
-  return fieldsOf(_mm512_maskz_permutexvar_epi8(0xFF, lowBytesTopFirst(0), _mm512_loadu_si512(in)), mask);
-}
-
 // Eight values from the fields in the low 8*w bits, value 0's on top.
 [[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline void spreadEight(uint64_t fields, uint64_t mask,
                                                                          int64_t* out) {
@@ -46,7 +41,28 @@ uint64_t laneMask(int w) { return 0x0101010101010101u * ((1u << w) - 1); }
 
 }  // namespace
 
-[[VASKOR_SMALL_FIELDS_TARGET]] void packSmallFields(int w, const int64_t* in, uint8_t* out, size_t blocks) {
+namespace {
+
+// The larger of `top` and each of the eight values at `in` (lanewise), when
+// the largest value is wanted.
+template <bool Largest>
+[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline void keepLargest(__m512i& top, __m512i values) {
+  if constexpr (Largest) top = _mm512_maskz_max_epi64(0xFF, top, values);
+}
+
+// The fields of the eight values at `in`, wherever they lie; keeps their
+// largest too when wanted.
+template <bool Largest>
+[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline uint64_t gatherEightKeeping(const int64_t* in, uint64_t mask,
+                                                                                      __m512i& top) {
+  const __m512i values = _mm512_loadu_si512(in);
+  keepLargest<Largest>(top, values);
+  return fieldsOf(_mm512_maskz_permutexvar_epi8(0xFF, lowBytesTopFirst(0), values), mask);
+}
+
+template <bool Largest>
+[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline void packImpl(int w, const int64_t* in, uint8_t* out,
+                                                                        size_t blocks, __m512i& top) {
   const uint64_t mask = laneMask(w);
   const size_t groups = blocks * kBlockFields / 8;
   const size_t uw = static_cast<size_t>(w);
@@ -61,23 +77,44 @@ uint64_t laneMask(int w) { return 0x0101010101010101u * ((1u << w) - 1); }
   // (those lines lie inside the input).
   const uint64_t offset = reinterpret_cast<uintptr_t>(in) % 64;
   if (offset != 0 && wide > 2) {
-    storeBE64(out, gatherEight(in, mask) << shift);
+    storeBE64(out, gatherEightKeeping<Largest>(in, mask, top) << shift);
     const __m512i* line = reinterpret_cast<const __m512i*>(reinterpret_cast<uintptr_t>(in) - offset);
     const __m512i pick = lowBytesTopFirst(offset);
     __m512i left = _mm512_load_si512(line + 1);
+    // Lines 1 .. wide - 1 hold every value the loop packs (and none past
+    // the blocks), so their largest is the loop's.
+    keepLargest<Largest>(top, left);
 #pragma GCC unroll 4
     for (g = 1; g + 1 < wide; ++g) {
       const __m512i right = _mm512_load_si512(line + g + 1);
+      keepLargest<Largest>(top, right);
       storeBE64(out + g * uw, fieldsOf(_mm512_maskz_permutex2var_epi8(0xFF, left, pick, right), mask) << shift);
       left = right;
     }
   }
 #pragma GCC unroll 4
-  for (; g < wide; ++g) storeBE64(out + g * uw, gatherEight(in + 8 * g, mask) << shift);
+  for (; g < wide; ++g) storeBE64(out + g * uw, gatherEightKeeping<Largest>(in + 8 * g, mask, top) << shift);
   for (; g < groups; ++g) {
-    const uint64_t fields = gatherEight(in + 8 * g, mask);
+    const uint64_t fields = gatherEightKeeping<Largest>(in + 8 * g, mask, top);
     for (size_t k = 0; k < uw; ++k) out[g * uw + k] = static_cast<uint8_t>(fields >> (8 * (uw - 1 - k)));
   }
+}
+
+}  // namespace
+
+[[VASKOR_SMALL_FIELDS_TARGET]] void packSmallFields(int w, const int64_t* in, uint8_t* out, size_t blocks) {
+  __m512i unused = _mm512_setzero_si512();
+  packImpl<false>(w, in, out, blocks, unused);
+}
+
+[[VASKOR_SMALL_FIELDS_TARGET]] int64_t packSmallFieldsLargest(int w, const int64_t* in, uint8_t* out, size_t blocks) {
+  __m512i top = _mm512_setzero_si512();
+  packImpl<true>(w, in, out, blocks, top);
+  alignas(64) int64_t lanes[8];
+  _mm512_store_si512(lanes, top);
+  int64_t m = 0;
+  for (const int64_t v : lanes) m = v > m ? v : m;
+  return m;
 }
 
 [[VASKOR_SMALL_FIELDS_TARGET]] void unpackSmallFields(int w, const uint8_t* in, int64_t* out, size_t blocks) {
