@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "pybinding/py_lib.hpp"
 #include "runtime/failure.hpp"
@@ -12,6 +13,8 @@ namespace pybinding {
 PyModuleDesc* curModuleDef = nullptr;
 
 namespace {
+
+std::vector<void*> moduleDefinitions;  // one per Python 3 init call
 
 constexpr int kPython2ApiVersion = 1013;
 constexpr int kPython3ApiVersion = 3;
@@ -72,9 +75,11 @@ PyObject* initModule3(PyModuleDesc& desc) {
   auto create = reinterpret_cast<Create2>(lookupEither("PyModule_Create2", "PyModule_Create2TraceRefs"));
   if (create == nullptr) return nullptr;
 
-  // The host keeps pointing at the definition, so it is never freed.
+  // The host keeps pointing at the definition, so it is never freed; the
+  // module keeps a pointer too, as the host may drop its own at exit.
   void* block = std::calloc(1, pyObjectStartOffset + sizeof(PyModuleDef));
   if (block == nullptr) vaskor::outOfMemoryStop();
+  moduleDefinitions.push_back(block);
   auto* def = reinterpret_cast<PyModuleDef*>(static_cast<char*>(block) + pyObjectStartOffset);
   def->m_base.ob_base.ob_refcnt = 1;
   def->m_name = desc.name;

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <exception>
 #include <new>
-#include <source_location>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,13 +63,15 @@ class OverflowDefect : public ArithmeticDefect {
 };
 
 // A raise site. Defaults to the caller's location, so every raise names one.
+// The builtins serve both compilers (clang 14 lacks source_location's).
 struct Site {
   const char* procname;
   const char* filename;
   int64_t line;
 
-  static constexpr Site here(std::source_location loc = std::source_location::current()) {
-    return {loc.function_name(), loc.file_name(), static_cast<int64_t>(loc.line())};
+  static constexpr Site here(const char* procname = __builtin_FUNCTION(),
+                             const char* filename = __builtin_FILE(), int line = __builtin_LINE()) {
+    return {procname, filename, static_cast<int64_t>(line)};
   }
 };
 
