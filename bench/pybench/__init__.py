@@ -1,0 +1,1 @@
+"""The modules of bench/python_bench.py."""
