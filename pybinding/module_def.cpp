@@ -14,7 +14,8 @@ PyModuleDesc* curModuleDef = nullptr;
 
 namespace {
 
-std::vector<void*> moduleDefinitions;  // one per Python 3 init call
+// One per Python 3 init call; never destroyed, so they stay reachable to the end.
+auto* moduleDefinitions = new std::vector<void*>();
 
 constexpr int kPython2ApiVersion = 1013;
 constexpr int kPython3ApiVersion = 3;
@@ -79,7 +80,7 @@ PyObject* initModule3(PyModuleDesc& desc) {
   // module keeps a pointer too, as the host may drop its own at exit.
   void* block = std::calloc(1, pyObjectStartOffset + sizeof(PyModuleDef));
   if (block == nullptr) vaskor::outOfMemoryStop();
-  moduleDefinitions.push_back(block);
+  moduleDefinitions->push_back(block);
   auto* def = reinterpret_cast<PyModuleDef*>(static_cast<char*>(block) + pyObjectStartOffset);
   def->m_base.ob_base.ob_refcnt = 1;
   def->m_name = desc.name;
