@@ -14,6 +14,7 @@
 #include "vaskor/vector_sink.hpp"
 #include "vaskor/utils.hpp"
 #include "vaskor/width_choice.hpp"
+#include "vaskor/width_byte.hpp"
 
 namespace vaskor::bpe {
 
@@ -144,12 +145,7 @@ void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
 bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
   const uint8_t* p = i.data();
   size_t size = i.size();
-  if (l == 0) {
-    if (size == 0) return sink.start(0);
-    l = p[0];
-    ++p;
-    --size;
-  }
+  detail::takeWidthByte(p, size, l);
   if (size == 0) return sink.start(0);
   if (l == 0) raise<ValueError>("bit width must be positive, got 0");
 

@@ -13,6 +13,7 @@
 #include "vaskor/utils.hpp"
 #include "vaskor/whole_bytes.hpp"
 #include "vaskor/width_choice.hpp"
+#include "vaskor/width_byte.hpp"
 
 namespace vaskor::ne {
 
@@ -69,12 +70,7 @@ void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
 bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
   const uint8_t* p = i.data();
   size_t size = i.size();
-  if (l == 0) {
-    if (size == 0) return sink.start(0);
-    l = p[0];
-    ++p;
-    --size;
-  }
+  detail::takeWidthByte(p, size, l);
   if (size == 0) return sink.start(0);
   if (l <= 0) raise<ValueError>("byte width must be positive, got " + std::to_string(l));
 
