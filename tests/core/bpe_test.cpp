@@ -8,13 +8,6 @@ namespace {
 
 using namespace core_test;
 
-struct Worked {
-  Values input;
-  int64_t width;
-  const char* packed;
-  Values decoded;
-};
-
 const Worked kWorked[] = {
     {{5, 0, 9}, 5, "14 09", {5, 0, 9}},
     {{1, 2, 3}, 3, "00 53", {0, 0, 1, 2, 3}},

@@ -9,13 +9,6 @@ namespace {
 
 using namespace core_test;
 
-struct Worked {
-  Values input;
-  int64_t width;
-  const char* packed;
-  Values decoded;
-};
-
 const Worked kWorked[] = {
     {{1, 2, 3}, 1, "01 02 03", {1, 2, 3}},
     {{1, 2, 300}, 2, "00 01 00 02 01 2C", {1, 2, 300}},

@@ -18,6 +18,15 @@ namespace core_test {
 using Bytes = std::vector<uint8_t>;
 using Values = std::vector<int64_t>;
 
+// A worked example: values, the width encode chooses, the packed bytes in
+// hex, and what decoding them with that width gives back.
+struct Worked {
+  Values input;
+  int64_t width;
+  const char* packed;
+  Values decoded;
+};
+
 constexpr int64_t pow2(int k) { return static_cast<int64_t>(uint64_t{1} << k); }
 
 inline Bytes hex(const std::string& text) {

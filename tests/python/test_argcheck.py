@@ -9,6 +9,8 @@ import subprocess
 import sys
 import unittest
 
+import support
+
 import _vaskor_argcheck
 
 f = _vaskor_argcheck.f
@@ -16,13 +18,7 @@ PY3 = sys.version_info[0] >= 3
 
 
 def type_error(*args, **kwargs):
-    try:
-        f(*args, **kwargs)
-    except TypeError as e:
-        if type(e) is not TypeError:
-            raise
-        return str(e)
-    raise AssertionError('no TypeError')
+    return support.type_error(f, *args, **kwargs)
 
 
 def call_with_dict(args, kwargs):

@@ -6,19 +6,10 @@ import ctypes
 import unittest
 
 import pyvaskor
+from support import type_error
 
 ENCODERS = ('bpeEncode', 'neEncode')
 DECODERS = ('bpeDecode', 'neDecode')
-
-
-def type_error(fn, *args, **kwargs):
-    try:
-        fn(*args, **kwargs)
-    except TypeError as e:
-        if type(e) is not TypeError:
-            raise
-        return str(e)
-    raise AssertionError('no TypeError')
 
 
 def call_with_dict(fn, args, kwargs):

@@ -5,18 +5,9 @@ import sys
 import unittest
 
 import pyvaskor
+from support import type_error
 
 PREFIX = 'Cannot convert python object to '
-
-
-def type_error(fn, *args, **kwargs):
-    try:
-        fn(*args, **kwargs)
-    except TypeError as e:
-        if type(e) is not TypeError:
-            raise
-        return str(e)
-    raise AssertionError('no TypeError')
 
 
 class MyList(list):
