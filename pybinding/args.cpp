@@ -42,7 +42,7 @@ bool noUnknownKeyword(PyObject* kwargsDict, std::span<const char* const> argName
       throw;
     }
     if (!isText) {
-      std::string msg = std::string("Can't convert python obj of type '") + typeOf(key)->tp_name +
+      std::string msg = std::string("Can't convert python obj of type '") + typeName(typeOf(key)) +
                         "' to string";
       decRef(key);
       decRef(iter);

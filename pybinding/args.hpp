@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "pybinding/host_abi.hpp"
+#include "pybinding/host_profile.hpp"
 
 namespace pybinding {
 

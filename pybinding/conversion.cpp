@@ -20,28 +20,21 @@ inline IntMaker intMaker() {
   return pyLib->PyLong_FromLongLong != nullptr ? pyLib->PyLong_FromLongLong : buildLongLong;
 }
 
-// The host's list and tuple as laid out on an ordinary 64-bit host (object
-// start offset 0): a list points to its item array, a tuple holds its items.
-struct HostList {
-  PyVarObject head;
-  PyObject** ob_item;
-};
-struct HostTuple {
-  PyVarObject head;
-  PyObject* ob_item[1];
-};
-static_assert(offsetof(HostList, ob_item) == 24 && offsetof(HostTuple, ob_item) == 24);
-
-// Where the host's own layout may be read: an exact list or tuple (not a
-// subclass, which goes through its base type's accessors) on a host with
-// the ordinary object head.
+// Where the host's own storage may be read: an exact list or tuple (not a
+// subclass, which goes through its base type's accessors) whose item layout
+// was verified when the module was loaded.
 enum class Layout { Generic, List, Tuple };
 Layout layoutOf(PyObject* o) {
-  if (pyObjectStartOffset != 0) return Layout::Generic;
-  if (typeOf(o) == pyLib->PyList_Type) return Layout::List;
-  if (typeOf(o) == pyLib->PyTuple_Type) return Layout::Tuple;
+  PyTypeObject* t = typeOf(o);
+  if (t == pyLib->PyList_Type) return hostProfile.listItems != 0 ? Layout::List : Layout::Generic;
+  if (t == pyLib->PyTuple_Type) return hostProfile.tupleItems != 0 ? Layout::Tuple : Layout::Generic;
   return Layout::Generic;
 }
+
+// A list just made by PyList_New is exact and its slots are empty, so where
+// the layout is verified each item goes straight into its slot, as the
+// host's PyList_SetItem would put it; null: through PyList_SetItem.
+PyObject** newListSlots(PyObject* list) { return hostProfile.listItems != 0 ? listItems(list) : nullptr; }
 
 // Converts the n items that `item(i)` fetches (null: the sequence shrank
 // under an item's conversion, a refused item). Keeps the larger of
@@ -83,14 +76,13 @@ void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, Storage storage
   switch (layoutOf(o)) {
     case Layout::List: {
       // The conversion call in between is opaque, so both are loaded anew.
-      auto* list = reinterpret_cast<HostList*>(o);
-      convertItems<Track>(n, out, itemType, largest, [list](Py_ssize_t i) -> PyObject* {
-        return i < list->head.ob_size ? list->ob_item[i] : nullptr;
+      convertItems<Track>(n, out, itemType, largest, [o](Py_ssize_t i) -> PyObject* {
+        return i < varSize(o) ? listItems(o)[i] : nullptr;
       });
       return;
     }
     case Layout::Tuple: {
-      PyObject* const* items = reinterpret_cast<HostTuple*>(o)->ob_item;
+      PyObject* const* items = tupleItems(o);
       convertItems<Track>(n, out, itemType, largest, [items](Py_ssize_t i) { return items[i]; });
       return;
     }
@@ -128,13 +120,6 @@ void pyValueToNative(PyObject* o, int64_t& target) {
   target = v;
 }
 
-void pyValueToNative(PyObject* o, std::vector<int64_t>& target) {
-  ListOrTupleAccessors acc = getListOrTupleAccessors(o);
-  if (acc.getSize == nullptr) raiseConversionError("seq[int]");
-  int64_t unused = 0;
-  itemsToNative<false, int64_t>(o, acc, vectorOf(target), "int", unused);
-}
-
 void pyValueToNative(PyObject* o, IntArg& target, int64_t& largest) {
   ListOrTupleAccessors acc = getListOrTupleAccessors(o);
   if (acc.getSize == nullptr) raiseConversionError("seq[int]");
@@ -149,21 +134,6 @@ int64_t* IntArg::prepare(size_t n) {
   }
   size_ = n;
   return data_;
-}
-
-void pyValueToNative(PyObject* o, std::vector<uint8_t>& target) {
-  if (hasType(o, pyLib->PyBytes_Type)) {
-    char* buf = nullptr;
-    Py_ssize_t len = 0;
-    // The host's own error stays pending; the caller replaces it.
-    if (pyLib->PyBytes_AsStringAndSize(o, &buf, &len) == -1) raiseConversionError("seq[byte]");
-    target.assign(buf, buf + len);
-    return;
-  }
-  ListOrTupleAccessors acc = getListOrTupleAccessors(o);
-  if (acc.getSize == nullptr) raiseConversionError("seq[byte]");
-  int64_t unused = 0;
-  itemsToNative<false, uint8_t>(o, acc, vectorOf(target), "byte", unused);
 }
 
 void pyValueToNative(PyObject* o, ByteArg& target) {
@@ -183,50 +153,6 @@ void pyValueToNative(PyObject* o, ByteArg& target) {
 }
 
 PyObject* nativeValueToPy(int64_t v) { return intMaker()(v); }
-
-PyObject* nativeValueToPy(std::span<const uint8_t> bytes) {
-  return pyLib->PyBytes_FromStringAndSize(reinterpret_cast<const char*>(bytes.data()),
-                                          static_cast<Py_ssize_t>(bytes.size()));
-}
-
-PyObject* nativeValueToPy(std::span<const int64_t> values) {
-  auto n = static_cast<Py_ssize_t>(values.size());
-  PyObject* list = pyLib->PyList_New(n);
-  if (list == nullptr) return nullptr;
-  IntMaker make = intMaker();
-  // A list just made by PyList_New is exact and its slots are empty, so on
-  // an ordinary host each item goes straight into its slot, as the host's
-  // PyList_SetItem would put it.
-  PyObject** slots = pyObjectStartOffset == 0 ? reinterpret_cast<HostList*>(list)->ob_item : nullptr;
-  for (Py_ssize_t i = 0; i < n; ++i) {
-    PyObject* item = make(values[static_cast<size_t>(i)]);
-    // The host frees the unfilled slots along with the list.
-    if (item == nullptr) {
-      decRef(list);
-      return nullptr;
-    }
-    if (slots != nullptr)
-      slots[i] = item;
-    else
-      pyLib->PyList_SetItem(list, i, item);
-  }
-  return list;
-}
-
-PyObject* nativeValueToPy(const EncodedPair& pair) {
-  PyObject* tuple = pyLib->PyTuple_New(2);
-  if (tuple == nullptr) return nullptr;
-  PyObject* bytes = nativeValueToPy(std::span<const uint8_t>(pair.bytes));
-  PyObject* width = bytes != nullptr ? nativeValueToPy(pair.width) : nullptr;
-  if (width == nullptr) {
-    if (bytes != nullptr) decRef(bytes);
-    decRef(tuple);
-    return nullptr;
-  }
-  pyLib->PyTuple_SetItem(tuple, 0, bytes);
-  pyLib->PyTuple_SetItem(tuple, 1, width);
-  return tuple;
-}
 
 namespace detail {
 
@@ -266,9 +192,7 @@ ListBuilder::~ListBuilder() {
 bool ListBuilder::start(uint64_t count) {
   list_ = pyLib->PyList_New(static_cast<Py_ssize_t>(count));
   if (list_ == nullptr) return false;
-  // Just made, so exact, with every slot empty: on an ordinary host each item
-  // goes straight into its slot, as the host's PyList_SetItem would put it.
-  if (pyObjectStartOffset == 0) slots_ = reinterpret_cast<HostList*>(list_)->ob_item;
+  slots_ = newListSlots(list_);
   return true;
 }
 

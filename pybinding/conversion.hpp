@@ -10,17 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "pybinding/host_abi.hpp"
+#include "pybinding/host_profile.hpp"
 #include "pybinding/py_lib.hpp"
 #include "vaskor/value_sink.hpp"
 
 namespace pybinding {
-
-// The two results of an encode.
-struct EncodedPair {
-  std::vector<uint8_t> bytes;
-  int64_t width = 0;
-};
 
 // Size and item access of a list or tuple (or a subclass, read through the
 // base type); both null for anything else.
@@ -41,7 +35,6 @@ bool hasType(PyObject* o, PyTypeObject* t);
 [[noreturn]] void clearAndRaiseConversionError(const char* toType);
 
 void pyValueToNative(PyObject* o, int64_t& target);
-void pyValueToNative(PyObject* o, std::vector<int64_t>& target);
 // The integer sequence of an encoder's argument: a short one lives inline
 // and a long one in storage of exactly its size, not cleared first (every
 // item is written before anything reads it; a failed conversion's partial
@@ -67,7 +60,6 @@ class IntArg {
 // greatest value, which both encoders' width rule starts from, worked out
 // while the items go by.
 void pyValueToNative(PyObject* o, IntArg& target, int64_t& largest);
-void pyValueToNative(PyObject* o, std::vector<uint8_t>& target);
 
 // A byte-sequence argument as the decoders read it: a bytes object in place
 // (it is immutable and the argument tuple holds it for the whole call), a
@@ -78,22 +70,18 @@ struct ByteArg {
 };
 void pyValueToNative(PyObject* o, ByteArg& target);
 
-// New references, or null with the host's error set when the host could not
-// make an object (nothing half-built is left behind).
+// A new int, or null with the host's error set.
 PyObject* nativeValueToPy(int64_t v);
-PyObject* nativeValueToPy(std::span<const uint8_t> bytes);
-PyObject* nativeValueToPy(std::span<const int64_t> values);
-PyObject* nativeValueToPy(const EncodedPair& pair);
 
-// The tuple nativeValueToPy gives for an encoded pair of `size` bytes and
-// `width`, with the bytes written by `fill(storage)` straight into the new
+// The (bytes, int) tuple of an encoded pair of `size` bytes and `width`,
+// with the bytes written by `fill(storage)` straight into the new
 // bytes object (filled before anything else can see it) instead of being
 // copied there from a native sequence. Null with the host's error set when
 // the host could not make an object; nothing half-built is left behind.
 template <class Fill>
 PyObject* newEncodedPair(size_t size, int64_t width, Fill&& fill);
 
-// Builds the list nativeValueToPy(values) gives while a decoder hands the
+// Builds the list of ints of a decoded sequence while a decoder hands the
 // values over in pieces, so that no native copy of them is kept. release()
 // gives the new list, or null with the host's error set when the host could
 // not make an object (the decode stops there).

@@ -1,7 +1,7 @@
 // Native failures of a module call become Python exceptions.
 #pragma once
 
-#include "pybinding/host_abi.hpp"
+#include "pybinding/host_profile.hpp"
 #include "runtime/failure.hpp"
 
 namespace pybinding {

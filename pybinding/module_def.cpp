@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -17,9 +18,6 @@ namespace {
 // One per Python 3 init call; never destroyed, so they stay reachable to the end.
 auto* moduleDefinitions = new std::vector<void*>();
 
-constexpr int kPython2ApiVersion = 1013;
-constexpr int kPython3ApiVersion = 3;
-
 bool isTerminator(const PyMethodDef& m) {
   return m.ml_name == nullptr && m.ml_meth == nullptr && m.ml_flags == 0 && m.ml_doc == nullptr;
 }
@@ -32,8 +30,35 @@ void appendMethod(PyModuleDesc& desc, const PyMethodDef& entry) {
 }
 
 void* lookupEither(const char* first, const char* second) {
-  if (void* addr = dlsym(pyLib->module, first)) return addr;
-  return dlsym(pyLib->module, second);
+  if (void* addr = hostSymbol(pyLib->module, first)) return addr;
+  return hostSymbol(pyLib->module, second);
+}
+
+// Whether this process's host can be served, checked once at the first init
+// call: a host whose objects cannot be read, or one without the interpreter
+// lock, gets an ImportError and the process lives on.
+const char* refusal = nullptr;
+bool checked = false;
+
+bool hostServed() {
+  if (!checked) {
+    checked = true;
+    static char message[160];
+    const char* reason = nullptr;
+    if (hostProfile.kind == HostKind::FreeThreaded)
+      reason = "free-threaded builds keep split reference counts it does not maintain";
+    else if (!verifyHostLayout(hostProfile, *pyLib, reason))
+      reason = reason != nullptr ? reason : "its objects cannot be read";
+    if (reason != nullptr) {
+      std::snprintf(message, sizeof message, "pyvaskor cannot run on this %s host: %s",
+                    hostKindName(hostProfile.kind), reason);
+      refusal = message;
+    }
+  }
+  if (refusal == nullptr) return true;
+  if (pyLib->PyErr_Occurred() == nullptr && pyLib->PyExc_ImportError != nullptr)
+    pyLib->PyErr_SetString(pyLib->PyExc_ImportError, refusal);
+  return false;
 }
 
 }  // namespace
@@ -63,7 +88,10 @@ void initModule2(PyModuleDesc& desc) {
   initCommon(desc);
   using InitModule4 = PyObject* (*)(const char*, PyMethodDef*, const char*, PyObject*, int);
   auto create = reinterpret_cast<InitModule4>(lookupEither("Py_InitModule4", "Py_InitModule4_64"));
-  if (create == nullptr) return;
+  // Renamed by a 2.7 debug build (its objects carry link words) and by PyPy.
+  for (const char* other : {"Py_InitModule4TraceRefs_64", "_Py_InitPyPyModule"})
+    if (create == nullptr) create = reinterpret_cast<InitModule4>(hostSymbol(pyLib->module, other));
+  if (create == nullptr || !hostServed()) return;
   // The module is borrowed from the host's module table.
   PyObject* module = create(desc.name, desc.methods.data(), desc.doc, nullptr, kPython2ApiVersion);
   if (module == nullptr) return;
@@ -74,19 +102,19 @@ PyObject* initModule3(PyModuleDesc& desc) {
   initCommon(desc);
   using Create2 = PyObject* (*)(void*, int);
   auto create = reinterpret_cast<Create2>(lookupEither("PyModule_Create2", "PyModule_Create2TraceRefs"));
-  if (create == nullptr) return nullptr;
+  if (create == nullptr || !hostServed()) return nullptr;
 
   // The host keeps pointing at the definition, so it is never freed; the
   // module keeps a pointer too, as the host may drop its own at exit.
-  void* block = std::calloc(1, pyObjectStartOffset + sizeof(PyModuleDef));
+  void* block = std::calloc(1, moduleDefSize());
   if (block == nullptr) vaskor::outOfMemoryStop();
   moduleDefinitions->push_back(block);
-  auto* def = reinterpret_cast<PyModuleDef*>(static_cast<char*>(block) + pyObjectStartOffset);
-  def->m_base.ob_base.ob_refcnt = 1;
-  def->m_name = desc.name;
-  def->m_doc = desc.doc;
-  def->m_size = -1;
-  def->m_methods = desc.methods.data();
+  refCount(static_cast<PyObject*>(block)) = 1;
+  ModuleDefFields& def = moduleDefFields(block);
+  def.m_name = desc.name;
+  def.m_doc = desc.doc;
+  def.m_size = -1;
+  def.m_methods = desc.methods.data();
 
   PyObject* module = create(block, kPython3ApiVersion);
   if (module == nullptr) return nullptr;

@@ -16,12 +16,30 @@ std::vector<ExportedModule> exportedModules;
 
 namespace {
 
+// PyPy exports the whole API with "Py" turned into "PyPy" (PyPyTuple_New,
+// _PyPy_NoneStruct); it is recognised by its version function.
+bool pypyNames = false;
+
+// The name under which the current host exports `name`.
+const char* exportedName(const char* name, std::string& buffer) {
+  if (!pypyNames) return name;
+  buffer = name;
+  const size_t at = buffer.find("Py");
+  if (at != std::string::npos) buffer.insert(at + 2, "Py");
+  return buffer.c_str();
+}
+
+void* lookup(void* handle, const char* name) {
+  std::string buffer;
+  return dlsym(handle, exportedName(name, buffer));
+}
+
 // Tries `names` left to right; `last` ends as the last name tried, which is
 // the one a failed required lookup reports.
 void* findFirst(void* handle, std::initializer_list<const char*> names, const char*& last) {
   for (const char* name : names) {
     last = name;
-    if (void* addr = dlsym(handle, name)) return addr;
+    if (void* addr = lookup(handle, name)) return addr;
   }
   return nullptr;
 }
@@ -33,7 +51,12 @@ void* findRequired(void* handle, std::initializer_list<const char*> names) {
   return addr;
 }
 
-void* findOptional(void* handle, const char* name) { return dlsym(handle, name); }
+void* findOptional(void* handle, const char* name) { return lookup(handle, name); }
+
+// The few entries PyPy does not export are never called by the module.
+void* findRequiredUnlessPyPy(void* handle, const char* name) {
+  return pypyNames ? findOptional(handle, name) : findRequired(handle, {name});
+}
 
 template <class Fn>
 void function(void* handle, Fn& entry, std::initializer_list<const char*> names) {
@@ -57,12 +80,17 @@ void objectPointer(void* handle, PyObject*& entry, const char* name) {
   entry = *static_cast<PyObject**>(findRequired(handle, {name}));
 }
 
+void optionalObjectPointer(void* handle, PyObject*& entry, const char* name) {
+  auto* variable = static_cast<PyObject**>(findOptional(handle, name));
+  entry = variable != nullptr ? *variable : nullptr;
+}
+
 // Reference-tracing hosts carry a longer object head. The rule asks for all
 // three creation names, which no ordinary host exports together.
 uint64_t detectStartOffset(void* handle) {
-  bool all = dlsym(handle, "PyModule_Create2") != nullptr &&
-             dlsym(handle, "Py_InitModule4_64") != nullptr &&
-             dlsym(handle, "Py_InitModule4") != nullptr;
+  bool all = lookup(handle, "PyModule_Create2") != nullptr &&
+             lookup(handle, "Py_InitModule4_64") != nullptr &&
+             lookup(handle, "Py_InitModule4") != nullptr;
   return all ? 16 : 0;
 }
 
@@ -130,7 +158,7 @@ void loadEntries(void* h, PyLib& lib) {
   object(h, lib.PyTuple_Type, {"PyTuple_Type"});
   object(h, lib.PyList_Type, {"PyList_Type"});
   object(h, lib.PyUnicode_Type, {"PyUnicode_Type"});
-  object(h, lib.PySuper_Type, {"PySuper_Type"});
+  lib.PySuper_Type = static_cast<PyTypeObject*>(findRequiredUnlessPyPy(h, "PySuper_Type"));
   object(h, lib.PyBytes_Type, {"PyBytes_Type", "PyString_Type"});
   function(h, lib.PyUnicode_FromString, {"PyUnicode_FromString", "PyString_FromString"});
   function(h, lib.PyType_IsSubtype, {"PyType_IsSubtype"});
@@ -155,7 +183,8 @@ void loadEntries(void* h, PyLib& lib) {
   function(h, lib.PyEval_GetBuiltins, {"PyEval_GetBuiltins"});
   function(h, lib.PyEval_GetGlobals, {"PyEval_GetGlobals"});
   function(h, lib.PyEval_GetLocals, {"PyEval_GetLocals"});
-  function(h, lib.PyCFunction_NewEx, {"PyCFunction_NewEx"});
+  lib.PyCFunction_NewEx = reinterpret_cast<decltype(lib.PyCFunction_NewEx)>(
+      findRequiredUnlessPyPy(h, "PyCFunction_NewEx"));
   function(h, lib.PyErr_Fetch, {"PyErr_Fetch"});
   function(h, lib.PyErr_NormalizeException, {"PyErr_NormalizeException"});
   function(h, lib.PyErr_GivenExceptionMatches, {"PyErr_GivenExceptionMatches"});
@@ -166,7 +195,7 @@ void loadEntries(void* h, PyLib& lib) {
   objectPointer(h, lib.PyExc_ZeroDivisionError, "PyExc_ZeroDivisionError");
   objectPointer(h, lib.PyExc_AssertionError, "PyExc_AssertionError");
   objectPointer(h, lib.PyExc_OSError, "PyExc_OSError");
-  objectPointer(h, lib.PyExc_IOError, "PyExc_IOError");
+  if (void* io = findRequiredUnlessPyPy(h, "PyExc_IOError")) lib.PyExc_IOError = *static_cast<PyObject**>(io);
   objectPointer(h, lib.PyExc_ValueError, "PyExc_ValueError");
   objectPointer(h, lib.PyExc_EOFError, "PyExc_EOFError");
   objectPointer(h, lib.PyExc_MemoryError, "PyExc_MemoryError");
@@ -185,6 +214,11 @@ void loadPyLibFromThisProcess() {
 PyVersion getPyVersion(void* handle) {
   using GetVersion = const char* (*)();
   auto getVersion = reinterpret_cast<GetVersion>(dlsym(handle, "Py_GetVersion"));
+  pypyNames = false;
+  if (getVersion == nullptr) {
+    getVersion = reinterpret_cast<GetVersion>(dlsym(handle, "PyPy_GetVersion"));
+    pypyNames = getVersion != nullptr;
+  }
   if (getVersion == nullptr) vaskor::raise<vaskor::ValueError>("Could not determine Python version");
   const char* text = getVersion();
   if (text == nullptr) text = "";
@@ -201,7 +235,11 @@ PyLib* loadPyLibFromModule(void* handle) {
   pyObjectStartOffset = detectStartOffset(handle);
   loadEntries(handle, *lib);
   lib->PyDealloc = deallocPythonObj;
+  // Probes beyond the table, after every lookup it makes.
   optionalFunction(handle, lib->PyLong_FromLongLong, "PyLong_FromLongLong");
+  optionalObjectPointer(handle, lib->PyExc_ImportError, "PyExc_ImportError");
+  hostProfile = identifyHost(handle, *lib);
+  pyObjectStartOffset = hostProfile.refOffset;
   return lib.release();
 }
 
@@ -214,8 +252,13 @@ void registerExportedModule(const std::string& name, void* initAddr2, void* init
 }
 
 void deallocPythonObj(PyObject* o) {
-  auto* type = *reinterpret_cast<PyTypeObject**>(reinterpret_cast<char*>(o) + pyObjectStartOffset + 8);
-  type->tp_dealloc(o);
+  // The host's own entry also runs what it does around tp_dealloc (3.13+:
+  // the reference tracer, the guard against deep recursion).
+  if (hostProfile.dealloc != nullptr) return hostProfile.dealloc(o);
+  typeDealloc(typeOf(o))(o);
 }
+
+void* hostSymbol(void* handle, const char* name) { return lookup(handle, name); }
+bool hostIsPyPy() { return pypyNames; }
 
 }  // namespace pybinding

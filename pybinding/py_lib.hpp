@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "pybinding/host_abi.hpp"
+#include "pybinding/host_profile.hpp"
 
 namespace pybinding {
 
@@ -119,6 +119,8 @@ struct PyLib {
   // Optional fast path, looked up after every specified entry; results are
   // built through Py_BuildValue("L") where the host lacks it.
   PyObject* (*PyLong_FromLongLong)(long long);
+  // Raised instead of creating the module on a host it cannot serve.
+  PyObject* PyExc_ImportError;
 };
 
 struct ExportedModule {
@@ -143,22 +145,24 @@ void registerExportedModule(const std::string& name, void* initAddr2, void* init
 
 void deallocPythonObj(PyObject* o);
 
-inline Py_ssize_t& refCount(PyObject* o) {
-  return *reinterpret_cast<Py_ssize_t*>(reinterpret_cast<char*>(o) + pyObjectStartOffset);
-}
-// Hosts from 3.12 on make some objects immortal (None, small ints, interned
-// names): a count whose low 32 bits read negative, which the host itself
-// neither raises nor lowers. No older host reaches such a count.
-inline bool isImmortal(PyObject* o) { return static_cast<int32_t>(refCount(o)) < 0; }
+// The host's entry point or object `name` is known by: its CPython name, or
+// PyPy's prefixed form of it on PyPy. Null when absent.
+void* hostSymbol(void* handle, const char* name);
+bool hostIsPyPy();
+
 inline void incRef(PyObject* o) {
-  if (!isImmortal(o)) ++refCount(o);
+  const HostProfile& p = hostProfile;
+  if (p.hostIncRef != nullptr) return p.hostIncRef(o);
+  Py_ssize_t& count = refCount(o);
+  if (p.immortalCounts && static_cast<int32_t>(count) < 0) return;
+  ++count;
 }
 inline void decRef(PyObject* o) {
-  if (!isImmortal(o) && --refCount(o) == 0) pyLib->PyDealloc(o);
+  const HostProfile& p = hostProfile;
+  if (p.hostDecRef != nullptr) return p.hostDecRef(o);
+  Py_ssize_t& count = refCount(o);
+  if (p.immortalCounts && static_cast<int32_t>(count) < 0) return;
+  if (--count == 0) pyLib->PyDealloc(o);
 }
-
-// The type pointer, 8 bytes into the object (no start offset: the type
-// tests read it there).
-inline PyTypeObject* typeOf(PyObject* o) { return o->ob_type; }
 
 }  // namespace pybinding

@@ -18,6 +18,18 @@ __attribute__((unused)) static void fakeHostUnexpected(const char* name) {
 #define FAKE_FUNCTION(n) \
   FAKE_EXPORT void n(void) { fakeHostUnexpected(#n); }
 #define FAKE_OBJECT(n) FAKE_EXPORT struct FakeObject n = {1, 0};
+/* A type whose objects are released without effect. */
+__attribute__((unused)) static void fakeTypeDealloc(struct FakeObject* o) { (void)o; }
+#ifdef FAKE_HOST_LINKED_HEAD
+#define FAKE_LINKS void* links[2];
+#else
+#define FAKE_LINKS
+#endif
+struct FakeLinkedType {
+  FAKE_LINKS
+  struct FakeType type;
+};
+#define FAKE_TYPE(n) FAKE_EXPORT struct FakeLinkedType n = {.type = {{1, 0}, 0, #n, 0, 0, fakeTypeDealloc}};
 /* The host variable holds a pointer to the object. */
 #define FAKE_OBJECT_POINTER(n)                      \
   static struct FakeObject n##_object = {1, 0};     \

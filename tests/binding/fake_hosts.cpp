@@ -27,6 +27,7 @@ void resetBinding() {
   lookups::unhideAll();
   pybinding::pyLib = nullptr;
   pybinding::pyObjectStartOffset = 0;
+  pybinding::hostProfile = pybinding::HostProfile{};
 }
 
 }  // namespace

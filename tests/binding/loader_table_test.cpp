@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_host_record.h"
 #include "fake_hosts.hpp"
 #include "lookup_recorder.hpp"
 #include "pybinding/py_lib.hpp"
@@ -48,7 +49,9 @@ Names lookupOrder(const Names& startOffset, const Names& middle) {
       "PyExc_OverflowError", "PyExc_ZeroDivisionError", "PyExc_AssertionError", "PyExc_OSError",
       "PyExc_IOError", "PyExc_ValueError", "PyExc_EOFError", "PyExc_MemoryError",
       "PyExc_IndexError", "PyExc_KeyError",
-      "PyLong_FromLongLong"};
+      // Probes after every lookup of the table: how the host counts.
+      "PyLong_FromLongLong", "PyExc_ImportError", "_Py_MergeZeroLocalRefcount",
+      "PyModule_Create2TraceRefs", "Py_InitModule4TraceRefs_64", "_Py_NegativeRefcount", "Py_IncRef", "Py_DecRef", "_Py_Dealloc"};
   return head + startOffset + body + middle + tail;
 }
 
@@ -164,8 +167,8 @@ TEST_F(TableTest, ExceptionClassesAreReadOnceAtLoad) {
   EXPECT_NE(static_cast<void*>(lib->PyExc_TypeError), static_cast<void*>(typeErrorVar));
   EXPECT_EQ(lib->PyExc_KeyError, *static_cast<PyObject**>(dlsym(host, "PyExc_KeyError")));
 
-  PyObject other{};
-  *typeErrorVar = &other;
+  FakeObject other{};
+  *typeErrorVar = reinterpret_cast<PyObject*>(&other);
   EXPECT_EQ(lib->PyExc_TypeError, typeError);
   *typeErrorVar = typeError;
 }
@@ -177,7 +180,12 @@ TEST_F(TableTest, StartOffsetOnlyWhenAllThreeCreationNamesExist) {
   auto lib = load(host);
   EXPECT_EQ(pyObjectStartOffset, 16u);
 
+  // The renamed creation function alone also tells such a host.
   lookups::hide({"Py_InitModule4"});
+  lib = load(host);
+  EXPECT_EQ(pyObjectStartOffset, 16u);
+
+  lookups::hide({"Py_InitModule4", "PyModule_Create2TraceRefs"});
   lib = load(host);
   EXPECT_EQ(pyObjectStartOffset, 0u);
 }

@@ -88,15 +88,16 @@ TEST_F(Python3Creation, HostFailureIsPassedBackUntouched) {
 
 TEST_F(Python3Creation, ExceptionClassFailureReleasesTheModule) {
   FakeHostRecord& r = recordOf(installHost("fakehost_py3"));
-  PyObject earlier{};
-  pyLib->NimPyException = &earlier;
+  FakeObject earlierClass{};
+  auto* earlier = reinterpret_cast<PyObject*>(&earlierClass);
+  pyLib->NimPyException = earlier;
   r.newExceptionReturnsNull = 1;
   EXPECT_EQ(initModule3(desc), nullptr);
   EXPECT_EQ(r.newExceptionCalls, 1);
   EXPECT_EQ(r.addObjectCalls, 0);
   EXPECT_EQ(r.moduleDeallocs, 1);
   EXPECT_EQ(r.lastModule->refcnt, 0);
-  EXPECT_EQ(pyLib->NimPyException, &earlier);
+  EXPECT_EQ(pyLib->NimPyException, earlier);
 }
 
 class Python2Creation : public ModuleTest {};

@@ -1,0 +1,133 @@
+#include "pybinding/host_profile.hpp"
+
+#include "pybinding/py_lib.hpp"
+
+namespace pybinding {
+
+HostProfile hostProfile;
+
+const char* hostKindName(HostKind kind) {
+  switch (kind) {
+    case HostKind::Release: return "release";
+    case HostKind::RefTotals: return "debug";
+    case HostKind::TraceRefs: return "reference-tracing";
+    case HostKind::FreeThreaded: return "free-threaded";
+    case HostKind::PyPy: return "PyPy";
+  }
+  return "?";
+}
+
+namespace {
+
+template <class Fn>
+Fn symbol(void* handle, const char* name) {
+  return reinterpret_cast<Fn>(hostSymbol(handle, name));
+}
+
+bool atLeast(const PyVersion& v, int64_t major, int64_t minor) {
+  return v.major > major || (v.major == major && v.minor >= minor);
+}
+
+HostKind kindOf(void* handle) {
+  if (hostIsPyPy()) return HostKind::PyPy;
+  // Only lock-free builds merge split counts; only debug builds check them.
+  if (hostSymbol(handle, "_Py_MergeZeroLocalRefcount") != nullptr) return HostKind::FreeThreaded;
+  // The creation functions are renamed where the head carries link words.
+  if (hostSymbol(handle, "PyModule_Create2TraceRefs") != nullptr ||
+      hostSymbol(handle, "Py_InitModule4TraceRefs_64") != nullptr ||
+      pyObjectStartOffset != 0)
+    return HostKind::TraceRefs;
+  if (hostSymbol(handle, "_Py_NegativeRefcount") != nullptr) return HostKind::RefTotals;
+  return HostKind::Release;
+}
+
+}  // namespace
+
+HostProfile identifyHost(void* handle, const PyLib& lib) {
+  HostProfile p;
+  p.kind = kindOf(handle);
+  switch (p.kind) {
+    case HostKind::TraceRefs:
+      p.refOffset = 16;
+      p.typeOffset = 24;
+      p.headSize = 32;
+      break;
+    case HostKind::PyPy:
+      // The count, a link to PyPy's own object, then the type.
+      p.typeOffset = 16;
+      p.headSize = 24;
+      p.immortalCounts = false;
+      break;
+    default:
+      break;
+  }
+  // Expected offsets; verifyHostLayout keeps only those that hold.
+  p.tupleItems = p.headSize + 8;
+  // From 3.14 a tuple caches its hash between its size and its items.
+  if (p.kind != HostKind::PyPy && atLeast(lib.pythonVersion, 3, 14)) p.tupleItems += 8;
+  // PyPy's lists keep their items out of C's reach.
+  p.listItems = p.kind == HostKind::PyPy ? 0 : p.headSize + 8;
+  p.exportedIncRef = symbol<void (*)(PyObject*)>(handle, "Py_IncRef");
+  p.exportedDecRef = symbol<void (*)(PyObject*)>(handle, "Py_DecRef");
+  if (p.exportedIncRef == nullptr || p.exportedDecRef == nullptr) p.exportedIncRef = p.exportedDecRef = nullptr;
+  if (p.kind == HostKind::RefTotals || p.kind == HostKind::TraceRefs) {
+    p.hostIncRef = p.exportedIncRef;
+    p.hostDecRef = p.exportedDecRef;
+  }
+  p.dealloc = symbol<void (*)(PyObject*)>(handle, "_Py_Dealloc");
+  return p;
+}
+
+bool verifyHostLayout(HostProfile& profile, const PyLib& lib, const char*& reason) {
+  // The checks read objects through the profile under test.
+  const HostProfile before = hostProfile;
+  hostProfile = profile;
+  auto fail = [&](const char* why) {
+    hostProfile = before;
+    reason = why;
+    return false;
+  };
+  PyObject* tuple = lib.PyTuple_New(2);
+  if (tuple == nullptr) return fail("no tuple could be made");
+  if (typeOf(tuple) != lib.PyTuple_Type || varSize(tuple) != 2) {
+    // Nothing else can be read; the tuple is left to the host.
+    return fail("its objects do not have the expected head");
+  }
+  if (hostProfile.exportedIncRef != nullptr) {
+    const Py_ssize_t count = refCount(tuple);
+    hostProfile.exportedIncRef(tuple);
+    const bool countHere = refCount(tuple) == count + 1;
+    hostProfile.exportedDecRef(tuple);
+    if (!countHere) {
+      hostProfile.hostIncRef = hostProfile.exportedIncRef;
+      hostProfile.hostDecRef = hostProfile.exportedDecRef;
+    }
+  }
+  PyObject* list = lib.PyList_New(2);
+  if (list == nullptr) {
+    decRef(tuple);
+    return fail("no list could be made");
+  }
+  incRef(lib.Py_None);
+  lib.PyList_SetItem(list, 1, lib.Py_None);
+  // The tuple takes the list (item 0) and None (item 1).
+  incRef(lib.Py_None);
+  lib.PyTuple_SetItem(tuple, 0, list);
+  lib.PyTuple_SetItem(tuple, 1, lib.Py_None);
+  if (hostProfile.tupleItems != 0 &&
+      !(tupleItems(tuple)[0] == list && tupleItems(tuple)[1] == lib.Py_None))
+    hostProfile.tupleItems = 0;
+  if (hostProfile.listItems != 0) {
+    // Followed only when it looks like a pointer and the item count is there.
+    const auto items = reinterpret_cast<uintptr_t>(hostField<PyObject**>(list, hostProfile.listItems));
+    const bool plausible = varSize(list) == 2 && items != 0 && items % sizeof(void*) == 0;
+    if (!plausible || listItems(list)[1] != lib.Py_None || listItems(list)[0] != nullptr)
+      hostProfile.listItems = 0;
+  }
+  decRef(tuple);  // and with it the list
+  profile = hostProfile;
+  hostProfile = before;
+  return true;
+}
+
+}  // namespace pybinding

@@ -1,0 +1,140 @@
+// What the module knows of its host's objects, in one place. One binary
+// serves CPython 2.7 to 3.15 in release and debug builds and PyPy, whose
+// object heads, tuples and reference rules differ; the loader identifies the
+// host from its exports and then checks each layout a fast path relies on
+// against objects the host itself made. Everything the module reads or
+// writes inside a host object goes through the profile below; whatever was
+// not verified goes through the host's API instead.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pybinding {
+
+using Py_ssize_t = ssize_t;
+
+// Opaque: their fields are reached only through the profile.
+struct PyObject;
+struct PyTypeObject;
+
+using destructor = void (*)(PyObject*);
+using PyCFunction = PyObject* (*)(PyObject*, PyObject*);
+using PyCFunctionWithKeywords = PyObject* (*)(PyObject*, PyObject*, PyObject*);
+
+constexpr int METH_VARARGS = 0x0001;
+constexpr int METH_KEYWORDS = 0x0002;
+
+// The same on every host.
+struct PyMethodDef {
+  const char* ml_name;
+  PyCFunction ml_meth;
+  int ml_flags;
+  const char* ml_doc;
+};
+
+struct Py_complex {
+  double real;
+  double imag;
+};
+
+constexpr int kPython2ApiVersion = 1013;
+constexpr int kPython3ApiVersion = 3;
+
+enum class HostKind : uint8_t {
+  Release,       // CPython, plain counts
+  RefTotals,     // CPython debug build: keeps a total of all references
+  TraceRefs,     // CPython build whose objects carry two link words ahead of the count
+  FreeThreaded,  // CPython without the interpreter lock: split counts, not served
+  PyPy,
+};
+
+const char* hostKindName(HostKind kind);
+
+struct HostProfile {
+  HostKind kind = HostKind::Release;
+  // The object head: the count, the type pointer, and the head's size (a
+  // variable-size object's item count follows it).
+  size_t refOffset = 0;
+  size_t typeOffset = 8;
+  size_t headSize = 16;
+  // CPython 3.12+ leaves a count whose low 32 bits read negative alone
+  // (immortal objects); no older CPython reaches such a count. PyPy's own
+  // objects carry counts near 2^61 that are counted as usual.
+  bool immortalCounts = true;
+  // Offsets verified on live objects; 0: read and write through the API.
+  size_t tupleItems = 0;  // an exact tuple's items
+  size_t listItems = 0;   // the pointer to an exact list's item array
+  // Where the host keeps reference totals (or its own bookkeeping), its
+  // exported functions take and drop references; else the count is
+  // changed in place.
+  void (*hostIncRef)(PyObject*) = nullptr;
+  void (*hostDecRef)(PyObject*) = nullptr;
+  // The host's exported Py_IncRef and Py_DecRef, whichever way it counts.
+  void (*exportedIncRef)(PyObject*) = nullptr;
+  void (*exportedDecRef)(PyObject*) = nullptr;
+  // The host's own deallocation entry; null: the type's tp_dealloc.
+  void (*dealloc)(PyObject*) = nullptr;
+};
+
+extern HostProfile hostProfile;
+
+template <class T>
+inline T& hostField(const void* o, size_t offset) {
+  return *reinterpret_cast<T*>(const_cast<char*>(static_cast<const char*>(o)) + offset);
+}
+
+inline Py_ssize_t& refCount(PyObject* o) { return hostField<Py_ssize_t>(o, hostProfile.refOffset); }
+inline PyTypeObject* typeOf(PyObject* o) { return hostField<PyTypeObject*>(o, hostProfile.typeOffset); }
+inline Py_ssize_t varSize(PyObject* o) { return hostField<Py_ssize_t>(o, hostProfile.headSize); }
+
+// A type object is a variable-size object: tp_name follows the item count,
+// then tp_basicsize, tp_itemsize and tp_dealloc.
+inline const char* typeName(PyTypeObject* t) {
+  return hostField<const char*>(t, hostProfile.headSize + 8);
+}
+inline destructor typeDealloc(PyTypeObject* t) {
+  return hostField<destructor>(t, hostProfile.headSize + 32);
+}
+
+// Only where the profile has verified the offset.
+inline PyObject** tupleItems(PyObject* o) { return &hostField<PyObject*>(o, hostProfile.tupleItems); }
+inline PyObject** listItems(PyObject* o) { return hostField<PyObject**>(o, hostProfile.listItems); }
+
+// A module definition as the host reads it: an object head, the three
+// words of its base, then the fields below.
+struct ModuleDefFields {
+  PyObject* (*m_init)();
+  Py_ssize_t m_index;
+  PyObject* m_copy;
+  const char* m_name;
+  const char* m_doc;
+  Py_ssize_t m_size;
+  PyMethodDef* m_methods;
+  void* m_slots;
+  void* m_traverse;
+  void* m_clear;
+  void* m_free;
+};
+static_assert(sizeof(ModuleDefFields) == 88);
+inline size_t moduleDefSize() { return hostProfile.headSize + sizeof(ModuleDefFields); }
+inline ModuleDefFields& moduleDefFields(void* block) {
+  return hostField<ModuleDefFields>(block, hostProfile.headSize);
+}
+
+struct PyLib;
+
+// The profile of the host behind `handle`, from its exports and version
+// alone: no object is touched.
+HostProfile identifyHost(void* handle, const PyLib& lib);
+
+// Checks the head and the item offsets of `profile` against a tuple and a
+// list the host makes; item offsets that do not hold are cleared, and so
+// is the direct counting when the count is not where expected. False (with
+// a reason) when even the type pointer is not where the profile says: the
+// module cannot read this host's objects at all.
+bool verifyHostLayout(HostProfile& profile, const PyLib& lib, const char*& reason);
+
+}  // namespace pybinding
