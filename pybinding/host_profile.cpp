@@ -125,8 +125,9 @@ bool verifyHostLayout(HostProfile& profile, const PyLib& lib, const char*& reaso
       hostProfile.listItems = 0;
   }
   decRef(tuple);  // and with it the list
-  profile = hostProfile;
+  const HostProfile checked = hostProfile;
   hostProfile = before;
+  profile = checked;  // also when `profile` is the profile in use
   return true;
 }
 

@@ -77,6 +77,10 @@ struct HostProfile {
   void (*exportedDecRef)(PyObject*) = nullptr;
   // The host's own deallocation entry; null: the type's tp_dealloc.
   void (*dealloc)(PyObject*) = nullptr;
+  // Set by the first init call: layouts checked, and why the host cannot be
+  // served (null when it can).
+  bool checked = false;
+  const char* refusal = nullptr;
 };
 
 extern HostProfile hostProfile;

@@ -37,27 +37,25 @@ void* lookupEither(const char* first, const char* second) {
 // Whether this process's host can be served, checked once at the first init
 // call: a host whose objects cannot be read, or one without the interpreter
 // lock, gets an ImportError and the process lives on.
-const char* refusal = nullptr;
-bool checked = false;
-
 bool hostServed() {
-  if (!checked) {
-    checked = true;
+  HostProfile& p = hostProfile;
+  if (!p.checked) {
+    p.checked = true;
     static char message[160];
     const char* reason = nullptr;
-    if (hostProfile.kind == HostKind::FreeThreaded)
+    if (p.kind == HostKind::FreeThreaded)
       reason = "free-threaded builds keep split reference counts it does not maintain";
-    else if (!verifyHostLayout(hostProfile, *pyLib, reason))
-      reason = reason != nullptr ? reason : "its objects cannot be read";
+    else if (!verifyHostLayout(p, *pyLib, reason) && reason == nullptr)
+      reason = "its objects cannot be read";
     if (reason != nullptr) {
       std::snprintf(message, sizeof message, "pyvaskor cannot run on this %s host: %s",
-                    hostKindName(hostProfile.kind), reason);
-      refusal = message;
+                    hostKindName(p.kind), reason);
+      p.refusal = message;
     }
   }
-  if (refusal == nullptr) return true;
+  if (p.refusal == nullptr) return true;
   if (pyLib->PyErr_Occurred() == nullptr && pyLib->PyExc_ImportError != nullptr)
-    pyLib->PyErr_SetString(pyLib->PyExc_ImportError, refusal);
+    pyLib->PyErr_SetString(pyLib->PyExc_ImportError, p.refusal);
   return false;
 }
 

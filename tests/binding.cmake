@@ -21,6 +21,9 @@ fake_host_library(fakehost_py2 VERSION "${_py2_version}"
   NAMES ${FAKE_HOST_PY2_NAMES} Py_InitModule4 PyUnicodeUCS2_AsUTF8String)
 fake_host_library(fakehost_all_creation VERSION "${_py3_version}"
   NAMES ${FAKE_HOST_PY3_NAMES} Py_InitModule4 Py_InitModule4_64 PyModule_Create2TraceRefs)
+fake_host_library(fakehost_py314 VERSION "3.14.0 (main) [GCC 14.2.0]" NAMES ${FAKE_HOST_PY3_NAMES})
+fake_host_library(fakehost_freethreaded VERSION "3.14.0 experimental free-threading build"
+  NAMES ${FAKE_HOST_PY3_NAMES} PyExc_ImportError _Py_MergeZeroLocalRefcount)
 fake_host_library(fakehost_v312 VERSION "3.12")
 fake_host_library(fakehost_letter VERSION "Python 3.12.1")
 fake_host_library(fakehost_empty_version EMPTY_VERSION)
@@ -33,6 +36,7 @@ add_executable(binding_tests
   ${BINDING_TEST_DIR}/loader_table_test.cpp
   ${BINDING_TEST_DIR}/loader_failure_test.cpp
   ${BINDING_TEST_DIR}/refcount_test.cpp
+  ${BINDING_TEST_DIR}/host_profile_test.cpp
   ${BINDING_TEST_DIR}/module_create_test.cpp
   ${BINDING_TEST_DIR}/module_reinit_test.cpp)
 target_include_directories(binding_tests PRIVATE ${PROJECT_SOURCE_DIR} ${BINDING_TEST_DIR})

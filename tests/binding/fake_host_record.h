@@ -61,6 +61,7 @@ struct FakeHostRecord {
   /* Set by a test before the call. */
   int createReturnsNull;
   int newExceptionReturnsNull;
+  int tupleTypeWrong; /* tuples made with another type pointer */
 
   int versionCalls;
 
@@ -87,6 +88,8 @@ struct FakeHostRecord {
   struct FakeObject* lastModule;
   int moduleDeallocs;
   int errorSet;
+  void* errorType;           /* from PyErr_SetString */
+  const char* errorMessage;
 
   int newExceptionCalls;
   const char* newExceptionName;

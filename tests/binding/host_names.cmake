@@ -24,7 +24,7 @@ set(FAKE_HOST_COMMON_NAMES
   PyExc_ArithmeticError PyExc_FloatingPointError PyExc_OverflowError
   PyExc_ZeroDivisionError PyExc_AssertionError PyExc_OSError PyExc_IOError
   PyExc_ValueError PyExc_EOFError PyExc_MemoryError PyExc_IndexError
-  PyExc_KeyError
+  PyExc_KeyError PyExc_ImportError
   PyLong_FromLongLong)
 
 set(FAKE_HOST_PY3_NAMES ${FAKE_HOST_COMMON_NAMES}
@@ -42,4 +42,4 @@ set(FAKE_HOST_PY2_NAMES ${FAKE_HOST_COMMON_NAMES}
 set(FAKE_HOST_WORKING_NAMES
   PyModule_Create2 PyModule_Create2TraceRefs Py_InitModule4 Py_InitModule4_64
   PyErr_NewException PyModule_AddObject
-  PyTuple_New PyTuple_SetItem PyList_New PyList_SetItem)
+  PyTuple_New PyTuple_SetItem PyList_New PyList_SetItem PyErr_SetString PyErr_Occurred)
