@@ -125,6 +125,13 @@ PyObject* initModule3(PyModuleDesc& desc) {
 
 bool initModuleTypes(PyObject* module, PyModuleDesc& desc) {
   vaskor::check(desc.types.empty() && desc.iterators.empty(), "native types are not published by this module");
+  // PyPy takes an empty doc text for none and shows the module type's own.
+  if (hostProfile.kind == HostKind::PyPy) {
+    if (PyObject* doc = pyLib->PyUnicode_FromString(desc.doc)) {
+      pyLib->PyObject_SetAttrString(module, "__doc__", doc);
+      decRef(doc);
+    }
+  }
   PyObject* cls = pyLib->PyErr_NewException("nimpy.NimPyException", nullptr, nullptr);
   if (cls == nullptr) return false;
   pyLib->NimPyException = cls;

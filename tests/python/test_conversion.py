@@ -5,7 +5,7 @@ import sys
 import unittest
 
 import pyvaskor
-from support import type_error
+from support import PYPY, type_error
 
 PREFIX = 'Cannot convert python object to '
 
@@ -53,7 +53,11 @@ class IntegerSequenceTest(unittest.TestCase):
     def test_lists_tuples_and_their_subclasses(self):
         for encode in (pyvaskor.bpeEncode, pyvaskor.neEncode):
             expected = encode([1, 2, 300])
-            for seq in ([1, 2, 300], (1, 2, 300), MyList([1, 2, 300]), MyTuple((1, 2, 300))):
+            # PyPy cannot hand C a tuple whose __len__ lies (it fails the call
+            # itself): there a plain subclass stands in.
+            tuple_sub = type('PlainTuple', (tuple,), {}) if PYPY else MyTuple
+            seqs = ([1, 2, 300], (1, 2, 300), MyList([1, 2, 300]), tuple_sub((1, 2, 300)))
+            for seq in seqs:
                 self.assertEqual(encode(seq), expected, type(seq))
             self.assertEqual(encode([True, False, 1]), encode([1, 0, 1]))
             self.assertEqual(encode([]), encode(()))
