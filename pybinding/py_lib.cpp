@@ -2,8 +2,10 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <initializer_list>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "runtime/failure.hpp"
@@ -11,6 +13,20 @@
 namespace pybinding {
 
 PyLib* pyLib = nullptr;
+
+#define PYLIB_UNPAREN(...) __VA_ARGS__
+#define PYLIB_ENTRY(step, entry, kind, need, family, names, ...)                             \
+  {step, #entry, offsetof(PyLib, entry), EntryKind::kind, EntryNeed::need, EntryFamily::family, \
+   {PYLIB_UNPAREN names}},
+namespace {
+constexpr PyLibEntry kEntries[] = {
+#include "pybinding/py_lib_entries.inc"
+};
+}  // namespace
+#undef PYLIB_ENTRY
+#undef PYLIB_UNPAREN
+const std::span<const PyLibEntry> pyLibEntries = kEntries;
+
 uint64_t pyObjectStartOffset = 0;
 std::vector<ExportedModule> exportedModules;
 
@@ -34,57 +50,6 @@ void* lookup(void* handle, const char* name) {
   return dlsym(handle, exportedName(name, buffer));
 }
 
-// Tries `names` left to right; `last` ends as the last name tried, which is
-// the one a failed required lookup reports.
-void* findFirst(void* handle, std::initializer_list<const char*> names, const char*& last) {
-  for (const char* name : names) {
-    last = name;
-    if (void* addr = lookup(handle, name)) return addr;
-  }
-  return nullptr;
-}
-
-void* findRequired(void* handle, std::initializer_list<const char*> names) {
-  const char* last = nullptr;
-  void* addr = findFirst(handle, names, last);
-  if (addr == nullptr) symNotLoadedErr(last);
-  return addr;
-}
-
-void* findOptional(void* handle, const char* name) { return lookup(handle, name); }
-
-// The few entries PyPy does not export are never called by the module.
-void* findRequiredUnlessPyPy(void* handle, const char* name) {
-  return pypyNames ? findOptional(handle, name) : findRequired(handle, {name});
-}
-
-template <class Fn>
-void function(void* handle, Fn& entry, std::initializer_list<const char*> names) {
-  entry = reinterpret_cast<Fn>(findRequired(handle, names));
-}
-
-template <class Fn>
-void optionalFunction(void* handle, Fn& entry, const char* name) {
-  entry = reinterpret_cast<Fn>(findOptional(handle, name));
-}
-
-// The host object lives at the symbol's address.
-template <class T>
-void object(void* handle, T*& entry, std::initializer_list<const char*> names) {
-  entry = static_cast<T*>(findRequired(handle, names));
-}
-
-// The host exports a variable holding the object; keep the object as the
-// variable held it at load time.
-void objectPointer(void* handle, PyObject*& entry, const char* name) {
-  entry = *static_cast<PyObject**>(findRequired(handle, {name}));
-}
-
-void optionalObjectPointer(void* handle, PyObject*& entry, const char* name) {
-  auto* variable = static_cast<PyObject**>(findOptional(handle, name));
-  entry = variable != nullptr ? *variable : nullptr;
-}
-
 // Reference-tracing hosts carry a longer object head. The rule asks for all
 // three creation names, which no ordinary host exports together.
 uint64_t detectStartOffset(void* handle) {
@@ -94,113 +59,80 @@ uint64_t detectStartOffset(void* handle) {
   return all ? 16 : 0;
 }
 
-// Names that differ between Python 2 and 3, and the complex accessors,
-// each with its own fallback rule.
-void loadAlternatives(void* h, PyLib& lib) {
-  optionalFunction(h, lib.PyComplex_AsCComplex, "PyComplex_AsCComplex");
-  if (lib.PyComplex_AsCComplex == nullptr) {
-    function(h, lib.PyComplex_RealAsDouble, {"PyComplex_RealAsDouble"});
-    function(h, lib.PyComplex_ImagAsDouble, {"PyComplex_ImagAsDouble"});
+void* slotOf(PyLib& lib, const PyLibEntry& e) { return reinterpret_cast<char*>(&lib) + e.offset; }
+
+void store(PyLib& lib, const PyLibEntry& e, void* addr) {
+  // An object pointer entry keeps the object its variable holds now.
+  if (addr != nullptr && e.kind == EntryKind::ObjectPointer) addr = *static_cast<void**>(addr);
+  std::memcpy(slotOf(lib, e), &addr, sizeof addr);
+}
+
+bool filled(PyLib& lib, const PyLibEntry& e) {
+  void* addr = nullptr;
+  std::memcpy(&addr, slotOf(lib, e), sizeof addr);
+  return addr != nullptr;
+}
+
+// Looks the entry's names up from the `from`th on; the failure of a needed
+// one names the last name tried.
+void resolve(void* h, PyLib& lib, const PyLibEntry& e, bool needed, size_t from = 0) {
+  const char* last = nullptr;
+  void* addr = nullptr;
+  for (size_t k = from; k < 3 && e.names[k] != nullptr && addr == nullptr; ++k) {
+    last = e.names[k];
+    addr = lookup(h, last);
   }
+  if (addr == nullptr && needed) symNotLoadedErr(last);
+  store(lib, e, addr);
+}
 
-  optionalFunction(h, lib.PyUnicode_CompareWithASCIIString, "PyUnicode_CompareWithASCIIString");
-  if (lib.PyUnicode_CompareWithASCIIString == nullptr)
-    function(h, lib.PyString_AsString, {"PyString_AsString"});
+const PyLibEntry& entryNamed(const char* entry) {
+  for (const PyLibEntry& e : pyLibEntries)
+    if (std::strcmp(e.entry, entry) == 0) return e;
+  std::abort();
+}
 
-  function(h, lib.PyUnicode_AsUTF8String,
-           {"PyUnicode_AsUTF8String", "PyUnicodeUCS4_AsUTF8String", "PyUnicodeUCS2_AsUTF8String"});
-
-  // The pair is chosen on PyBytes_AsStringAndSize alone.
-  optionalFunction(h, lib.PyBytes_AsStringAndSize, "PyBytes_AsStringAndSize");
-  optionalFunction(h, lib.PyBytes_FromStringAndSize, "PyBytes_FromStringAndSize");
-  if (lib.PyBytes_AsStringAndSize == nullptr) {
-    function(h, lib.PyBytes_AsStringAndSize, {"PyString_AsStringAndSize"});
-    function(h, lib.PyBytes_FromStringAndSize, {"PyString_FromStringAndSize"});
+// The pair is chosen on PyBytes_AsStringAndSize alone: both under their
+// first names, or both under their second.
+void loadBytesPair(void* h, PyLib& lib) {
+  const PyLibEntry& as = entryNamed("PyBytes_AsStringAndSize");
+  const PyLibEntry& from = entryNamed("PyBytes_FromStringAndSize");
+  store(lib, as, lookup(h, as.names[0]));
+  store(lib, from, lookup(h, from.names[0]));
+  if (!filled(lib, as)) {
+    resolve(h, lib, as, true, 1);
+    resolve(h, lib, from, true, 1);
   }
 }
 
+std::vector<const PyLibEntry*> inStepOrder(bool probes) {
+  std::vector<const PyLibEntry*> order;
+  for (const PyLibEntry& e : pyLibEntries) {
+    const bool probe = e.need == EntryNeed::Probe;
+    if (e.need != EntryNeed::Own && e.need != EntryNeed::Never && probe == probes) order.push_back(&e);
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [](const PyLibEntry* a, const PyLibEntry* b) { return a->step < b->step; });
+  return order;
+}
+
 void loadEntries(void* h, PyLib& lib) {
-  function(h, lib.Py_BuildValue, {"_Py_BuildValue_SizeT"});
-  function(h, lib.PyTuple_New, {"PyTuple_New"});
-  function(h, lib.PyTuple_Size, {"PyTuple_Size"});
-  function(h, lib.PyTuple_GetItem, {"PyTuple_GetItem"});
-  function(h, lib.PyTuple_SetItem, {"PyTuple_SetItem"});
-  object(h, lib.Py_None, {"_Py_NoneStruct"});
-  function(h, lib.PyType_Ready, {"PyType_Ready"});
-  function(h, lib.PyType_GenericNew, {"PyType_GenericNew"});
-  function(h, lib.PyModule_AddObject, {"PyModule_AddObject"});
-  function(h, lib.PyList_New, {"PyList_New"});
-  function(h, lib.PyList_Size, {"PyList_Size"});
-  function(h, lib.PyList_GetItem, {"PyList_GetItem"});
-  function(h, lib.PyList_SetItem, {"PyList_SetItem"});
-  function(h, lib.PyObject_Call, {"PyObject_Call"});
-  function(h, lib.PyObject_IsTrue, {"PyObject_IsTrue"});
-  function(h, lib.PyObject_GetAttrString, {"PyObject_GetAttrString"});
-  function(h, lib.PyObject_SetAttrString, {"PyObject_SetAttrString"});
-  function(h, lib.PyObject_Dir, {"PyObject_Dir"});
-  function(h, lib.PyObject_Str, {"PyObject_Str"});
-  function(h, lib.PyObject_GetIter, {"PyObject_GetIter"});
-  function(h, lib.PyObject_GetItem, {"PyObject_GetItem"});
-  function(h, lib.PyObject_SetItem, {"PyObject_SetItem"});
-  function(h, lib.PyObject_RichCompareBool, {"PyObject_RichCompareBool"});
-  optionalFunction(h, lib.PyObject_GetBuffer, "PyObject_GetBuffer");
-  optionalFunction(h, lib.PyBuffer_Release, "PyBuffer_Release");
-  function(h, lib.PyIter_Next, {"PyIter_Next"});
-  function(h, lib.PyNumber_Long, {"PyNumber_Long"});
-  function(h, lib.PyLong_AsLongLong, {"PyLong_AsLongLong"});
-  function(h, lib.PyLong_AsUnsignedLongLong, {"PyLong_AsUnsignedLongLong"});
-  function(h, lib.PyFloat_AsDouble, {"PyFloat_AsDouble"});
-  function(h, lib.PyBool_FromLong, {"PyBool_FromLong"});
-  object(h, lib.PyBool_Type, {"PyBool_Type"});
-  object(h, lib.PyFloat_Type, {"PyFloat_Type"});
-  object(h, lib.PyComplex_Type, {"PyComplex_Type"});
-  object(h, lib.PyCapsule_Type, {"PyCapsule_Type"});
-  object(h, lib.PyTuple_Type, {"PyTuple_Type"});
-  object(h, lib.PyList_Type, {"PyList_Type"});
-  object(h, lib.PyUnicode_Type, {"PyUnicode_Type"});
-  lib.PySuper_Type = static_cast<PyTypeObject*>(findRequiredUnlessPyPy(h, "PySuper_Type"));
-  object(h, lib.PyBytes_Type, {"PyBytes_Type", "PyString_Type"});
-  function(h, lib.PyUnicode_FromString, {"PyUnicode_FromString", "PyString_FromString"});
-  function(h, lib.PyType_IsSubtype, {"PyType_IsSubtype"});
-  loadAlternatives(h, lib);
-  object(h, lib.PyDict_Type, {"PyDict_Type"});
-  function(h, lib.PyDict_New, {"PyDict_New"});
-  function(h, lib.PyDict_Size, {"PyDict_Size"});
-  function(h, lib.PyDict_GetItemString, {"PyDict_GetItemString"});
-  function(h, lib.PyDict_SetItemString, {"PyDict_SetItemString"});
-  function(h, lib.PyDict_GetItem, {"PyDict_GetItem"});
-  function(h, lib.PyDict_SetItem, {"PyDict_SetItem"});
-  function(h, lib.PyDict_Keys, {"PyDict_Keys"});
-  function(h, lib.PyDict_Values, {"PyDict_Values"});
-  function(h, lib.PyDict_Contains, {"PyDict_Contains"});
-  function(h, lib.PyErr_Clear, {"PyErr_Clear"});
-  function(h, lib.PyErr_SetString, {"PyErr_SetString"});
-  function(h, lib.PyErr_Occurred, {"PyErr_Occurred"});
-  objectPointer(h, lib.PyExc_TypeError, "PyExc_TypeError");
-  function(h, lib.PyCapsule_New, {"PyCapsule_New"});
-  function(h, lib.PyCapsule_GetPointer, {"PyCapsule_GetPointer"});
-  function(h, lib.PyImport_ImportModule, {"PyImport_ImportModule"});
-  function(h, lib.PyEval_GetBuiltins, {"PyEval_GetBuiltins"});
-  function(h, lib.PyEval_GetGlobals, {"PyEval_GetGlobals"});
-  function(h, lib.PyEval_GetLocals, {"PyEval_GetLocals"});
-  lib.PyCFunction_NewEx = reinterpret_cast<decltype(lib.PyCFunction_NewEx)>(
-      findRequiredUnlessPyPy(h, "PyCFunction_NewEx"));
-  function(h, lib.PyErr_Fetch, {"PyErr_Fetch"});
-  function(h, lib.PyErr_NormalizeException, {"PyErr_NormalizeException"});
-  function(h, lib.PyErr_GivenExceptionMatches, {"PyErr_GivenExceptionMatches"});
-  function(h, lib.PyErr_NewException, {"PyErr_NewException"});
-  objectPointer(h, lib.PyExc_ArithmeticError, "PyExc_ArithmeticError");
-  objectPointer(h, lib.PyExc_FloatingPointError, "PyExc_FloatingPointError");
-  objectPointer(h, lib.PyExc_OverflowError, "PyExc_OverflowError");
-  objectPointer(h, lib.PyExc_ZeroDivisionError, "PyExc_ZeroDivisionError");
-  objectPointer(h, lib.PyExc_AssertionError, "PyExc_AssertionError");
-  objectPointer(h, lib.PyExc_OSError, "PyExc_OSError");
-  if (void* io = findRequiredUnlessPyPy(h, "PyExc_IOError")) lib.PyExc_IOError = *static_cast<PyObject**>(io);
-  objectPointer(h, lib.PyExc_ValueError, "PyExc_ValueError");
-  objectPointer(h, lib.PyExc_EOFError, "PyExc_EOFError");
-  objectPointer(h, lib.PyExc_MemoryError, "PyExc_MemoryError");
-  objectPointer(h, lib.PyExc_IndexError, "PyExc_IndexError");
-  objectPointer(h, lib.PyExc_KeyError, "PyExc_KeyError");
+  const PyLibEntry* stepFirst = nullptr;
+  bool bytesDone = false;
+  for (const PyLibEntry* e : inStepOrder(false)) {
+    if (stepFirst == nullptr || stepFirst->step != e->step) stepFirst = e;
+    switch (e->need) {
+      case EntryNeed::BytesPair:
+        if (!bytesDone) loadBytesPair(h, lib);
+        bytesDone = true;
+        break;
+      case EntryNeed::IfFirstAbsent:
+        if (!filled(lib, *stepFirst)) resolve(h, lib, *e, true);
+        break;
+      default:
+        resolve(h, lib, *e, e->need == EntryNeed::Required || (e->need == EntryNeed::UnlessPyPy && !pypyNames));
+    }
+  }
 }
 
 }  // namespace
@@ -236,8 +168,7 @@ PyLib* loadPyLibFromModule(void* handle) {
   loadEntries(handle, *lib);
   lib->PyDealloc = deallocPythonObj;
   // Probes beyond the table, after every lookup it makes.
-  optionalFunction(handle, lib->PyLong_FromLongLong, "PyLong_FromLongLong");
-  optionalObjectPointer(handle, lib->PyExc_ImportError, "PyExc_ImportError");
+  for (const PyLibEntry* e : inStepOrder(true)) resolve(handle, *lib, *e, false);
   hostProfile = identifyHost(handle, *lib);
   pyObjectStartOffset = hostProfile.refOffset;
   return lib.release();

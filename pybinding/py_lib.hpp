@@ -3,8 +3,11 @@
 // through it, so the library links against no Python library.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "pybinding/host_profile.hpp"
@@ -17,111 +20,31 @@ struct PyVersion {
   int64_t micro = 0;
 };
 
-// Fields in declared order. Functions hold host addresses; objects hold the
-// host object itself; the PyExc_* entries hold the object their host variable
-// pointed to when the table was loaded.
+// Fields in declared order (py_lib_entries.inc). Functions hold host
+// addresses; objects hold the host object itself; the PyExc_* entries hold
+// the object their host variable pointed to when the table was loaded.
 struct PyLib {
   void* module;
-
-  PyObject* (*Py_BuildValue)(const char*, ...);
-  PyObject* (*PyTuple_New)(Py_ssize_t);
-  Py_ssize_t (*PyTuple_Size)(PyObject*);
-  PyObject* (*PyTuple_GetItem)(PyObject*, Py_ssize_t);
-  int (*PyTuple_SetItem)(PyObject*, Py_ssize_t, PyObject*);
-  PyObject* Py_None;
-  int (*PyType_Ready)(PyTypeObject*);
-  PyObject* (*PyType_GenericNew)(PyTypeObject*, PyObject*, PyObject*);
-  int (*PyModule_AddObject)(PyObject*, const char*, PyObject*);
-  PyObject* (*PyList_New)(Py_ssize_t);
-  Py_ssize_t (*PyList_Size)(PyObject*);
-  PyObject* (*PyList_GetItem)(PyObject*, Py_ssize_t);
-  int (*PyList_SetItem)(PyObject*, Py_ssize_t, PyObject*);
-  PyObject* (*PyObject_Call)(PyObject*, PyObject*, PyObject*);
-  int (*PyObject_IsTrue)(PyObject*);
-  PyObject* (*PyObject_GetAttrString)(PyObject*, const char*);
-  int (*PyObject_SetAttrString)(PyObject*, const char*, PyObject*);
-  PyObject* (*PyObject_Dir)(PyObject*);
-  PyObject* (*PyObject_Str)(PyObject*);
-  PyObject* (*PyObject_GetIter)(PyObject*);
-  PyObject* (*PyObject_GetItem)(PyObject*, PyObject*);
-  int (*PyObject_SetItem)(PyObject*, PyObject*, PyObject*);
-  int (*PyObject_RichCompareBool)(PyObject*, PyObject*, int);
-  int (*PyObject_GetBuffer)(PyObject*, void*, int);  // optional
-  void (*PyBuffer_Release)(void*);                   // optional
-  PyObject* (*PyErr_NewException)(const char*, PyObject*, PyObject*);
-  PyObject* (*PyIter_Next)(PyObject*);
-  PyObject* (*PyNumber_Long)(PyObject*);
-  long long (*PyLong_AsLongLong)(PyObject*);
-  unsigned long long (*PyLong_AsUnsignedLongLong)(PyObject*);
-  double (*PyFloat_AsDouble)(PyObject*);
-  PyObject* (*PyBool_FromLong)(long);
-  PyTypeObject* PyBool_Type;
-  PyTypeObject* PyFloat_Type;
-  PyTypeObject* PyComplex_Type;
-  PyTypeObject* PyCapsule_Type;
-  PyTypeObject* PyTuple_Type;
-  PyTypeObject* PyList_Type;
-  PyTypeObject* PyBytes_Type;  // PyString_Type on Python 2
-  PyTypeObject* PyUnicode_Type;
-  PyTypeObject* PySuper_Type;
-  int (*PyType_IsSubtype)(PyTypeObject*, PyTypeObject*);
-  Py_complex (*PyComplex_AsCComplex)(PyObject*);  // or the next two
-  double (*PyComplex_RealAsDouble)(PyObject*);
-  double (*PyComplex_ImagAsDouble)(PyObject*);
-  PyObject* (*PyUnicode_AsUTF8String)(PyObject*);
-  PyObject* (*PyBytes_FromStringAndSize)(const char*, Py_ssize_t);
-  int (*PyBytes_AsStringAndSize)(PyObject*, char**, Py_ssize_t*);
-  PyObject* (*PyUnicode_FromString)(const char*);
-  int (*PyUnicode_CompareWithASCIIString)(PyObject*, const char*);  // Python 3
-  char* (*PyString_AsString)(PyObject*);                            // Python 2
-  PyTypeObject* PyDict_Type;
-  PyObject* (*PyDict_New)();
-  Py_ssize_t (*PyDict_Size)(PyObject*);
-  PyObject* (*PyDict_GetItemString)(PyObject*, const char*);
-  int (*PyDict_SetItemString)(PyObject*, const char*, PyObject*);
-  PyObject* (*PyDict_GetItem)(PyObject*, PyObject*);
-  int (*PyDict_SetItem)(PyObject*, PyObject*, PyObject*);
-  PyObject* (*PyDict_Keys)(PyObject*);
-  PyObject* (*PyDict_Values)(PyObject*);
-  int (*PyDict_Contains)(PyObject*, PyObject*);
-  void (*PyDealloc)(PyObject*);
-  void (*PyErr_Clear)();
-  void (*PyErr_SetString)(PyObject*, const char*);
-  PyObject* (*PyErr_Occurred)();
-  PyObject* PyExc_TypeError;
-  PyObject* (*PyCapsule_New)(void*, const char*, void (*)(PyObject*));
-  void* (*PyCapsule_GetPointer)(PyObject*, const char*);
-  PyObject* (*PyImport_ImportModule)(const char*);
-  PyObject* (*PyEval_GetBuiltins)();
-  PyObject* (*PyEval_GetGlobals)();
-  PyObject* (*PyEval_GetLocals)();
-  PyObject* (*PyCFunction_NewEx)(PyMethodDef*, PyObject*, PyObject*);
-  PyVersion pythonVersion;
-  void (*PyErr_Fetch)(PyObject**, PyObject**, PyObject**);
-  void (*PyErr_NormalizeException)(PyObject**, PyObject**, PyObject**);
-  int (*PyErr_GivenExceptionMatches)(PyObject*, PyObject*);
-  PyObject* PyExc_BaseException;  // never looked up
-  PyObject* PyExc_Exception;      // never looked up
-  PyObject* PyExc_ArithmeticError;
-  PyObject* PyExc_FloatingPointError;
-  PyObject* PyExc_OverflowError;
-  PyObject* PyExc_ZeroDivisionError;
-  PyObject* PyExc_AssertionError;
-  PyObject* PyExc_OSError;
-  PyObject* PyExc_IOError;
-  PyObject* PyExc_ValueError;
-  PyObject* PyExc_EOFError;
-  PyObject* PyExc_MemoryError;
-  PyObject* PyExc_IndexError;
-  PyObject* PyExc_KeyError;
-  PyObject* NimPyException;  // set by module creation
-
-  // Optional fast path, looked up after every specified entry; results are
-  // built through Py_BuildValue("L") where the host lacks it.
-  PyObject* (*PyLong_FromLongLong)(long long);
-  // Raised instead of creating the module on a host it cannot serve.
-  PyObject* PyExc_ImportError;
+#define PYLIB_ENTRY(step, entry, kind, need, family, names, ...) std::type_identity_t<__VA_ARGS__> entry;
+#include "pybinding/py_lib_entries.inc"
+#undef PYLIB_ENTRY
 };
+
+// How each entry of the table is found (py_lib_entries.inc).
+enum class EntryKind : uint8_t { Function, Object, ObjectPointer, Version };
+enum class EntryNeed : uint8_t { Required, Optional, UnlessPyPy, IfFirstAbsent, BytesPair, Probe, Own, Never };
+enum class EntryFamily : uint8_t { Any, Py3, Py2 };
+struct PyLibEntry {
+  int step;
+  const char* entry;
+  size_t offset;  // in PyLib
+  EntryKind kind;
+  EntryNeed need;
+  EntryFamily family;
+  const char* names[3];  // tried left to right; the unused ones null
+};
+// In declared order.
+extern const std::span<const PyLibEntry> pyLibEntries;
 
 struct ExportedModule {
   std::string name;

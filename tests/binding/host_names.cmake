@@ -1,41 +1,39 @@
 # The API names a fake host can export. Both families export the common
 # names; the family-specific ones are the names the loader tries first
 # (Python 3) or falls back to (Python 2, 64-bit, UCS4).
-set(FAKE_HOST_COMMON_NAMES
-  _Py_BuildValue_SizeT PyTuple_New PyTuple_Size PyTuple_GetItem PyTuple_SetItem
-  _Py_NoneStruct PyType_Ready PyType_GenericNew PyModule_AddObject
-  PyList_New PyList_Size PyList_GetItem PyList_SetItem
-  PyObject_Call PyObject_IsTrue PyObject_GetAttrString PyObject_SetAttrString
-  PyObject_Dir PyObject_Str PyObject_GetIter PyObject_GetItem PyObject_SetItem
-  PyObject_RichCompareBool PyObject_GetBuffer PyBuffer_Release
-  PyIter_Next PyNumber_Long PyLong_AsLongLong PyLong_AsUnsignedLongLong
-  PyFloat_AsDouble PyBool_FromLong
-  PyBool_Type PyFloat_Type PyComplex_Type PyCapsule_Type PyTuple_Type
-  PyList_Type PyUnicode_Type PySuper_Type
-  PyType_IsSubtype
-  PyComplex_AsCComplex PyComplex_RealAsDouble PyComplex_ImagAsDouble
-  PyDict_Type PyDict_New PyDict_Size PyDict_GetItemString PyDict_SetItemString
-  PyDict_GetItem PyDict_SetItem PyDict_Keys PyDict_Values PyDict_Contains
-  PyErr_Clear PyErr_SetString PyErr_Occurred PyExc_TypeError
-  PyCapsule_New PyCapsule_GetPointer PyImport_ImportModule
-  PyEval_GetBuiltins PyEval_GetGlobals PyEval_GetLocals PyCFunction_NewEx
-  PyErr_Fetch PyErr_NormalizeException PyErr_GivenExceptionMatches
-  PyErr_NewException
-  PyExc_ArithmeticError PyExc_FloatingPointError PyExc_OverflowError
-  PyExc_ZeroDivisionError PyExc_AssertionError PyExc_OSError PyExc_IOError
-  PyExc_ValueError PyExc_EOFError PyExc_MemoryError PyExc_IndexError
-  PyExc_KeyError PyExc_ImportError
-  PyLong_FromLongLong)
-
-set(FAKE_HOST_PY3_NAMES ${FAKE_HOST_COMMON_NAMES}
-  PyModule_Create2 PyBytes_Type PyUnicode_FromString
-  PyUnicode_CompareWithASCIIString PyUnicode_AsUTF8String
-  PyBytes_AsStringAndSize PyBytes_FromStringAndSize)
-
-set(FAKE_HOST_PY2_NAMES ${FAKE_HOST_COMMON_NAMES}
-  Py_InitModule4_64 PyString_Type PyString_FromString PyString_AsString
-  PyUnicodeUCS4_AsUTF8String PyString_AsStringAndSize
-  PyString_FromStringAndSize)
+# Derived from the API table's own list (pybinding/py_lib_entries.inc),
+# plus what the loader looks up beyond the table: the version, the
+# creation function of each family.
+set(FAKE_HOST_COMMON_NAMES)
+set(_py3_only PyModule_Create2)
+set(_py2_only Py_InitModule4_64)
+file(STRINGS ${PROJECT_SOURCE_DIR}/pybinding/py_lib_entries.inc _entries REGEX "^PYLIB_ENTRY\\(")
+foreach(_line IN LISTS _entries)
+  string(REGEX MATCH "^PYLIB_ENTRY\\(-?[0-9]+, [A-Za-z_0-9]+, [A-Za-z]+, ([A-Za-z]+), ([A-Za-z0-9]+), \\(([^)]*)\\)" _ "${_line}")
+  set(_need ${CMAKE_MATCH_1})
+  set(_family ${CMAKE_MATCH_2})
+  string(REPLACE "\"" "" _names "${CMAKE_MATCH_3}")
+  string(REPLACE ", " ";" _names "${_names}")
+  if(_need STREQUAL "Own" OR _need STREQUAL "Never")
+    continue()
+  endif()
+  list(LENGTH _names _count)
+  list(GET _names 0 _first)
+  if(_family STREQUAL "Py3")
+    list(APPEND _py3_only ${_first})
+  elseif(_family STREQUAL "Py2")
+    list(APPEND _py2_only ${_first})
+  elseif(_count EQUAL 1)
+    list(APPEND FAKE_HOST_COMMON_NAMES ${_first})
+  else()
+    # With alternatives the first name is Python 3's, the second Python 2's.
+    list(GET _names 1 _second)
+    list(APPEND _py3_only ${_first})
+    list(APPEND _py2_only ${_second})
+  endif()
+endforeach()
+set(FAKE_HOST_PY3_NAMES ${FAKE_HOST_COMMON_NAMES} ${_py3_only})
+set(FAKE_HOST_PY2_NAMES ${FAKE_HOST_COMMON_NAMES} ${_py2_only})
 
 # Names with a working fake behind them (fake_host_functions.inc); every
 # other function name is a dummy that aborts when called.

@@ -24,35 +24,28 @@ Names operator+(Names a, const Names& b) {
   return a;
 }
 
+// The names of the single-name entries from step `from` to step `to`, in
+// step order (the table's own list says which step each has).
+Names stepRun(int from, int to, bool probes = false) {
+  std::vector<const PyLibEntry*> run;
+  for (const PyLibEntry& e : pyLibEntries)
+    if ((e.need == EntryNeed::Probe) == probes && e.step >= from && e.step <= to &&
+        e.need != EntryNeed::Own && e.need != EntryNeed::Never)
+      run.push_back(&e);
+  std::stable_sort(run.begin(), run.end(), [](auto* a, auto* b) { return a->step < b->step; });
+  Names names;
+  for (const PyLibEntry* e : run) names.push_back(e->names[0]);
+  return names;
+}
+
 // The lookup order, step by step; `middle` is the host-dependent run from
-// PyBytes_Type to the bytes group.
+// PyBytes_Type to the bytes group, which has alternatives.
 Names lookupOrder(const Names& startOffset, const Names& middle) {
   Names head = {"Py_GetVersion"};
-  Names body = {
-      "_Py_BuildValue_SizeT", "PyTuple_New", "PyTuple_Size", "PyTuple_GetItem", "PyTuple_SetItem",
-      "_Py_NoneStruct", "PyType_Ready", "PyType_GenericNew", "PyModule_AddObject",
-      "PyList_New", "PyList_Size", "PyList_GetItem", "PyList_SetItem",
-      "PyObject_Call", "PyObject_IsTrue", "PyObject_GetAttrString", "PyObject_SetAttrString",
-      "PyObject_Dir", "PyObject_Str", "PyObject_GetIter", "PyObject_GetItem", "PyObject_SetItem",
-      "PyObject_RichCompareBool", "PyObject_GetBuffer", "PyBuffer_Release", "PyIter_Next",
-      "PyNumber_Long", "PyLong_AsLongLong", "PyLong_AsUnsignedLongLong", "PyFloat_AsDouble",
-      "PyBool_FromLong", "PyBool_Type", "PyFloat_Type", "PyComplex_Type", "PyCapsule_Type",
-      "PyTuple_Type", "PyList_Type", "PyUnicode_Type", "PySuper_Type"};
-  Names tail = {
-      "PyDict_Type", "PyDict_New", "PyDict_Size", "PyDict_GetItemString", "PyDict_SetItemString",
-      "PyDict_GetItem", "PyDict_SetItem", "PyDict_Keys", "PyDict_Values", "PyDict_Contains",
-      "PyErr_Clear", "PyErr_SetString", "PyErr_Occurred", "PyExc_TypeError",
-      "PyCapsule_New", "PyCapsule_GetPointer", "PyImport_ImportModule",
-      "PyEval_GetBuiltins", "PyEval_GetGlobals", "PyEval_GetLocals", "PyCFunction_NewEx",
-      "PyErr_Fetch", "PyErr_NormalizeException", "PyErr_GivenExceptionMatches",
-      "PyErr_NewException", "PyExc_ArithmeticError", "PyExc_FloatingPointError",
-      "PyExc_OverflowError", "PyExc_ZeroDivisionError", "PyExc_AssertionError", "PyExc_OSError",
-      "PyExc_IOError", "PyExc_ValueError", "PyExc_EOFError", "PyExc_MemoryError",
-      "PyExc_IndexError", "PyExc_KeyError",
-      // Probes after every lookup of the table: how the host counts.
-      "PyLong_FromLongLong", "PyExc_ImportError", "_Py_MergeZeroLocalRefcount",
-      "PyModule_Create2TraceRefs", "Py_InitModule4TraceRefs_64", "_Py_NegativeRefcount", "Py_IncRef", "Py_DecRef", "_Py_Dealloc"};
-  return head + startOffset + body + middle + tail;
+  // After the table: the probes, then what tells how the host counts.
+  Names profile = {"_Py_MergeZeroLocalRefcount", "PyModule_Create2TraceRefs", "Py_InitModule4TraceRefs_64",
+                   "_Py_NegativeRefcount", "Py_IncRef", "Py_DecRef", "_Py_Dealloc"};
+  return head + startOffset + stepRun(1, 39) + middle + stepRun(47, 83) + stepRun(0, 1000, true) + profile;
 }
 
 const Names kPython3Middle = {
