@@ -14,7 +14,11 @@ import types
 from setuptools import setup
 from setuptools.command.build_ext import build_ext
 from setuptools.dist import Distribution
-from wheel.bdist_wheel import bdist_wheel
+
+try:
+    from wheel.bdist_wheel import bdist_wheel
+except ImportError:  # enough for `setup.py sdist`; pip needs wheel to build
+    bdist_wheel = None
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BUILD_BASE = "build-pip"
@@ -58,7 +62,7 @@ class BuildModule(build_ext):
                        os.path.join(self.build_lib, "pyvaskor.so"))
 
 
-class BuildWheel(bdist_wheel):
+class BuildWheel(bdist_wheel or object):
     """bdist_wheel as pip calls it (--dist-dir DIR): the module from
     build_ext, packed by the project's own wheel builder. The rest of
     bdist_wheel stays, since setuptools' dist_info borrows from it."""
@@ -87,7 +91,8 @@ setup(
     python_requires=meta.REQUIRES_PYTHON,
     py_modules=[],
     distclass=BinaryDistribution,
-    cmdclass={"build_ext": BuildModule, "bdist_wheel": BuildWheel},
+    cmdclass=dict({"build_ext": BuildModule},
+                  **({"bdist_wheel": BuildWheel} if bdist_wheel else {})),
     zip_safe=False,
     options={
         "build": {"build_base": BUILD_BASE},
