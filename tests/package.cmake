@@ -84,6 +84,10 @@ add_test(NAME package.wheel_build
   COMMAND ${VASKOR_PKG_PY3} ${wheel_test} build
     --module ${module} --work ${VASKOR_PKG_WORK}/wheel_build)
 
+add_test(NAME package.wheel_tags
+  COMMAND ${VASKOR_PKG_PY3} ${wheel_test} tags
+    --module ${module} --work ${VASKOR_PKG_WORK}/wheel_tags)
+
 add_test(NAME package.wheel_install_py3
   COMMAND ${VASKOR_PKG_PY3} ${wheel_test} install
     --module ${module} --work ${VASKOR_PKG_WORK}/wheel_py3 --python ${VASKOR_PKG_PY3})
