@@ -104,6 +104,12 @@ else()
   set_tests_properties(package.wheel_install_py27 PROPERTIES DISABLED TRUE)
 endif()
 
+# Debian's mypy finds the stubs of the installed wheel.
+add_test(NAME package.wheel_types
+  COMMAND ${VASKOR_PKG_PY3} ${CMAKE_CURRENT_SOURCE_DIR}/package/typing_test.py
+    --module ${module} --work ${VASKOR_PKG_WORK}/wheel_types)
+set_tests_properties(package.wheel_types PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+
 # Debian's own interpreter with Debian's setuptools and wheel, as documented.
 add_test(NAME package.pip_install_venv
   COMMAND ${VASKOR_PKG_PY3} ${CMAKE_CURRENT_SOURCE_DIR}/package/venv_test.py
