@@ -18,6 +18,7 @@ add_test(NAME package.cpp_consumer
     -DWORK_DIR=${VASKOR_PKG_WORK}/consumer
     -DCXX=${CMAKE_CXX_COMPILER}
     -DAR=${CMAKE_AR}
+    -DREADME=${PROJECT_SOURCE_DIR}/README.md
     -P ${CMAKE_CURRENT_SOURCE_DIR}/package/consumer_test.cmake)
 set_tests_properties(package.cpp_consumer PROPERTIES TIMEOUT 600)
 
@@ -115,6 +116,13 @@ add_test(NAME package.pip_install_venv
   COMMAND ${VASKOR_PKG_PY3} ${CMAKE_CURRENT_SOURCE_DIR}/package/venv_test.py
     --python /usr/bin/python3 --work ${VASKOR_PKG_WORK}/venv)
 set_tests_properties(package.pip_install_venv PROPERTIES
+  TIMEOUT 1200
+  SKIP_RETURN_CODE 77)
+
+add_test(NAME package.sdist_install
+  COMMAND ${VASKOR_PKG_PY3} ${CMAKE_CURRENT_SOURCE_DIR}/package/venv_test.py
+    --python /usr/bin/python3 --work ${VASKOR_PKG_WORK}/sdist --sdist)
+set_tests_properties(package.sdist_install PROPERTIES
   TIMEOUT 1200
   SKIP_RETURN_CODE 77)
 
