@@ -1,6 +1,8 @@
 # Packaging tests: the C++ package installed into a fresh prefix and used by
-# an outside project; the wheel built, checked, and installed with pip for
-# Python 2.7 and the newest Python 3; `pip install .` into a fresh venv.
+# an outside project and by the README's example; the wheel built, checked,
+# tagged, installed with pip for Python 2.7 and the newest Python 3, and
+# type-checked by mypy from a venv; `pip install .` and the sdist into fresh
+# venvs.
 #
 # Not registered in sanitizer or fuzzing builds: those objects need the
 # sanitizer runtime in every consumer and interpreter, and are not what is
