@@ -12,7 +12,7 @@ build:
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
 # The Python demo with the machine's python3, then the C++ demo.
 demo:
@@ -26,6 +26,12 @@ wheel:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target pyvaskor
 	python3 packaging/build_wheel.py --module $(BUILD)/pyvaskor.so --out-dir dist
+
+# The source archive pip builds that same wheel from, into dist/
+# (setuptools: Debian's python3-setuptools).
+.PHONY: sdist help
+sdist:
+	python3 setup.py -q sdist --dist-dir dist
 
 # Benchmarks (figures only; Debian libbenchmark-dev for the native one). The
 # Python one uses Debian's python3 when it has numpy (python3-numpy).
@@ -72,3 +78,16 @@ fuzz:
 
 clean:
 	rm -rf $(BUILD) build-* dist
+
+help:
+	@echo 'make build          (or plain make) the C++ library, pyvaskor.so, the examples; the tests when GoogleTest and Python 3 are there'
+	@echo 'make test           build, then every test: C++, Python on each interpreter found, packaging'
+	@echo 'make demo           the Python demo with python3, then the C++ demo'
+	@echo 'make wheel          dist/pyvaskor-<version>-py2.py3-none-<manylinux tag>.whl'
+	@echo 'make sdist          dist/pyvaskor-<version>.tar.gz, the sources pip builds that wheel from'
+	@echo 'make bench-native   C++ codec benchmarks (Google Benchmark) into bench/results/'
+	@echo 'make bench-python   the module against its Python peers into bench/results/'
+	@echo 'make test-sanitize  every test built with ASan and UBSan'
+	@echo 'make fuzz           each libFuzzer target (clang) for FUZZ_SECONDS seconds'
+	@echo 'make clean          remove build trees and dist/'
+	@echo 'make help           this list'

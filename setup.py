@@ -1,7 +1,10 @@
-"""`pip install .`: builds pyvaskor.so with CMake and installs it, with its
-type stub beside it, as the top-level module `pyvaskor`.
+"""`pip install .` and installing the sdist: builds pyvaskor.so with CMake,
+then packs it with packaging/build_wheel.py, so pip installs the very wheel
+`make wheel` gives (one py2.py3 wheel with a manylinux tag read off the
+library), not one tagged for the Python that ran the build.
 
-Needs cmake, make and g++ on PATH. Intermediate files go to build-pip/.
+Needs cmake, make, g++ and readelf on PATH. Intermediate files go to
+build-pip/. `python3 setup.py sdist` packs the sources MANIFEST.in names.
 """
 
 import os
@@ -11,6 +14,11 @@ import types
 from setuptools import setup
 from setuptools.command.build_ext import build_ext
 from setuptools.dist import Distribution
+
+try:
+    from wheel.bdist_wheel import bdist_wheel
+except ImportError:  # enough for `setup.py sdist`; pip needs wheel to build
+    bdist_wheel = None
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BUILD_BASE = "build-pip"
@@ -35,7 +43,7 @@ class BinaryDistribution(Distribution):
 
 
 class BuildModule(build_ext):
-    """Builds the module with CMake and puts it and the stub into build_lib."""
+    """Builds the module with CMake and puts it into build_lib."""
 
     def run(self):
         build_temp = os.path.abspath(self.build_temp)
@@ -50,9 +58,20 @@ class BuildModule(build_ext):
         self.spawn(["cmake", "--build", cmake_dir, "--target", "pyvaskor",
                     "-j", jobs])
         self.mkpath(self.build_lib)
-        for src in (os.path.join(cmake_dir, "pyvaskor.so"),
-                    os.path.join(HERE, "pyvaskor.pyi")):
-            self.copy_file(src, os.path.join(self.build_lib, os.path.basename(src)))
+        self.copy_file(os.path.join(cmake_dir, "pyvaskor.so"),
+                       os.path.join(self.build_lib, "pyvaskor.so"))
+
+
+class BuildWheel(bdist_wheel or object):
+    """bdist_wheel as pip calls it (--dist-dir DIR): the module from
+    build_ext, packed by the project's own wheel builder. The rest of
+    bdist_wheel stays, since setuptools' dist_info borrows from it."""
+
+    def run(self):
+        self.run_command("build_ext")
+        module = os.path.join(self.get_finalized_command("build_ext").build_lib,
+                              "pyvaskor.so")
+        print(meta.build(module, self.dist_dir, readme_path=os.path.join(HERE, "README.md")))
 
 
 os.makedirs(os.path.join(HERE, BUILD_BASE), exist_ok=True)
@@ -65,13 +84,15 @@ setup(
     description=meta.SUMMARY,
     long_description=long_description,
     long_description_content_type="text/markdown",
+    author=meta.AUTHOR,
     license=meta.LICENSE,
     classifiers=meta.CLASSIFIERS,
     platforms=["Linux"],
     python_requires=meta.REQUIRES_PYTHON,
     py_modules=[],
     distclass=BinaryDistribution,
-    cmdclass={"build_ext": BuildModule},
+    cmdclass=dict({"build_ext": BuildModule},
+                  **({"bdist_wheel": BuildWheel} if bdist_wheel else {})),
     zip_safe=False,
     options={
         "build": {"build_base": BUILD_BASE},

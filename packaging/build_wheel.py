@@ -5,7 +5,8 @@ library only.
     python3 packaging/build_wheel.py --module build/pyvaskor.so --out-dir dist
 
 One wheel serves every interpreter: the module links against no Python
-library, so it is tagged py2.py3-none-linux_x86_64. The archive is
+library, so it is tagged py2.py3-none-<platform>, where the platform tag is
+the lowest manylinux level the library meets (platform_tag.py). The archive is
 deterministic: fixed entry order, timestamps and permissions, so the same
 inputs always give the same bytes. SOURCE_DATE_EPOCH, when set, replaces the
 fixed timestamp.
@@ -20,15 +21,22 @@ import hashlib
 import io
 import os
 import re
+import runpy
 import sys
 import time
+import types
 import zipfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+# By path, like setup.py loads this file: a folder named `packaging` must not
+# be imported as a package.
+platform_tag = types.SimpleNamespace(**runpy.run_path(os.path.join(HERE, "platform_tag.py")))
 
 NAME = "pyvaskor"
 SUMMARY = ("Packs signed 64-bit integer sequences into compact byte strings; "
-           "one binary module for Python 2.7 and 3.x")
+           "one binary module for Python 2.7, 3.x and PyPy")
+AUTHOR = "pyvaskor developers"
 LICENSE = "MIT"
 REQUIRES_PYTHON = ">=2.7"
 CLASSIFIERS = [
@@ -38,11 +46,21 @@ CLASSIFIERS = [
     "Programming Language :: Python :: 2.7",
     "Programming Language :: Python :: 3",
     "Programming Language :: Python :: Implementation :: CPython",
+    "Programming Language :: Python :: Implementation :: PyPy",
     "Topic :: System :: Archiving :: Compression",
 ]
 PYTHON_TAGS = ("py2", "py3")
 ABI_TAG = "none"
-PLATFORM_TAG = "linux_x86_64"
+# What goes into site-packages besides the module: (wheel path, source).
+# The stub is written once; the copy in pyvaskor-stubs/ is the one mypy
+# finds (it ignores a .pyi beside a top-level module), pyright takes either.
+# pyvaskor.py lets PyPy, which looks only for its own extension suffix, load
+# the same pyvaskor.so; CPython finds the .so first and never runs it.
+EXTRA_FILES = (
+    (NAME + ".py", os.path.join("packaging", "pypy_import.py")),
+    (NAME + ".pyi", NAME + ".pyi"),
+    (NAME + "-stubs/__init__.pyi", NAME + ".pyi"),
+)
 
 # 1980-01-01 00:00:00, the earliest time a zip entry can carry.
 _ZIP_EPOCH = (1980, 1, 1, 0, 0, 0)
@@ -58,12 +76,12 @@ def project_version(root=ROOT):
     return m.group(1)
 
 
-def wheel_tag():
-    return "%s-%s-%s" % (".".join(PYTHON_TAGS), ABI_TAG, PLATFORM_TAG)
+def wheel_tag(platform):
+    return "%s-%s-%s" % (".".join(PYTHON_TAGS), ABI_TAG, platform)
 
 
-def wheel_name(version):
-    return "%s-%s-%s.whl" % (NAME, version, wheel_tag())
+def wheel_name(version, platform):
+    return "%s-%s-%s.whl" % (NAME, version, wheel_tag(platform))
 
 
 def metadata_text(version, readme=None):
@@ -72,6 +90,7 @@ def metadata_text(version, readme=None):
         "Name: " + NAME,
         "Version: " + version,
         "Summary: " + SUMMARY,
+        "Author: " + AUTHOR,
         "License: " + LICENSE,
         "Platform: Linux",
     ]
@@ -86,33 +105,20 @@ def metadata_text(version, readme=None):
     return "\n".join(lines) + "\n" + body
 
 
-def wheel_text():
+def wheel_text(platform):
     lines = [
         "Wheel-Version: 1.0",
         "Generator: pyvaskor packaging/build_wheel.py",
         "Root-Is-Purelib: false",
     ]
-    lines += ["Tag: %s-%s-%s" % (py, ABI_TAG, PLATFORM_TAG) for py in PYTHON_TAGS]
+    lines += ["Tag: %s-%s-%s" % (py, ABI_TAG, plat)
+              for py in PYTHON_TAGS for plat in platform.split(".")]
     return "\n".join(lines) + "\n"
 
 
 def record_hash(data):
     digest = hashlib.sha256(data).digest()
     return "sha256=" + base64.urlsafe_b64encode(digest).rstrip(b"=").decode("ascii")
-
-
-def check_elf_x86_64(data, path):
-    """Refuses anything but a 64-bit little-endian x86-64 shared object."""
-    if data[:4] != b"\x7fELF":
-        raise SystemExit("%s: not an ELF file" % path)
-    if data[4:5] != b"\x02" or data[5:6] != b"\x01":
-        raise SystemExit("%s: not a 64-bit little-endian ELF file" % path)
-    e_type = int.from_bytes(data[16:18], "little")
-    e_machine = int.from_bytes(data[18:20], "little")
-    if e_type != 3:  # ET_DYN
-        raise SystemExit("%s: not a shared object" % path)
-    if e_machine != 62:  # EM_X86_64
-        raise SystemExit("%s: not built for x86-64 (machine %d)" % (path, e_machine))
 
 
 def _date_time():
@@ -123,14 +129,19 @@ def _date_time():
     return t[:6]
 
 
-def build(module, stub, out_dir, version=None, readme_path=None):
-    """Writes the wheel into out_dir and returns its path."""
-    version = version or project_version()
-    with open(module, "rb") as f:
-        so_data = f.read()
-    check_elf_x86_64(so_data, module)
-    with open(stub, "rb") as f:
-        stub_data = f.read()
+def _read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="readelf"):
+    """Writes the wheel into out_dir and returns its path; refuses (SystemExit)
+    a library that meets no manylinux level."""
+    version = version or project_version(root)
+    try:
+        platform = platform_tag.library_tag(module, readelf)
+    except platform_tag.Refused as e:
+        raise SystemExit("%s: no wheel: %s" % (module, e))
     readme = None
     if readme_path:
         with io.open(readme_path, encoding="utf-8") as f:
@@ -139,11 +150,12 @@ def build(module, stub, out_dir, version=None, readme_path=None):
     dist_info = "%s-%s.dist-info" % (NAME, version)
     # (archive name, content, unix mode); the .dist-info directory goes last
     # and RECORD last of all.
-    entries = [
-        (NAME + ".so", so_data, 0o755),
-        (NAME + ".pyi", stub_data, 0o644),
+    entries = [(NAME + ".so", _read(module), 0o755)]
+    entries += [(name, _read(os.path.join(root, src)), 0o644) for name, src in EXTRA_FILES]
+    entries += [
+        (dist_info + "/LICENSE", _read(os.path.join(root, "LICENSE")), 0o644),
         (dist_info + "/METADATA", metadata_text(version, readme).encode("utf-8"), 0o644),
-        (dist_info + "/WHEEL", wheel_text().encode("utf-8"), 0o644),
+        (dist_info + "/WHEEL", wheel_text(platform).encode("utf-8"), 0o644),
     ]
     record_name = dist_info + "/RECORD"
     record = "".join("%s,%s,%d\n" % (name, record_hash(data), len(data))
@@ -153,7 +165,7 @@ def build(module, stub, out_dir, version=None, readme_path=None):
 
     if not os.path.isdir(out_dir):
         os.makedirs(out_dir)
-    path = os.path.join(out_dir, wheel_name(version))
+    path = os.path.join(out_dir, wheel_name(version, platform))
     tmp = path + ".tmp"
     date_time = _date_time()
     with zipfile.ZipFile(tmp, "w", zipfile.ZIP_DEFLATED) as zf:
@@ -171,15 +183,15 @@ def main(argv=None):
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     p.add_argument("--module", default=os.path.join(ROOT, "build", NAME + ".so"),
                    help="the built module (default: build/pyvaskor.so)")
-    p.add_argument("--stub", default=os.path.join(ROOT, NAME + ".pyi"),
-                   help="the type stub (default: pyvaskor.pyi)")
     p.add_argument("--readme", default=os.path.join(ROOT, "README.md"),
                    help="long description for METADATA (default: README.md)")
     p.add_argument("--out-dir", default=os.path.join(ROOT, "dist"),
                    help="where the wheel goes (default: dist/)")
+    p.add_argument("--readelf", default="readelf",
+                   help="the readelf that reads the module (default: readelf)")
     args = p.parse_args(argv)
     readme = args.readme if args.readme and os.path.exists(args.readme) else None
-    print(build(args.module, args.stub, args.out_dir, readme_path=readme))
+    print(build(args.module, args.out_dir, readme_path=readme, readelf=args.readelf))
     return 0
 
 

@@ -1,6 +1,8 @@
 # Packaging tests: the C++ package installed into a fresh prefix and used by
-# an outside project; the wheel built, checked, and installed with pip for
-# Python 2.7 and the newest Python 3; `pip install .` into a fresh venv.
+# an outside project and by the README's example; the wheel built, checked,
+# tagged, installed with pip for Python 2.7 and the newest Python 3, and
+# type-checked by mypy from a venv; `pip install .` and the sdist into fresh
+# venvs.
 #
 # Not registered in sanitizer or fuzzing builds: those objects need the
 # sanitizer runtime in every consumer and interpreter, and are not what is
@@ -18,6 +20,7 @@ add_test(NAME package.cpp_consumer
     -DWORK_DIR=${VASKOR_PKG_WORK}/consumer
     -DCXX=${CMAKE_CXX_COMPILER}
     -DAR=${CMAKE_AR}
+    -DREADME=${PROJECT_SOURCE_DIR}/README.md
     -P ${CMAKE_CURRENT_SOURCE_DIR}/package/consumer_test.cmake)
 set_tests_properties(package.cpp_consumer PROPERTIES TIMEOUT 600)
 
@@ -84,6 +87,10 @@ add_test(NAME package.wheel_build
   COMMAND ${VASKOR_PKG_PY3} ${wheel_test} build
     --module ${module} --work ${VASKOR_PKG_WORK}/wheel_build)
 
+add_test(NAME package.wheel_tags
+  COMMAND ${VASKOR_PKG_PY3} ${wheel_test} tags
+    --module ${module} --work ${VASKOR_PKG_WORK}/wheel_tags)
+
 add_test(NAME package.wheel_install_py3
   COMMAND ${VASKOR_PKG_PY3} ${wheel_test} install
     --module ${module} --work ${VASKOR_PKG_WORK}/wheel_py3 --python ${VASKOR_PKG_PY3})
@@ -100,11 +107,24 @@ else()
   set_tests_properties(package.wheel_install_py27 PROPERTIES DISABLED TRUE)
 endif()
 
+# Debian's mypy finds the stubs of the installed wheel.
+add_test(NAME package.wheel_types
+  COMMAND ${VASKOR_PKG_PY3} ${CMAKE_CURRENT_SOURCE_DIR}/package/typing_test.py
+    --module ${module} --work ${VASKOR_PKG_WORK}/wheel_types)
+set_tests_properties(package.wheel_types PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+
 # Debian's own interpreter with Debian's setuptools and wheel, as documented.
 add_test(NAME package.pip_install_venv
   COMMAND ${VASKOR_PKG_PY3} ${CMAKE_CURRENT_SOURCE_DIR}/package/venv_test.py
     --python /usr/bin/python3 --work ${VASKOR_PKG_WORK}/venv)
 set_tests_properties(package.pip_install_venv PROPERTIES
+  TIMEOUT 1200
+  SKIP_RETURN_CODE 77)
+
+add_test(NAME package.sdist_install
+  COMMAND ${VASKOR_PKG_PY3} ${CMAKE_CURRENT_SOURCE_DIR}/package/venv_test.py
+    --python /usr/bin/python3 --work ${VASKOR_PKG_WORK}/sdist --sdist)
+set_tests_properties(package.sdist_install PROPERTIES
   TIMEOUT 1200
   SKIP_RETURN_CODE 77)
 

@@ -1,6 +1,8 @@
 """Runs inside the interpreter under test (Python 2.7 or 3.x), against an
 installed pyvaskor: checks where it was imported from, that the type stub
-sits beside it and describes the real functions, and calls all four.
+sits beside it and describes the real functions, and calls all four; that
+the PyPy loader pyvaskor.py beside it loads that same pyvaskor.so when run,
+and that the wheel pip installed is the universal one.
 
     python check_module.py <directory the module must come from>
 
@@ -8,8 +10,10 @@ Prints one line per check and exits non-zero when any fails.
 """
 from __future__ import print_function
 
+import glob
 import os
 import re
+import subprocess
 import sys
 
 failures = []
@@ -54,6 +58,7 @@ def main():
     check(pyvaskor.NimPyException.__module__ == "nimpy", "NimPyException.__module__ is nimpy")
 
     check_stub(pyvaskor, os.path.join(os.path.dirname(module_file), "pyvaskor.pyi"))
+    check_install(expected_dir)
 
     print("%d check(s) failed" % len(failures))
     return 1 if failures else 0
@@ -115,6 +120,52 @@ def check_stub(pyvaskor, stub_path):
               "%s accepts %s by keyword and by position alike" % (name, ", ".join(names)))
         check(result_matches(returns.strip(), by_keyword),
               "%s returns %s (got %r)" % (name, returns.strip(), by_keyword))
+
+
+# Runs the PyPy loader the way an importer that skipped pyvaskor.so would.
+FORCE_LOADER = r"""
+import sys
+path = sys.argv[1]
+try:
+    import importlib.util as u
+except ImportError:
+    import imp
+    imp.load_source("pyvaskor", path)
+else:
+    spec = u.spec_from_file_location("pyvaskor", path)
+    module = u.module_from_spec(spec)
+    sys.modules["pyvaskor"] = module
+    spec.loader.exec_module(module)
+m = sys.modules["pyvaskor"]
+print("%s %r" % (m.__file__, m.bpeEncode([1, 2, 3])))
+"""
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def check_install(site):
+    loader = os.path.join(site, "pyvaskor.py")
+    check(os.path.isfile(loader), "pyvaskor.py installed beside pyvaskor.so, and not imported")
+    if os.path.isfile(loader):
+        out = subprocess.check_output([sys.executable, "-s", "-c", FORCE_LOADER, loader],
+                                      cwd=site).decode("ascii").split()
+        check(os.path.realpath(out[0]) == os.path.join(site, "pyvaskor.so")
+              and out[1:] in (["(b'\\x00S',", "3)"], ["('\\x00S',", "3L)"]),
+              "pyvaskor.py, run itself, gives the extension module: %s" % " ".join(out))
+    stubs = os.path.join(site, "pyvaskor-stubs", "__init__.pyi")
+    check(os.path.isfile(stubs) and read(stubs) == read(os.path.join(site, "pyvaskor.pyi")),
+          "pyvaskor-stubs/__init__.pyi is the stub")
+    dist_info = glob.glob(os.path.join(site, "pyvaskor-*.dist-info"))
+    check(len(dist_info) == 1, "one pyvaskor dist-info: %s" % dist_info)
+    if len(dist_info) == 1:
+        check(os.path.isfile(os.path.join(dist_info[0], "LICENSE")), "LICENSE installed")
+        tags = sorted(re.findall(r"^Tag: (.*)$", read(os.path.join(dist_info[0], "WHEEL"))
+                                 .decode("utf-8"), re.M))
+        check(len(tags) >= 2 and all(re.match(r"py[23]-none-manylinux_?\w+$", t) for t in tags),
+              "installed from the universal manylinux wheel: %s" % ", ".join(tags))
 
 
 if __name__ == "__main__":

@@ -1,8 +1,9 @@
 # Installs the build tree into a fresh prefix, then configures, builds and
-# runs tests/package/consumer against that prefix only.
+# runs tests/package/consumer against that prefix only; with README given,
+# the same for the README's C++ example.
 #
 # cmake -DBUILD_DIR=<build> -DCONSUMER_DIR=<src> -DWORK_DIR=<tmp>
-#       -DCXX=<compiler> -DAR=<ar> -P consumer_test.cmake
+#       -DCXX=<compiler> -DAR=<ar> [-DREADME=<README.md>] -P consumer_test.cmake
 foreach(var BUILD_DIR CONSUMER_DIR WORK_DIR CXX AR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "consumer_test.cmake: ${var} is not set")
@@ -60,3 +61,42 @@ endif()
 
 run(${CMAKE_COMMAND} --build ${build})
 run(${build}/consumer)
+
+# The README's C++ example, compiled as written against the same prefix;
+# it must print the README's ```text block that follows it.
+function(readme_block text fence out_var)
+  string(FIND "${text}" "${fence}\n" start)
+  if(start EQUAL -1)
+    message(FATAL_ERROR "README.md has no ${fence} block")
+  endif()
+  string(LENGTH "${fence}\n" skip)
+  math(EXPR start "${start} + ${skip}")
+  string(SUBSTRING "${text}" ${start} -1 rest)
+  string(FIND "${rest}" "```" end)
+  string(SUBSTRING "${rest}" 0 ${end} block)
+  string(SUBSTRING "${rest}" ${end} -1 after)
+  set(${out_var} "${block}" PARENT_SCOPE)
+  set(${out_var}_after "${after}" PARENT_SCOPE)
+endfunction()
+
+if(DEFINED README)
+  file(READ ${README} readme)
+  readme_block("${readme}" "```cpp" snippet)
+  readme_block("${snippet_after}" "```text" expected)
+  set(example ${WORK_DIR}/readme)
+  file(MAKE_DIRECTORY ${example})
+  file(WRITE ${example}/main.cpp "${snippet}")
+  file(COPY ${CONSUMER_DIR}/CMakeLists.txt DESTINATION ${example})
+  run(${CMAKE_COMMAND} -S ${example} -B ${example}/build
+      -DCMAKE_BUILD_TYPE=Release
+      -DCMAKE_CXX_COMPILER=${CXX}
+      -DCMAKE_PREFIX_PATH=${prefix}
+      -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
+      -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
+  run(${CMAKE_COMMAND} --build ${example}/build)
+  execute_process(COMMAND ${example}/build/consumer OUTPUT_VARIABLE printed RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR NOT printed STREQUAL expected)
+    message(FATAL_ERROR "README example: status ${rc}, printed\n${printed}\nexpected\n${expected}")
+  endif()
+  message(STATUS "README example compiled, ran and printed what the README shows")
+endif()

@@ -1,11 +1,15 @@
 """Runs the interactive examples of README.md (the ```python blocks with
->>> prompts) as doctests against the built module.
+>>> prompts) as doctests against the built module; checks that the
+README's minimum glibc is what the module needs, and that `make help` and
+the README name every target of the Makefile beside it.
 
     python3 readme_examples.py <README.md> <directory holding pyvaskor.so>
 """
 
 import doctest
+import os
 import re
+import subprocess
 import sys
 
 
@@ -30,7 +34,39 @@ def main():
     if not pyvaskor.__file__.startswith(module_dir):
         print("FAILED: imported %s, not the build's module" % pyvaskor.__file__)
         return 1
-    return 1 if failed or attempted == 0 else 0
+    if failed or attempted == 0:
+        return 1
+    return check_glibc(text, os.path.join(module_dir, "pyvaskor.so")) or check_targets(text, readme)
+
+
+def check_glibc(text, module):
+    stated = re.findall(r"\*\*Minimum glibc: (\d+\.\d+)\.\*\*", text)
+    listing = subprocess.check_output(["readelf", "-VW", module], universal_newlines=True)
+    needed = max((int(a), int(b)) for a, b in re.findall(r"Name: GLIBC_(\d+)\.(\d+)", listing))
+    if stated != ["%d.%d" % needed]:
+        print("FAILED: README states minimum glibc %s; pyvaskor.so needs %d.%d"
+              % (stated, needed[0], needed[1]))
+        return 1
+    print("ok: the README's one minimum glibc, %s, is what pyvaskor.so needs" % stated[0])
+    return 0
+
+
+def check_targets(text, readme):
+    root = os.path.dirname(os.path.abspath(readme))
+    with open(os.path.join(root, "Makefile")) as f:
+        targets = re.findall(r"^([a-z][\w-]*):", f.read(), re.M)
+    targets.remove("all")  # plain `make`
+    shown = subprocess.check_output(["make", "-s", "-C", root, "help"],
+                                    universal_newlines=True).splitlines()
+    bad = [t for t in targets
+           if len([line for line in shown if line.startswith("make %s " % t)]) != 1
+           or "`make %s`" % t not in text]
+    if bad or len(shown) != len(targets):
+        print("FAILED: targets %s lack their one `make help` line or README entry;"
+              " make help prints %d lines for %d targets" % (bad, len(shown), len(targets)))
+        return 1
+    print("ok: make help and the README name all %d targets" % len(targets))
+    return 0
 
 
 if __name__ == "__main__":

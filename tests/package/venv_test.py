@@ -1,13 +1,14 @@
-"""`pip install .` into a fresh virtual environment, the way the README says:
+"""`pip install .`, or of the archive `make sdist` makes, into a fresh virtual
+environment, offline, the way the README says:
 
     python3 -m venv --system-site-packages <venv>
-    <venv>/bin/python -m pip install --no-build-isolation <source>
+    <venv>/bin/python -m pip install --no-build-isolation <source or sdist>
 
 then imports and calls the module from the environment, and uninstalls it.
 The source tree is copied first, so the build leaves nothing in the
 checkout.
 
-    venv_test.py --python /usr/bin/python3 --work <dir>
+    venv_test.py --python /usr/bin/python3 --work <dir> [--sdist]
 
 Exits 77 (skipped) only when the given interpreter does not exist.
 """
@@ -17,6 +18,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tarfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -50,6 +52,8 @@ def main():
     p = argparse.ArgumentParser()
     p.add_argument("--python", required=True)
     p.add_argument("--work", required=True)
+    p.add_argument("--sdist", action="store_true",
+                   help="install the archive of `make sdist` instead of the tree")
     args = p.parse_args()
     if not os.path.exists(args.python):
         print("skipped: %s does not exist" % args.python)
@@ -68,10 +72,21 @@ def main():
     env["PIP_DISABLE_PIP_VERSION_CHECK"] = "1"
     env["PIP_ROOT_USER_ACTION"] = "ignore"
 
+    what = src
+    if args.sdist:
+        run(["make", "-C", src, "sdist"], env=env)
+        what = os.path.join(src, "dist", "pyvaskor-%s.tar.gz" % output(
+            ["/usr/bin/python3", "-c", "import runpy, sys; print(runpy.run_path(sys.argv[1])"
+             "['project_version'](sys.argv[2]))",
+             os.path.join(src, "packaging", "build_wheel.py"), src], env=env))
+        check_sdist(what)
+        # Built from the unpacked archive only.
+        what = shutil.move(what, args.work)
+        shutil.rmtree(src)
     run([args.python, "-m", "venv", "--system-site-packages", venv], env=env)
     py = os.path.join(venv, "bin", "python")
     run([py, "-m", "pip", "install", "--no-build-isolation", "--no-index",
-         "--no-cache-dir", src], env=env, cwd=args.work)
+         "--no-cache-dir", what], env=env, cwd=args.work)
 
     platlib = output([py, "-c", "import sysconfig; print(sysconfig.get_paths()['platlib'])"],
                      env=env)
@@ -79,14 +94,36 @@ def main():
         fail("site-packages %s is outside the environment" % platlib)
     run([py, "-s", os.path.join(HERE, "check_module.py"), platlib], env=env, cwd=args.work)
 
-    version = output([py, "-m", "pip", "show", "pyvaskor"], env=env)
-    print(version)
+    shown = output([py, "-m", "pip", "show", "pyvaskor"], env=env)
+    print(shown)
+    fields = dict(line.split(": ", 1) for line in shown.splitlines() if ": " in line)
+    missing = [f for f in ("Name", "Version", "Summary", "Author", "License")
+               if not fields.get(f, "").strip()]
+    if missing:
+        fail("pip show has no %s" % ", ".join(missing))
     run([py, "-m", "pip", "uninstall", "-y", "pyvaskor"], env=env, cwd=args.work)
-    for f in ("pyvaskor.so", "pyvaskor.pyi"):
+    installed = ("pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs")
+    for f in installed:
         if os.path.exists(os.path.join(platlib, f)):
             fail("pip uninstall left %s behind" % f)
-    print("ok: pip uninstall removed pyvaskor.so and pyvaskor.pyi")
-    print("pip install . test passed")
+    print("ok: pip uninstall removed " + ", ".join(installed))
+    print("pip install of the %s passed" % ("sdist" if args.sdist else "source tree"))
+
+
+def check_sdist(path):
+    """The archive holds every file the checkout tracks (but its dot-files)."""
+    with tarfile.open(path) as tar:
+        names = set(n.split("/", 1)[1] for n in tar.getnames() if "/" in n)
+    try:
+        tracked = output(["git", "-C", ROOT, "ls-files"]).splitlines()
+    except (OSError, subprocess.CalledProcessError):
+        print("not checked against git: %s is not a git checkout" % ROOT)
+        return
+    lacking = [f for f in tracked if not f.startswith(".") and f not in names
+               and os.path.exists(os.path.join(ROOT, f))]
+    if lacking:
+        fail("the sdist lacks %s" % ", ".join(lacking))
+    print("ok: the sdist holds all %d files the checkout tracks" % len(tracked))
 
 
 if __name__ == "__main__":

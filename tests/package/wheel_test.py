@@ -6,6 +6,10 @@
     wheel_test.py install --module <pyvaskor.so> --work <dir> --python <exe>
         builds the wheel, installs it with <exe> -m pip into a fresh target
         directory and imports and calls it from there.
+    wheel_test.py tags --module <pyvaskor.so> --work <dir>
+        the platform tag for libraries of other machines, glibc versions and
+        needs, given to the builder through a stand-in readelf; libraries
+        manylinux does not allow must give no wheel at all.
 """
 
 import argparse
@@ -13,6 +17,7 @@ import base64
 import email.parser
 import hashlib
 import os
+import re
 import runpy
 import shutil
 import subprocess
@@ -45,15 +50,38 @@ def fresh_dir(path):
 
 
 def build_wheel(builder, module, out_dir):
-    return builder.build(module, os.path.join(ROOT, "pyvaskor.pyi"), out_dir,
-                         readme_path=os.path.join(ROOT, "README.md"))
+    return builder.build(module, out_dir, readme_path=os.path.join(ROOT, "README.md"))
+
+
+# Machine (as readelf names it) -> wheel arch, and the oldest glibc with a
+# manylinux level there.
+ARCH = {"Advanced Micro Devices X86-64": ("x86_64", (2, 5)), "AArch64": ("aarch64", (2, 17))}
+LEGACY = {(2, 5): "manylinux1", (2, 12): "manylinux2010", (2, 17): "manylinux2014"}
+
+
+def expected_platform(module):
+    """The tag from what readelf says the library needs: its machine and the
+    newest GLIBC_ version it asks for."""
+    text = subprocess.check_output(["readelf", "-hVW", module], universal_newlines=True,
+                                   env=dict(os.environ, LC_ALL="C"))
+    arch, floor = ARCH[re.search(r"Machine:\s+(.*\S)", text).group(1)]
+    found = [(int(a), int(b)) for a, b in re.findall(r"Name: GLIBC_(\d+)\.(\d+)", text)]
+    glibc = max(found + [floor])
+    tag = "manylinux_%d_%d_%s" % (glibc + (arch,))
+    return tag + (".%s_%s" % (LEGACY[glibc], arch) if glibc in LEGACY else "")
+
+
+def read(*parts):
+    with open(os.path.join(ROOT, *parts), "rb") as f:
+        return f.read()
 
 
 def verify_wheel(path, module, version):
     """Checks the archive against the files it should hold; returns nothing,
     exits on the first mismatch."""
     name = os.path.basename(path)
-    want = "pyvaskor-%s-py2.py3-none-linux_x86_64.whl" % version
+    platform = expected_platform(module)
+    want = "pyvaskor-%s-py2.py3-none-%s.whl" % (version, platform)
     if name != want:
         fail("wheel file name %s, expected %s" % (name, want))
     ok("file name " + name)
@@ -61,7 +89,8 @@ def verify_wheel(path, module, version):
     dist_info = "pyvaskor-%s.dist-info" % version
     with zipfile.ZipFile(path) as zf:
         names = zf.namelist()
-        expected = ["pyvaskor.so", "pyvaskor.pyi", dist_info + "/METADATA",
+        expected = ["pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
+                    dist_info + "/LICENSE", dist_info + "/METADATA",
                     dist_info + "/WHEEL", dist_info + "/RECORD"]
         if sorted(names) != sorted(expected):
             fail("wheel holds %s, expected %s" % (names, expected))
@@ -78,19 +107,25 @@ def verify_wheel(path, module, version):
     with open(module, "rb") as f:
         if data["pyvaskor.so"] != f.read():
             fail("pyvaskor.so in the wheel differs from " + module)
-    with open(os.path.join(ROOT, "pyvaskor.pyi"), "rb") as f:
-        if data["pyvaskor.pyi"] != f.read():
-            fail("pyvaskor.pyi in the wheel differs from the source")
-    ok("pyvaskor.so and pyvaskor.pyi are the built module and the source stub")
+    for entry, source in (("pyvaskor.pyi", ("pyvaskor.pyi",)),
+                          ("pyvaskor-stubs/__init__.pyi", ("pyvaskor.pyi",)),
+                          ("pyvaskor.py", ("packaging", "pypy_import.py")),
+                          (dist_info + "/LICENSE", ("LICENSE",))):
+        if data[entry] != read(*source):
+            fail("%s in the wheel differs from %s" % (entry, os.path.join(*source)))
+    ok("pyvaskor.so is the built module; stubs, PyPy loader and LICENSE are the sources")
 
     meta = email.parser.Parser().parsestr(data[dist_info + "/METADATA"].decode("utf-8"))
     for field, value in (("Metadata-Version", "2.1"), ("Name", "pyvaskor"),
                          ("Version", version), ("Requires-Python", ">=2.7")):
         if meta.get(field) != value:
             fail("METADATA %s is %r, expected %r" % (field, meta.get(field), value))
-    for field in ("Summary", "License"):
+    for field in ("Summary", "License", "Author"):
         if not (meta.get(field) or "").strip():
             fail("METADATA has no " + field)
+    empty = [k for k, v in meta.items() if not v.strip()]
+    if empty:
+        fail("METADATA has empty fields %s" % empty)
     with open(os.path.join(ROOT, "README.md"), encoding="utf-8") as f:
         if meta.get_payload().strip() != f.read().strip():
             fail("METADATA's description is not README.md")
@@ -105,7 +140,8 @@ def verify_wheel(path, module, version):
     if not wheel.get("Generator"):
         fail("WHEEL has no Generator")
     tags = sorted(wheel.get_all("Tag") or [])
-    if tags != ["py2-none-linux_x86_64", "py3-none-linux_x86_64"]:
+    if tags != sorted("%s-none-%s" % (py, plat)
+                      for py in ("py2", "py3") for plat in platform.split(".")):
         fail("WHEEL tags %s" % tags)
     ok("WHEEL: Wheel-Version 1.0, Root-Is-Purelib false, tags " + ", ".join(tags))
 
@@ -159,7 +195,7 @@ def cmd_install(args, builder):
     print("$ " + " ".join(cmd), flush=True)
     if subprocess.call(cmd, env=env, cwd=run_dir) != 0:
         fail("pip could not install the wheel")
-    for f in ("pyvaskor.so", "pyvaskor.pyi",
+    for f in ("pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
               "pyvaskor-%s.dist-info/RECORD" % version):
         if not os.path.isfile(os.path.join(target, f)):
             fail("pip did not install %s into the target" % f)
@@ -172,9 +208,77 @@ def cmd_install(args, builder):
         fail("the installed module failed its checks")
 
 
+# Stand-in readelf listings: (what, machine, NEEDED, {file: versions}, tag or
+# None for no wheel).
+X86, ARM = "Advanced Micro Devices X86-64", "AArch64"
+LIBC, LOADER = "libc.so.6", "ld-linux-x86-64.so.2"
+TAG_CASES = [
+    ("glibc 2.3.4 at most", X86, [LIBC], {LIBC: ["GLIBC_2.2.5", "GLIBC_2.3.4"]},
+     "manylinux_2_5_x86_64.manylinux1_x86_64"),
+    ("glibc 2.12 through libm and the loader", X86, [LIBC, "libm.so.6", LOADER],
+     {LIBC: ["GLIBC_2.2.5"], "libm.so.6": ["GLIBC_2.12"], LOADER: ["GLIBC_2.3"]},
+     "manylinux_2_12_x86_64.manylinux2010_x86_64"),
+    ("aarch64 never below 2.17", ARM, [LIBC, "ld-linux-aarch64.so.1"], {LIBC: ["GLIBC_2.17"]},
+     "manylinux_2_17_aarch64.manylinux2014_aarch64"),
+    ("aarch64 at glibc 2.34", ARM, [LIBC], {LIBC: ["GLIBC_2.17", "GLIBC_2.34"]},
+     "manylinux_2_34_aarch64"),
+    ("libstdc++ from gcc 4.4 lifts glibc 2.5 to 2.12", X86, [LIBC, "libstdc++.so.6"],
+     {LIBC: ["GLIBC_2.2.5"], "libstdc++.so.6": ["GLIBCXX_3.4.11", "CXXABI_1.3"]},
+     "manylinux_2_12_x86_64.manylinux2010_x86_64"),
+    ("libstdc++ from gcc 12", X86, [LIBC, "libstdc++.so.6"],
+     {LIBC: ["GLIBC_2.34"], "libstdc++.so.6": ["GLIBCXX_3.4.30"]}, None),
+    ("a library manylinux does not allow", X86, [LIBC, "libz.so.1"], {LIBC: ["GLIBC_2.2.5"]},
+     None),
+    ("glibc's private symbols", X86, [LIBC], {LIBC: ["GLIBC_2.2.5", "GLIBC_PRIVATE"]}, None),
+    ("another machine", "IBM S/390", [LIBC], {LIBC: ["GLIBC_2.2"]}, None),
+]
+
+
+def fake_listing(machine, needed, versions):
+    """What `readelf --file-header --dynamic --version-info --wide` prints."""
+    lines = ["ELF Header:", "  Class:                             ELF64",
+             "  Data:                              2's complement, little endian",
+             "  Type:                              DYN (Shared object file)",
+             "  Machine:                           " + machine, "",
+             "Dynamic section at offset 0x9dd58 contains 26 entries:",
+             "  Tag        Type                         Name/Value"]
+    lines += [" 0x0000000000000001 (NEEDED)             Shared library: [%s]" % lib
+              for lib in needed]
+    lines += ["", "Version needs section '.gnu.version_r' contains %d entries:" % len(versions),
+              " Addr: 0x0000000000000ba0  Offset: 0x00000ba0  Link: 4 (.dynstr)"]
+    for lib, names in versions.items():
+        lines.append("  000000: Version: 1  File: %s  Cnt: %d" % (lib, len(names)))
+        lines += ["  0x0010:   Name: %s  Flags: none  Version: %d" % (n, i + 2)
+                  for i, n in enumerate(names)]
+    return "\n".join(lines) + "\n"
+
+
+def cmd_tags(args, builder):
+    script = os.path.join(ROOT, "packaging", "build_wheel.py")
+    for what, machine, needed, versions, tag in TAG_CASES:
+        work = fresh_dir(os.path.join(args.work, re.sub(r"\W+", "_", what)))
+        with open(os.path.join(work, "listing"), "w") as f:
+            f.write(fake_listing(machine, needed, versions))
+        readelf = os.path.join(work, "readelf")
+        with open(readelf, "w") as f:
+            f.write("#!/bin/sh\ncat '%s'\n" % os.path.join(work, "listing"))
+        os.chmod(readelf, 0o755)
+        out = os.path.join(work, "dist")
+        proc = subprocess.run([sys.executable, script, "--module", args.module,
+                               "--out-dir", out, "--readelf", readelf],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              universal_newlines=True)
+        wheels = os.listdir(out) if os.path.isdir(out) else []
+        got = wheels[0].rsplit("-", 1)[1][:-len(".whl")] if len(wheels) == 1 else None
+        if got != tag or (proc.returncode == 0) != (tag is not None):
+            fail("%s: tag %s (status %d), expected %s\n%s"
+                 % (what, got, proc.returncode, tag, proc.stdout))
+        ok("%s: %s" % (what, tag or "refused: " + proc.stdout.strip().splitlines()[-1]))
+
+
 def main():
     p = argparse.ArgumentParser()
-    p.add_argument("command", choices=("build", "install"))
+    p.add_argument("command", choices=("build", "install", "tags"))
     p.add_argument("--module", required=True)
     p.add_argument("--work", required=True)
     p.add_argument("--python")
@@ -182,7 +286,7 @@ def main():
     if args.command == "install" and not args.python:
         p.error("install needs --python")
     builder = load_builder()
-    {"build": cmd_build, "install": cmd_install}[args.command](args, builder)
+    {"build": cmd_build, "install": cmd_install, "tags": cmd_tags}[args.command](args, builder)
     print("wheel test passed")
 
 
