@@ -119,9 +119,11 @@ class IntegerLikeByVersion(unittest.TestCase):
         self.assertEqual(got, ('type', PREFIX + 'int'))
         return None
 
-    # PyPy decides for itself: its 3.9 takes __int__ before __index__ and
-    # refuses floats; its 3.11 goes with CPython 3.10+.
-    PYPY_ROWS = {(3, 9): (4, 5, 22, None, 7), (3, 11): (4, None, 11, None, None)}
+    # PyPy decides for itself: its 2.7 takes neither __index__ nor __int__,
+    # its 3.9 takes __int__ before __index__ and refuses floats, its 3.11
+    # goes with CPython 3.10+.
+    PYPY_ROWS = {(2, 7): (None, None, None, None, 7), (3, 9): (4, 5, 22, None, 7),
+                 (3, 11): (4, None, 11, None, None)}
 
     def test_table(self):
         v = sys.version_info[:2]
