@@ -4,6 +4,7 @@
 #include <string>
 
 #include "pybinding/py_lib.hpp"
+#include "pybinding/py_ref.hpp"
 #include "runtime/failure.hpp"
 
 namespace pybinding {
@@ -43,17 +44,29 @@ Layout layoutOf(PyObject* o) {
   return Layout::Generic;
 }
 
+// PyLong_AsLongLong of an object held meanwhile. The host keeps its pending
+// error while the hold's release frees the object.
+[[gnu::noinline]] long long heldAsLongLong(PyObject* o) {
+  PyRef held = PyRef::hold(o);
+  return pyLib->PyLong_AsLongLong(o);
+}
+
 // Converts the n items that `item(i)` fetches (null: the sequence shrank
 // under an item's conversion, a refused item). Keeps the larger of
-// `largest` and each value when `Track`.
-template <bool Track, class T, class Item>
+// `largest` and each value when `Track`. A list's item is borrowed from a
+// list that the item's own conversion may change, so with `Hold` each item
+// is held while it is converted; a tuple's items stay.
+template <bool Track, bool Hold, class T, class Item>
 [[gnu::always_inline]] inline void convertItems(Py_ssize_t n, T* out, const char* itemType,
                                                 int64_t& largest, Item item) {
   auto asLongLong = pyLib->PyLong_AsLongLong;
+  PyTypeObject* const plainInts[] = {pyLib->PyLong_Type, pyLib->PyInt_Type};
   for (Py_ssize_t i = 0; i < n; ++i) {
     PyObject* o = item(i);
     if (o == nullptr) clearAndRaiseConversionError(itemType);
-    const long long v = asLongLong(o);
+    // An exact int runs no code, so only other items need the hold.
+    const bool runsCode = typeOf(o) != plainInts[0] && typeOf(o) != plainInts[1];
+    const long long v = Hold && runsCode ? heldAsLongLong(o) : asLongLong(o);
     if (refused(v)) clearAndRaiseConversionError(itemType);
     if constexpr (Track) largest = v > largest ? v : largest;
     out[i] = static_cast<T>(v);
@@ -84,18 +97,18 @@ void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, Storage storage
     case Layout::List: {
       // The conversion call in between is opaque, so both are loaded anew.
       auto* list = reinterpret_cast<HostList*>(o);
-      convertItems<Track>(n, out, itemType, largest, [list](Py_ssize_t i) -> PyObject* {
+      convertItems<Track, true>(n, out, itemType, largest, [list](Py_ssize_t i) -> PyObject* {
         return i < list->head.ob_size ? list->ob_item[i] : nullptr;
       });
       return;
     }
     case Layout::Tuple: {
       PyObject* const* items = reinterpret_cast<HostTuple*>(o)->ob_item;
-      convertItems<Track>(n, out, itemType, largest, [items](Py_ssize_t i) { return items[i]; });
+      convertItems<Track, false>(n, out, itemType, largest, [items](Py_ssize_t i) { return items[i]; });
       return;
     }
     case Layout::Generic:
-      convertItems<Track>(n, out, itemType, largest, [&](Py_ssize_t i) { return acc.getItem(o, i); });
+      convertItems<Track, true>(n, out, itemType, largest, [&](Py_ssize_t i) { return acc.getItem(o, i); });
       return;
   }
 }

@@ -45,6 +45,11 @@ void optionalFunction(void* handle, Fn& entry, const char* name) {
   entry = reinterpret_cast<Fn>(findOptional(handle, name));
 }
 
+template <class T>
+void optionalObject(void* handle, T*& entry, const char* name) {
+  entry = static_cast<T*>(findOptional(handle, name));
+}
+
 // The host object lives at the symbol's address.
 template <class T>
 void object(void* handle, T*& entry, std::initializer_list<const char*> names) {
@@ -202,6 +207,8 @@ PyLib* loadPyLibFromModule(void* handle) {
   loadEntries(handle, *lib);
   lib->PyDealloc = deallocPythonObj;
   optionalFunction(handle, lib->PyLong_FromLongLong, "PyLong_FromLongLong");
+  optionalObject(handle, lib->PyLong_Type, "PyLong_Type");
+  optionalObject(handle, lib->PyInt_Type, "PyInt_Type");
   return lib.release();
 }
 

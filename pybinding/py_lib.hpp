@@ -119,6 +119,10 @@ struct PyLib {
   // Optional fast path, looked up after every specified entry; results are
   // built through Py_BuildValue("L") where the host lacks it.
   PyObject* (*PyLong_FromLongLong)(long long);
+  // Optional, looked up after it: the host's exact integer types (PyInt_Type
+  // on Python 2 only), whose conversion runs no Python code.
+  PyTypeObject* PyLong_Type;
+  PyTypeObject* PyInt_Type;
 };
 
 struct ExportedModule {

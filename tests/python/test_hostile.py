@@ -1,0 +1,78 @@
+"""Callers that turn against their own call: Python code run in the middle
+of it (an item's or the width's __index__/__int__, a keyword's __eq__)
+frees the arguments, empties the keyword dictionary or raises an
+interpreter-level exception; and what loading does to an ignored signal
+and to the handler's report when the standard-error lock is taken."""
+
+import gc
+import unittest
+
+import pyvaskor
+
+DATA = bytes(bytearray(range(1, 200))) * 3
+KEEP = []
+
+
+def drop_keyword(obj, name):
+    """Deletes the keyword `name` from every dictionary that holds obj (as a
+    key or a value) or a list holding obj: the caller's and, from 3.9 on,
+    the call's own."""
+    held = [r for r in gc.get_referrers(obj) if type(r) is list and any(x is obj for x in r)]
+    held.append(obj)
+    found = [d for h in held for d in gc.get_referrers(h)
+             if type(d) is dict and name in d and any(h in pair for pair in d.items())]
+    for d in found:
+        del d[name]
+
+
+class Dropper(object):
+    """Its conversion frees the call's argument `name` (the caller's
+    references to it dropped), then allocates objects of the same sizes,
+    which land where the freed ones were."""
+
+    def __init__(self, value, name):
+        self.value, self.name = value, name
+
+    def __index__(self):
+        drop_keyword(self, self.name)
+        KEEP.extend(bytes(bytearray([0x41]) * len(DATA)) for _ in range(4))
+        KEEP.extend([0x41] * 64 for _ in range(4))
+        return self.value
+
+    __int__ = __index__
+
+
+def values_with(item):
+    values = list(range(64))
+    values[5] = item
+    return values
+
+
+def plain(value):
+    """What a Dropper's argument stands for, with nothing hostile in it."""
+    if isinstance(value, list):
+        return [plain(x) for x in value]
+    return value.value if isinstance(value, Dropper) else value
+
+
+class HostileArguments(unittest.TestCase):
+
+    def test_arguments_freed_by_their_own_conversion(self):
+        # Each case builds its keywords afresh: only the call holds them.
+        cases = [
+            ('bpeDecode', lambda: {'bytes': bytes(bytearray(DATA)), 'l': Dropper(8, 'bytes')}),
+            ('neDecode', lambda: {'bytes': bytes(bytearray(DATA)), 'l': Dropper(8, 'bytes')}),
+            ('bpeDecode', lambda: {'bytes': values_with(Dropper(5, 'bytes')), 'l': 8}),
+            ('neDecode', lambda: {'bytes': values_with(Dropper(5, 'bytes')), 'l': 1}),
+            ('bpeEncode', lambda: {'a': values_with(Dropper(5, 'a'))}),
+            ('neEncode', lambda: {'a': values_with(Dropper(5, 'a'))}),
+        ]
+        for name, make in cases:
+            fn = getattr(pyvaskor, name)
+            want = fn(**dict((k, plain(v)) for k, v in make().items()))
+            for trial in range(5):
+                self.assertEqual(fn(**make()), want, (name, trial))
+
+
+if __name__ == '__main__':
+    unittest.main()
