@@ -55,7 +55,8 @@ constexpr Decoder neDecode = vaskor::ne::decodeInto;
 // entry procedures, so all they allocate lies below the attach's mark.
 // Every argument is held from its fetch to the end of the call: Python code
 // that a conversion runs may drop the caller's references to it, and a
-// decoder reads a bytes argument in place.
+// decoder reads a bytes argument in place. Such code may also take a
+// keyword out before its fetch, which fails the call as a missing argument.
 
 constexpr const char* kEncoderArgs[] = {"a"};
 constexpr const char* kDecoderArgs[] = {"bytes", "l"};
@@ -63,12 +64,12 @@ constexpr const char* kDecoderArgs[] = {"bytes", "l"};
 template <const Encoder& codec>
 [[gnu::noinline]] PyObject* encoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
   if (!verifyArgs(args, kwargs, 1, 1, kEncoderArgs, funcName)) return nullptr;
-  PyRef aObj;
+  PyRef aObj = takeRequiredArg(args, kwargs, 0, "a", funcName);
+  if (!aObj) return nullptr;
   IntArg a;
   int64_t largest = 0;
   try {
-    aObj = PyRef::hold(getPyArg(args, kwargs, 0, "a"));
-    if (aObj) pyValueToNative(aObj.get(), a, largest);
+    pyValueToNative(aObj.get(), a, largest);
   } catch (const vaskor::CatchableError& failure) {
     return pythonTypeError(failure);
   }
@@ -84,14 +85,16 @@ template <const Encoder& codec>
 template <Decoder native>
 [[gnu::noinline]] PyObject* decoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
   if (!verifyArgs(args, kwargs, 2, 2, kDecoderArgs, funcName)) return nullptr;
-  PyRef bytesObj, lObj;
+  PyRef bytesObj = takeRequiredArg(args, kwargs, 0, "bytes", funcName);
+  if (!bytesObj) return nullptr;
+  PyRef lObj;
   ByteArg bytes;
   int64_t l = 0;
   try {
-    bytesObj = PyRef::hold(getPyArg(args, kwargs, 0, "bytes"));
-    if (bytesObj) pyValueToNative(bytesObj.get(), bytes);
-    lObj = PyRef::hold(getPyArg(args, kwargs, 1, "l"));
-    if (lObj) pyValueToNative(lObj.get(), l);
+    pyValueToNative(bytesObj.get(), bytes);
+    lObj = takeRequiredArg(args, kwargs, 1, "l", funcName);
+    if (!lObj) return nullptr;
+    pyValueToNative(lObj.get(), l);
   } catch (const vaskor::CatchableError& failure) {
     return pythonTypeError(failure);
   }
