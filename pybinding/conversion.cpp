@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "pybinding/errors.hpp"
 #include "pybinding/py_lib.hpp"
 #include "pybinding/py_ref.hpp"
 #include "runtime/failure.hpp"
@@ -13,6 +14,20 @@ namespace {
 
 // The host refused the object when it answers -1 with an error pending.
 inline bool refused(long long v) { return v == -1 && pyLib->PyErr_Occurred() != nullptr; }
+
+// Python code run by the conversion (an __index__) may have raised what is
+// no conversion failure: an exception that is no Exception (KeyboardInterrupt,
+// SystemExit, GeneratorExit) or a MemoryError. That one stays pending and
+// ends the call; anything else is the conversion error for `toType`.
+[[noreturn]] void raiseRefusal(const char* toType) {
+  PyObject* pending = pyLib->PyErr_Occurred();
+  auto matches = pyLib->PyErr_GivenExceptionMatches;
+  if (matches(pending, pyLib->PyExc_MemoryError) ||
+      (pyLib->PyExc_Exception != nullptr && !matches(pending, pyLib->PyExc_Exception)))
+    vaskor::raise<InterpreterExceptionPending>(std::string("Interpreter exception converting to ") +
+                                               toType);
+  clearAndRaiseConversionError(toType);
+}
 
 // The host's integer constructor: the direct one when the host has it.
 using IntMaker = PyObject* (*)(long long);
@@ -67,7 +82,7 @@ template <bool Track, bool Hold, class T, class Item>
     // An exact int runs no code, so only other items need the hold.
     const bool runsCode = typeOf(o) != plainInts[0] && typeOf(o) != plainInts[1];
     const long long v = Hold && runsCode ? heldAsLongLong(o) : asLongLong(o);
-    if (refused(v)) clearAndRaiseConversionError(itemType);
+    if (refused(v)) raiseRefusal(itemType);
     if constexpr (Track) largest = v > largest ? v : largest;
     out[i] = static_cast<T>(v);
   }
@@ -137,7 +152,7 @@ void clearAndRaiseConversionError(const char* toType) {
 
 void pyValueToNative(PyObject* o, int64_t& target) {
   long long v = pyLib->PyLong_AsLongLong(o);
-  if (refused(v)) clearAndRaiseConversionError("int");
+  if (refused(v)) raiseRefusal("int");
   target = v;
 }
 

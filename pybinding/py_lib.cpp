@@ -50,6 +50,11 @@ void optionalObject(void* handle, T*& entry, const char* name) {
   entry = static_cast<T*>(findOptional(handle, name));
 }
 
+void optionalObjectPointer(void* handle, PyObject*& entry, const char* name) {
+  auto** var = static_cast<PyObject**>(findOptional(handle, name));
+  entry = var != nullptr ? *var : nullptr;
+}
+
 // The host object lives at the symbol's address.
 template <class T>
 void object(void* handle, T*& entry, std::initializer_list<const char*> names) {
@@ -209,6 +214,7 @@ PyLib* loadPyLibFromModule(void* handle) {
   optionalFunction(handle, lib->PyLong_FromLongLong, "PyLong_FromLongLong");
   optionalObject(handle, lib->PyLong_Type, "PyLong_Type");
   optionalObject(handle, lib->PyInt_Type, "PyInt_Type");
+  optionalObjectPointer(handle, lib->PyExc_Exception, "PyExc_Exception");
   return lib.release();
 }
 

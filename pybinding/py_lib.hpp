@@ -101,7 +101,7 @@ struct PyLib {
   void (*PyErr_NormalizeException)(PyObject**, PyObject**, PyObject**);
   int (*PyErr_GivenExceptionMatches)(PyObject*, PyObject*);
   PyObject* PyExc_BaseException;  // never looked up
-  PyObject* PyExc_Exception;      // never looked up
+  PyObject* PyExc_Exception;      // optional, looked up after every other entry
   PyObject* PyExc_ArithmeticError;
   PyObject* PyExc_FloatingPointError;
   PyObject* PyExc_OverflowError;

@@ -48,7 +48,8 @@ Names lookupOrder(const Names& startOffset, const Names& middle) {
       "PyExc_OverflowError", "PyExc_ZeroDivisionError", "PyExc_AssertionError", "PyExc_OSError",
       "PyExc_IOError", "PyExc_ValueError", "PyExc_EOFError", "PyExc_MemoryError",
       "PyExc_IndexError", "PyExc_KeyError",
-      "PyLong_FromLongLong", "PyLong_Type", "PyInt_Type"};
+      "PyLong_FromLongLong", "PyLong_Type", "PyInt_Type",
+      "PyExc_Exception"};
   return head + startOffset + body + middle + tail;
 }
 

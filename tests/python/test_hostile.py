@@ -54,6 +54,16 @@ class FadingKey(str):
         return str.__eq__(self, other)
 
 
+class Raiser(object):
+    def __init__(self, exc):
+        self.exc = exc
+
+    def __index__(self):
+        raise self.exc
+
+    __int__ = __index__
+
+
 def values_with(item):
     values = list(range(64))
     values[5] = item
@@ -100,6 +110,35 @@ class HostileArguments(unittest.TestCase):
                 got = str(e)
             self.assertEqual(got, name + '() missing 1 required positional argument: ' + param)
         self.assertEqual(pyvaskor.bpeDecode(b'\x14\t', **{'l': 5}), [5, 0, 9])
+
+
+    def test_interpreter_exceptions_pass_through(self):
+        class Fatal(BaseException):
+            pass
+
+        class Exhausted(MemoryError):
+            pass
+
+        passed = [KeyboardInterrupt, SystemExit, GeneratorExit, MemoryError, Fatal, Exhausted]
+        ordinary = [RuntimeError, ArithmeticError, StopIteration]
+        for cls in passed + ordinary:
+            for fn, make, kind in (
+                    (pyvaskor.bpeEncode, lambda r: (values_with(r),), 'int'),
+                    (pyvaskor.neEncode, lambda r: (tuple(values_with(r)),), 'int'),
+                    (pyvaskor.bpeDecode, lambda r: (values_with(r), 8), 'byte'),
+                    (pyvaskor.neDecode, lambda r: (DATA, r), 'int')):
+                exc = cls('from the conversion')
+                try:
+                    fn(*make(Raiser(exc)))
+                except BaseException as e:
+                    got = e
+                else:
+                    got = None
+                if cls in passed:
+                    self.assertIs(got, exc, (fn, cls))
+                else:
+                    self.assertIs(type(got), TypeError, (fn, cls))
+                    self.assertEqual(str(got), 'Cannot convert python object to ' + kind)
 
 
 if __name__ == '__main__':
