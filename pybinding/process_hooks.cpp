@@ -1,6 +1,7 @@
 #include "pybinding/process_hooks.hpp"
 
 #include <pthread.h>
+#include <signal.h>
 
 #include <csignal>
 #include <cstdio>
@@ -29,6 +30,14 @@ const char* signalMessage(int sig) noexcept {
 
 extern "C" void onSignal(int sig) { signalHandler(sig); }
 
+// A process started with a signal ignored (a background job's SIGINT, a
+// nohup-style launcher) was told not to be ended by it.
+bool ignored(int sig) noexcept {
+  struct sigaction current {};
+  return sigaction(sig, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+         current.sa_handler == SIG_IGN;
+}
+
 }  // namespace
 
 void recordStackBottom(const void* local) noexcept {
@@ -42,7 +51,8 @@ void startLoadingThread(const void* local) noexcept {
 }
 
 void installSignalHandlers() noexcept {
-  for (int sig : {SIGINT, SIGSEGV, SIGABRT, SIGFPE, SIGILL}) std::signal(sig, onSignal);
+  for (int sig : {SIGINT, SIGSEGV, SIGABRT, SIGFPE, SIGILL})
+    if (!ignored(sig)) std::signal(sig, onSignal);
   std::signal(SIGPIPE, SIG_IGN);
 }
 

@@ -5,11 +5,14 @@ interpreter-level exception; and what loading does to an ignored signal
 and to the handler's report when the standard-error lock is taken."""
 
 import gc
+import signal
 import unittest
 
 import pyvaskor
+from test_process import NO_CORE, SIGNAL_MESSAGES, run_child
 
 DATA = bytes(bytearray(range(1, 200))) * 3
+MESSAGE = dict(SIGNAL_MESSAGES)
 KEEP = []
 
 
@@ -139,6 +142,26 @@ class HostileArguments(unittest.TestCase):
                 else:
                     self.assertIs(type(got), TypeError, (fn, cls))
                     self.assertEqual(str(got), 'Cannot convert python object to ' + kind)
+
+
+class HostileProcess(unittest.TestCase):
+
+    def test_ignored_signal_stays_ignored(self):
+        # Ignored before the import (as a background job inherits SIGINT),
+        # then both signals sent: the ignored one does nothing, the other
+        # still gets the handler.
+        for ignored, other in ((signal.SIGINT, signal.SIGFPE), (signal.SIGFPE, signal.SIGINT)):
+            code = NO_CORE + (
+                'import os, signal, sys, time\n'
+                'signal.signal(%d, signal.SIG_IGN)\n'
+                'import pyvaskor\n'
+                'os.kill(os.getpid(), %d)\n'
+                'time.sleep(0.2)\n'
+                'sys.stdout.write("survived")\n'
+                'sys.stdout.flush()\n'
+                'os.kill(os.getpid(), %d)\n'
+                'time.sleep(5)\n' % (ignored, ignored, other))
+            self.assertEqual(run_child(code), (-other, b'survived', MESSAGE[other]), ignored)
 
 
 if __name__ == '__main__':
