@@ -2,9 +2,10 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -25,6 +26,18 @@ const char* signalMessage(int sig) noexcept {
     case SIGFPE: return "SIGFPE: Arithmetic error.\n";
     case SIGILL: return "SIGILL: Illegal operation.\n";
     default: return nullptr;
+  }
+}
+
+// Straight to the descriptor: the crashed code may hold the stream's lock,
+// and a stream write would wait for it forever.
+void writeToStderr(const char* text, size_t size) noexcept {
+  while (size > 0) {
+    const ssize_t n = write(STDERR_FILENO, text, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text += n;
+    size -= static_cast<size_t>(n);
   }
 }
 
@@ -57,10 +70,7 @@ void installSignalHandlers() noexcept {
 }
 
 void signalHandler(int sig) noexcept {
-  if (const char* msg = signalMessage(sig)) {
-    std::fwrite(msg, 1, std::strlen(msg), stderr);
-    std::fflush(stderr);
-  }
+  if (const char* msg = signalMessage(sig)) writeToStderr(msg, std::strlen(msg));
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }

@@ -98,7 +98,6 @@ class HostileArguments(unittest.TestCase):
             for trial in range(5):
                 self.assertEqual(fn(**make()), want, (name, trial))
 
-
     def test_keyword_that_vanishes_after_the_check(self):
         cases = [
             (pyvaskor.bpeEncode, (), {FadingKey('a'): [1, 2]}, 'bpeEncode', 'a'),
@@ -113,7 +112,6 @@ class HostileArguments(unittest.TestCase):
                 got = str(e)
             self.assertEqual(got, name + '() missing 1 required positional argument: ' + param)
         self.assertEqual(pyvaskor.bpeDecode(b'\x14\t', **{'l': 5}), [5, 0, 9])
-
 
     def test_interpreter_exceptions_pass_through(self):
         class Fatal(BaseException):
@@ -162,6 +160,28 @@ class HostileProcess(unittest.TestCase):
                 'os.kill(os.getpid(), %d)\n'
                 'time.sleep(5)\n' % (ignored, ignored, other))
             self.assertEqual(run_child(code), (-other, b'survived', MESSAGE[other]), ignored)
+
+    def test_handler_does_not_wait_for_the_stderr_lock(self):
+        # Another thread holds the C stream's lock, as crashed code may; a
+        # handler that took it would hang until the alarm ends the process.
+        code = NO_CORE + (
+            'import ctypes, signal, threading, time\n'
+            'import pyvaskor\n'
+            'libc = ctypes.CDLL(None)\n'
+            'stream = ctypes.c_void_p.in_dll(libc, "stderr")\n'
+            'held = threading.Event()\n'
+            'def hold():\n'
+            '    libc.flockfile(stream)\n'
+            '    held.set()\n'
+            '    time.sleep(60)\n'
+            't = threading.Thread(target=hold)\n'
+            't.daemon = True\n'
+            't.start()\n'
+            'held.wait(30)\n'
+            'signal.alarm(5)\n'
+            'getattr(libc, "raise")(signal.SIGINT)\n'
+            'time.sleep(30)\n')
+        self.assertEqual(run_child(code), (-signal.SIGINT, b'', MESSAGE[signal.SIGINT]))
 
 
 if __name__ == '__main__':
