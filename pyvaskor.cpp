@@ -11,6 +11,7 @@
 #include "pybinding/module_def.hpp"
 #include "pybinding/process_hooks.hpp"
 #include "pybinding/py_lib.hpp"
+#include "pybinding/py_ref.hpp"
 #include "runtime/failure.hpp"
 #include "vaskor/bpe.hpp"
 #include "vaskor/ne.hpp"
@@ -52,6 +53,10 @@ constexpr Decoder neDecode = vaskor::ne::decodeInto;
 // finds no handler), phase 2 runs the codec and converts its result (every
 // failure becomes a module exception). The bodies are never inlined into the
 // entry procedures, so all they allocate lies below the attach's mark.
+// Every argument is held from its fetch to the end of the call: Python code
+// that a conversion runs may drop the caller's references to it, and a
+// decoder reads a bytes argument in place. Such code may also take a
+// keyword out before its fetch, which fails the call as a missing argument.
 
 constexpr const char* kEncoderArgs[] = {"a"};
 constexpr const char* kDecoderArgs[] = {"bytes", "l"};
@@ -59,10 +64,12 @@ constexpr const char* kDecoderArgs[] = {"bytes", "l"};
 template <const Encoder& codec>
 [[gnu::noinline]] PyObject* encoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
   if (!verifyArgs(args, kwargs, 1, 1, kEncoderArgs, funcName)) return nullptr;
+  PyRef aObj = takeRequiredArg(args, kwargs, 0, "a", funcName);
+  if (!aObj) return nullptr;
   IntArg a;
   int64_t largest = 0;
   try {
-    if (PyObject* o = getPyArg(args, kwargs, 0, "a")) pyValueToNative(o, a, largest);
+    pyValueToNative(aObj.get(), a, largest);
   } catch (const vaskor::CatchableError& failure) {
     return pythonTypeError(failure);
   }
@@ -78,11 +85,16 @@ template <const Encoder& codec>
 template <Decoder native>
 [[gnu::noinline]] PyObject* decoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
   if (!verifyArgs(args, kwargs, 2, 2, kDecoderArgs, funcName)) return nullptr;
+  PyRef bytesObj = takeRequiredArg(args, kwargs, 0, "bytes", funcName);
+  if (!bytesObj) return nullptr;
+  PyRef lObj;
   ByteArg bytes;
   int64_t l = 0;
   try {
-    if (PyObject* o = getPyArg(args, kwargs, 0, "bytes")) pyValueToNative(o, bytes);
-    if (PyObject* o = getPyArg(args, kwargs, 1, "l")) pyValueToNative(o, l);
+    pyValueToNative(bytesObj.get(), bytes);
+    lObj = takeRequiredArg(args, kwargs, 1, "l", funcName);
+    if (!lObj) return nullptr;
+    pyValueToNative(lObj.get(), l);
   } catch (const vaskor::CatchableError& failure) {
     return pythonTypeError(failure);
   }

@@ -15,6 +15,10 @@ void setTypeError(const std::string& msg) {
   pyLib->PyErr_SetString(pyLib->PyExc_TypeError, msg.c_str());
 }
 
+void setMissingError(const char* funcName, const char* name) {
+  setTypeError(std::string(funcName) + "() missing 1 required positional argument: " + name);
+}
+
 bool namesParameter(PyObject* key, std::span<const char* const> argNames) {
   for (const char* name : argNames)
     if (keywordNameEquals(key, name)) return true;
@@ -107,7 +111,7 @@ bool verifyArgs(PyObject* argTuple, PyObject* kwargsDict, int64_t argsLen, int64
     if (j < argsLenReq) {
       if (nkwargs == 0) continue;
       if (!pyDictHasKey(kwargsDict, name)) {
-        setTypeError(std::string(funcName) + "() missing 1 required positional argument: " + name);
+        setMissingError(funcName, name);
         return false;
       }
       --nkwargLeft;
@@ -133,6 +137,14 @@ PyObject* getPyArg(PyObject* argTuple, PyObject* argDict, int64_t argIdx, const 
   }
   if (argDict != nullptr) return pyLib->PyDict_GetItemString(argDict, argName);
   return nullptr;
+}
+
+PyRef takeRequiredArg(PyObject* argTuple, PyObject* argDict, int64_t argIdx, const char* argName,
+                      const char* funcName) {
+  // Nothing runs between the fetch and the hold: the borrowed object is alive.
+  PyRef arg = PyRef::hold(getPyArg(argTuple, argDict, argIdx, argName));
+  if (!arg) setMissingError(funcName, argName);
+  return arg;
 }
 
 }  // namespace pybinding

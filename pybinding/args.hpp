@@ -6,6 +6,7 @@
 #include <span>
 
 #include "pybinding/host_profile.hpp"
+#include "pybinding/py_ref.hpp"
 
 namespace pybinding {
 
@@ -18,6 +19,13 @@ bool verifyArgs(PyObject* argTuple, PyObject* kwargsDict, int64_t argsLen, int64
 // The object given for parameter `argIdx` named `argName`, by position first,
 // else by keyword; null when not given. Borrowed.
 PyObject* getPyArg(PyObject* argTuple, PyObject* argDict, int64_t argIdx, const char* argName);
+
+// getPyArg for a required parameter, held for the rest of the call. Python
+// code run after verifyArgs (a key's __eq__) can empty the keyword
+// dictionary, so a parameter may still be gone: then the missing-parameter
+// TypeError is set and the result is empty.
+PyRef takeRequiredArg(PyObject* argTuple, PyObject* argDict, int64_t argIdx, const char* argName,
+                      const char* funcName);
 
 bool pyDictHasKey(PyObject* dict, const char* name);
 

@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <string>
 
+#include "pybinding/errors.hpp"
 #include "pybinding/py_lib.hpp"
+#include "pybinding/py_ref.hpp"
 #include "runtime/failure.hpp"
 
 namespace pybinding {
@@ -12,6 +14,20 @@ namespace {
 
 // The host refused the object when it answers -1 with an error pending.
 inline bool refused(long long v) { return v == -1 && pyLib->PyErr_Occurred() != nullptr; }
+
+// Python code run by the conversion (an __index__) may have raised what is
+// no conversion failure: an exception that is no Exception (KeyboardInterrupt,
+// SystemExit, GeneratorExit) or a MemoryError. That one stays pending and
+// ends the call; anything else is the conversion error for `toType`.
+[[noreturn]] void raiseRefusal(const char* toType) {
+  PyObject* pending = pyLib->PyErr_Occurred();
+  auto matches = pyLib->PyErr_GivenExceptionMatches;
+  if (matches(pending, pyLib->PyExc_MemoryError) ||
+      (pyLib->PyExc_Exception != nullptr && !matches(pending, pyLib->PyExc_Exception)))
+    vaskor::raise<InterpreterExceptionPending>(std::string("Interpreter exception converting to ") +
+                                               toType);
+  clearAndRaiseConversionError(toType);
+}
 
 // The host's integer constructor: the direct one when the host has it.
 using IntMaker = PyObject* (*)(long long);
@@ -35,19 +51,30 @@ Layout layoutOf(PyObject* o) {
 // the layout is verified each item goes straight into its slot, as the
 // host's PyList_SetItem would put it; null: through PyList_SetItem.
 PyObject** newListSlots(PyObject* list) { return hostProfile.listItems != 0 ? listItems(list) : nullptr; }
+// PyLong_AsLongLong of an object held meanwhile. The host keeps its pending
+// error while the hold's release frees the object.
+[[gnu::noinline]] long long heldAsLongLong(PyObject* o) {
+  PyRef held = PyRef::hold(o);
+  return pyLib->PyLong_AsLongLong(o);
+}
 
 // Converts the n items that `item(i)` fetches (null: the sequence shrank
 // under an item's conversion, a refused item). Keeps the larger of
-// `largest` and each value when `Track`.
-template <bool Track, class T, class Item>
+// `largest` and each value when `Track`. A list's item is borrowed from a
+// list that the item's own conversion may change, so with `Hold` each item
+// is held while it is converted; a tuple's items stay.
+template <bool Track, bool Hold, class T, class Item>
 [[gnu::always_inline]] inline void convertItems(Py_ssize_t n, T* out, const char* itemType,
                                                 int64_t& largest, Item item) {
   auto asLongLong = pyLib->PyLong_AsLongLong;
+  PyTypeObject* const plainInts[] = {pyLib->PyLong_Type, pyLib->PyInt_Type};
   for (Py_ssize_t i = 0; i < n; ++i) {
     PyObject* o = item(i);
     if (o == nullptr) clearAndRaiseConversionError(itemType);
-    const long long v = asLongLong(o);
-    if (refused(v)) clearAndRaiseConversionError(itemType);
+    // An exact int runs no code, so only other items need the hold.
+    const bool runsCode = typeOf(o) != plainInts[0] && typeOf(o) != plainInts[1];
+    const long long v = Hold && runsCode ? heldAsLongLong(o) : asLongLong(o);
+    if (refused(v)) raiseRefusal(itemType);
     if constexpr (Track) largest = v > largest ? v : largest;
     out[i] = static_cast<T>(v);
   }
@@ -76,18 +103,18 @@ void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, Storage storage
   switch (layoutOf(o)) {
     case Layout::List: {
       // The conversion call in between is opaque, so both are loaded anew.
-      convertItems<Track>(n, out, itemType, largest, [o](Py_ssize_t i) -> PyObject* {
+      convertItems<Track, true>(n, out, itemType, largest, [o](Py_ssize_t i) -> PyObject* {
         return i < varSize(o) ? listItems(o)[i] : nullptr;
       });
       return;
     }
     case Layout::Tuple: {
       PyObject* const* items = tupleItems(o);
-      convertItems<Track>(n, out, itemType, largest, [items](Py_ssize_t i) { return items[i]; });
+      convertItems<Track, false>(n, out, itemType, largest, [items](Py_ssize_t i) { return items[i]; });
       return;
     }
     case Layout::Generic:
-      convertItems<Track>(n, out, itemType, largest, [&](Py_ssize_t i) { return acc.getItem(o, i); });
+      convertItems<Track, true>(n, out, itemType, largest, [&](Py_ssize_t i) { return acc.getItem(o, i); });
       return;
   }
 }
@@ -116,7 +143,7 @@ void clearAndRaiseConversionError(const char* toType) {
 
 void pyValueToNative(PyObject* o, int64_t& target) {
   long long v = pyLib->PyLong_AsLongLong(o);
-  if (refused(v)) clearAndRaiseConversionError("int");
+  if (refused(v)) raiseRefusal("int");
   target = v;
 }
 

@@ -62,7 +62,7 @@ class IntArg {
 void pyValueToNative(PyObject* o, IntArg& target, int64_t& largest);
 
 // A byte-sequence argument as the decoders read it: a bytes object in place
-// (it is immutable and the argument tuple holds it for the whole call), a
+// (it is immutable, and the caller holds it for as long as `view` is read), a
 // list or tuple converted into `owned`. Same checks and errors as above.
 struct ByteArg {
   std::vector<uint8_t> owned;

@@ -62,7 +62,8 @@ PyObject* pythonException(const vaskor::Exception& failure) {
 }
 
 PyObject* pythonTypeError(const vaskor::Exception& failure) {
-  pyLib->PyErr_SetString(pyLib->PyExc_TypeError, failure.msg.c_str());
+  if (dynamic_cast<const InterpreterExceptionPending*>(&failure) == nullptr)
+    pyLib->PyErr_SetString(pyLib->PyExc_TypeError, failure.msg.c_str());
   return nullptr;
 }
 

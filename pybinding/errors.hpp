@@ -11,8 +11,17 @@ namespace pybinding {
 // Always null: the result a module function returns with an error set.
 PyObject* pythonException(const vaskor::Exception& failure);
 
-// A recoverable failure of argument conversion: TypeError with its message.
-// Always null.
+// A conversion refused with the interpreter's own exception pending (one
+// that is no Exception, such as KeyboardInterrupt, or a MemoryError): no
+// conversion failure, so that exception stays set for the caller.
+class InterpreterExceptionPending : public vaskor::CatchableError {
+ public:
+  using CatchableError::CatchableError;
+  static constexpr const char* kindName = "InterpreterExceptionPending";
+};
+
+// A recoverable failure of argument conversion: TypeError with its message,
+// except that an interpreter exception already pending stays. Always null.
 PyObject* pythonTypeError(const vaskor::Exception& failure);
 
 }  // namespace pybinding

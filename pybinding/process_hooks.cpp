@@ -1,9 +1,11 @@
 #include "pybinding/process_hooks.hpp"
 
 #include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -27,7 +29,27 @@ const char* signalMessage(int sig) noexcept {
   }
 }
 
+// Straight to the descriptor: the crashed code may hold the stream's lock,
+// and a stream write would wait for it forever.
+void writeToStderr(const char* text, size_t size) noexcept {
+  while (size > 0) {
+    const ssize_t n = write(STDERR_FILENO, text, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text += n;
+    size -= static_cast<size_t>(n);
+  }
+}
+
 extern "C" void onSignal(int sig) { signalHandler(sig); }
+
+// A process started with a signal ignored (a background job's SIGINT, a
+// nohup-style launcher) was told not to be ended by it.
+bool ignored(int sig) noexcept {
+  struct sigaction current {};
+  return sigaction(sig, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+         current.sa_handler == SIG_IGN;
+}
 
 }  // namespace
 
@@ -42,15 +64,13 @@ void startLoadingThread(const void* local) noexcept {
 }
 
 void installSignalHandlers() noexcept {
-  for (int sig : {SIGINT, SIGSEGV, SIGABRT, SIGFPE, SIGILL}) std::signal(sig, onSignal);
+  for (int sig : {SIGINT, SIGSEGV, SIGABRT, SIGFPE, SIGILL})
+    if (!ignored(sig)) std::signal(sig, onSignal);
   std::signal(SIGPIPE, SIG_IGN);
 }
 
 void signalHandler(int sig) noexcept {
-  if (const char* msg = signalMessage(sig)) {
-    std::fwrite(msg, 1, std::strlen(msg), stderr);
-    std::fflush(stderr);
-  }
+  if (const char* msg = signalMessage(sig)) writeToStderr(msg, std::strlen(msg));
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }

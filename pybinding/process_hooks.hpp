@@ -21,7 +21,8 @@ void recordStackBottom(const void* local) noexcept;
 void startLoadingThread(const void* local) noexcept;
 
 // SIGINT, SIGSEGV, SIGABRT, SIGFPE and SIGILL get the handler, in that
-// order; SIGPIPE is ignored. Earlier dispositions are dropped.
+// order, unless already ignored; SIGPIPE is ignored. Earlier handlers are
+// dropped.
 void installSignalHandlers() noexcept;
 
 // Writes the signal's message, restores the default action and re-raises.
