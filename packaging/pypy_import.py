@@ -1,7 +1,8 @@
-# Installed as pyvaskor.py beside pyvaskor.so. PyPy looks for extension
-# modules only under its own suffix (.pypy39-pp73-x86_64-linux-gnu.so, ...),
-# so it finds this file instead, which loads that same pyvaskor.so. CPython
-# tries extension modules before source files and never runs it.
+# Installed as NAME.py beside the extension NAME.so (pyvaskor.py in the
+# wheel). PyPy looks for extension modules only under its own suffix
+# (.pypy39-pp73-x86_64-linux-gnu.so, ...), so it finds this file instead,
+# which loads that same NAME.so. CPython tries extension modules before
+# source files and never runs it.
 import os
 import sys
 
@@ -21,4 +22,4 @@ def _load(name, path):
 
 # The import returns what sys.modules holds once this file has run.
 sys.modules[__name__] = _load(
-    __name__, os.path.join(os.path.dirname(os.path.abspath(__file__)), "pyvaskor.so"))
+    __name__, os.path.join(os.path.dirname(os.path.abspath(__file__)), __name__ + ".so"))

@@ -3,6 +3,7 @@
 # and placed beside it for the Python suite; it is never installed.
 add_library(_vaskor_argcheck MODULE ${CMAKE_CURRENT_SOURCE_DIR}/functions/argcheck_module.cpp)
 target_link_libraries(_vaskor_argcheck PRIVATE pybinding)
+vaskor_pypy_loader(_vaskor_argcheck)
 target_compile_options(_vaskor_argcheck PRIVATE -fvisibility=hidden -fvisibility-inlines-hidden)
 set(_argcheck_map ${CMAKE_CURRENT_SOURCE_DIR}/functions/argcheck_exports.map)
 target_link_options(_vaskor_argcheck PRIVATE
