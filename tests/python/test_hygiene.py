@@ -9,6 +9,7 @@ import unittest
 
 import _vaskor_argcheck
 import pyvaskor
+import support
 
 PY2 = sys.version_info[0] == 2
 
@@ -86,6 +87,7 @@ def resident_bytes():
         return int(f.read().split()[1]) * resource.getpagesize()
 
 
+@support.needs_cpython('sys.getrefcount')
 class ReferenceCountTest(unittest.TestCase):
 
     def test_arguments_keep_their_counts(self):
