@@ -133,7 +133,7 @@ def main():
     ran = [r[1] for r in rows if r[3].startswith("ok")]
     failed = len(rows) - len(ran)
     if not any(r[1].startswith("2.7.") for r in rows):
-        print("skipped: Python 2.7 (none found on this machine); "
+        print("skipped: Python 2.7 (no such interpreter here); "
               "make test-hosts runs the suite on Debian 11's Python 2.7")
     if not any(v.startswith("3.") for v in ran):
         print("FAIL: no Python 3 interpreter ran the suite")
