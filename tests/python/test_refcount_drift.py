@@ -3,6 +3,7 @@ module, taken 10,000 times, must leave that total exactly where it was, or
 every leak hunter run against a program that uses the module flags it."""
 
 import gc
+import itertools
 import sys
 import unittest
 
@@ -10,7 +11,8 @@ import pyvaskor
 
 PY2 = sys.version_info[0] == 2
 CALLS = 10000
-NIMPY = pyvaskor.NimPyException
+# A later init call makes a new base class, so failures are told by module.
+NIMPY = 'nimpy'
 
 CASES = [
     # label, function, positional, keywords, exception raised
@@ -21,16 +23,16 @@ CASES = [
     ('keyword', pyvaskor.bpeEncode, (), {'a': [1, 2, 3]}, None),
     ('keywords', pyvaskor.neDecode, (), {'bytes': b'\x01\x02', 'l': 0}, None),
     ('positional and keyword', pyvaskor.bpeDecode, (b'\x00\x53',), {'l': 3}, None),
-    ('too few', pyvaskor.bpeEncode, (), {}, TypeError),
-    ('too many', pyvaskor.neDecode, (b'', 1, 2), {}, TypeError),
-    ('missing parameter', pyvaskor.bpeEncode, (), {'zz': 1}, TypeError),
-    ('missing after positional', pyvaskor.bpeDecode, (b'\x00',), {'zz': 1}, TypeError),
-    ('bad a', pyvaskor.bpeEncode, (5,), {}, TypeError),
-    ('bad item', pyvaskor.neEncode, ([1, 'x'],), {}, TypeError),
-    ('bad bytes', pyvaskor.bpeDecode, (5, 1), {}, TypeError),
-    ('bad byte item', pyvaskor.neDecode, ([1, 'x'], 1), {}, TypeError),
-    ('bad l', pyvaskor.bpeDecode, (b'', 'x'), {}, TypeError),
-    ('bad l by keyword', pyvaskor.neDecode, (), {'bytes': b'', 'l': 'x'}, TypeError),
+    ('too few', pyvaskor.bpeEncode, (), {}, 'TypeError'),
+    ('too many', pyvaskor.neDecode, (b'', 1, 2), {}, 'TypeError'),
+    ('missing parameter', pyvaskor.bpeEncode, (), {'zz': 1}, 'TypeError'),
+    ('missing after positional', pyvaskor.bpeDecode, (b'\x00',), {'zz': 1}, 'TypeError'),
+    ('bad a', pyvaskor.bpeEncode, (5,), {}, 'TypeError'),
+    ('bad item', pyvaskor.neEncode, ([1, 'x'],), {}, 'TypeError'),
+    ('bad bytes', pyvaskor.bpeDecode, (5, 1), {}, 'TypeError'),
+    ('bad byte item', pyvaskor.neDecode, ([1, 'x'], 1), {}, 'TypeError'),
+    ('bad l', pyvaskor.bpeDecode, (b'', 'x'), {}, 'TypeError'),
+    ('bad l by keyword', pyvaskor.neDecode, (), {'bytes': b'', 'l': 'x'}, 'TypeError'),
     ('check failure', pyvaskor.bpeDecode, (b'\x01', -1), {}, NIMPY),
     ('bit width 0 in front', pyvaskor.bpeDecode, (b'\x00\x01', 0), {}, NIMPY),
     ('byte width negative', pyvaskor.neDecode, (b'\x01', -1), {}, NIMPY),
@@ -40,20 +42,20 @@ CASES = [
 def raised(fn, args, kwargs):
     try:
         fn(*args, **kwargs)
-    except (TypeError, NIMPY) as e:
-        return TypeError if type(e) is TypeError else NIMPY
+    except Exception as e:
+        return type(e).__name__ if type(e) is TypeError else type(e).__module__
     return None
 
 
 def drift(fn, args, kwargs, expected, times):
     """How far times calls move the total; the bookkeeping here is the same
     for every times, so only the calls make a difference."""
-    caught = expected or ()
-    n = times
+    caught = Exception if expected else ()
     gc.collect()
     before = sys.gettotalrefcount()
-    while n:
-        n -= 1
+    # No counting integers: small ones are immortal on 3.12 and later, big
+    # ones not, which would tell the two runs apart.
+    for _ in itertools.repeat(None, times):
         try:
             if kwargs:
                 fn(*args, **kwargs)
