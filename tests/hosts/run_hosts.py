@@ -27,8 +27,11 @@ sys.path.insert(0, HERE)
 import chroots  # noqa: E402
 import run_suite  # noqa: E402
 
-# What the suite loads besides the tests: the module and its test-only twin.
+# What the suite loads besides the tests: the module and its test-only twin,
+# with whatever the build puts beside them for hosts that look for other
+# file names (PyPy).
 MODULE_FILES = ("pyvaskor.so", "_vaskor_argcheck.so")
+MODULE_GLOBS = ("pyvaskor*", "_vaskor_argcheck*")
 INSIDE = "/opt/vaskor"
 
 
@@ -40,7 +43,9 @@ def read_hosts(path):
             if fields:
                 suite, command = fields[:2]
                 hosts.append((suite, command, fields[2] if len(fields) > 2 else command))
-    for python in sorted(glob.glob(os.path.expanduser("~/.pyenv/versions/*/bin/python"))):
+    pyenv = glob.glob(os.path.expanduser("~/.pyenv/versions/*/bin/python"))
+    for python in sorted(pyenv, key=lambda p: [int(n) if n.isdigit() else 0
+                                               for n in p.split(os.sep)[-3].split(".")]):
         hosts.append(("pyenv", python, None))
     return hosts
 
@@ -78,6 +83,8 @@ def main():
     missing = [f for f in files if not os.path.exists(f)]
     if missing:
         raise SystemExit("not built: %s" % ", ".join(missing))
+    files = sorted(set(f for g in MODULE_GLOBS for f in glob.glob(os.path.join(build_dir, g))
+                       if os.path.isfile(f)))
 
     patterns = [p for p in args.hosts.split(",") if p]
     hosts = [(host_name(s, c), s, c, p) for s, c, p in read_hosts(os.path.join(HERE, "hosts.txt"))]
