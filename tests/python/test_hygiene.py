@@ -87,9 +87,9 @@ def resident_bytes():
         return int(f.read().split()[1]) * resource.getpagesize()
 
 
-@support.needs_cpython('sys.getrefcount')
 class ReferenceCountTest(unittest.TestCase):
 
+    @support.needs_cpython('sys.getrefcount')
     def test_arguments_keep_their_counts(self):
         for case in make_cases():
             objs = watched(case)
