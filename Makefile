@@ -33,6 +33,20 @@ wheel:
 sdist:
 	python3 setup.py -q sdist --dist-dir dist
 
+# The Python suite with the one built module on Debian's interpreters
+# (Python 2.7 to 3.15, debug builds, PyPy; chroots made once with debootstrap,
+# as root, kept in HOSTS_WORK), this machine's python3 and pyenv's.
+# HOSTS=sid,*/pypy* runs only the hosts matching one of the patterns.
+HOSTS_WORK ?= build-hosts
+HOSTS ?=
+.PHONY: test-hosts
+
+test-hosts:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target pyvaskor _vaskor_argcheck
+	python3 tests/hosts/run_hosts.py --build-dir $(BUILD) --source-dir . \
+	  --work $(HOSTS_WORK) --hosts '$(HOSTS)'
+
 # Benchmarks (figures only; Debian libbenchmark-dev for the native one). The
 # Python one uses Debian's python3 when it has numpy (python3-numpy).
 BENCH_BUILD ?= build-bench
@@ -77,6 +91,7 @@ fuzz:
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
+	rm -rf --one-file-system $(HOSTS_WORK)
 	rm -rf $(BUILD) build-* dist
 
 help:
@@ -87,6 +102,7 @@ help:
 	@echo 'make sdist          dist/pyvaskor-<version>.tar.gz, the sources pip builds that wheel from'
 	@echo 'make bench-native   C++ codec benchmarks (Google Benchmark) into bench/results/'
 	@echo 'make bench-python   the module against its Python peers into bench/results/'
+	@echo 'make test-hosts     the Python suite on Debian chroots (2.7 to 3.15, debug builds, PyPy), as root; HOSTS=pattern,...'
 	@echo 'make test-sanitize  every test built with ASan and UBSan'
 	@echo 'make fuzz           each libFuzzer target (clang) for FUZZ_SECONDS seconds'
 	@echo 'make clean          remove build trees and dist/'

@@ -102,9 +102,10 @@ if(VASKOR_PKG_PY27)
       --module ${module} --work ${VASKOR_PKG_WORK}/wheel_py27 --python ${VASKOR_PKG_PY27})
   set_tests_properties(package.wheel_install_py27 PROPERTIES TIMEOUT 300)
 else()
-  # Shown as "Not Run" rather than quietly missing.
-  add_test(NAME package.wheel_install_py27 COMMAND ${CMAKE_COMMAND} -E false)
-  set_tests_properties(package.wheel_install_py27 PROPERTIES DISABLED TRUE)
+  # Shown as skipped, with the reason, rather than quietly missing.
+  add_test(NAME package.wheel_install_py27
+    COMMAND ${VASKOR_PKG_PY3} -c "import sys; print('no Python 2.7 found: the wheel is not installed for 2.7 here (make test-hosts runs the suite on Debian 11 Python 2.7)'); sys.exit(77)")
+  set_tests_properties(package.wheel_install_py27 PROPERTIES SKIP_RETURN_CODE 77)
 endif()
 
 # Debian's mypy finds the stubs of the installed wheel.

@@ -2,8 +2,9 @@
 machine, each in its own process with the built module first on the path,
 and prints which ran.
 
-Fails when an interpreter fails, runs no test, or when no Python 2 or no
-Python 3 ran at all.
+Fails when an interpreter fails or runs no test, or when no Python 3 ran at
+all. Expected hosts it cannot find here (Python 2.7 on a machine without
+one) are named as skipped: make test-hosts covers those.
 
 usage: run_suite.py --build-dir DIR --source-dir DIR [--pythons P1,P2,...]
                     [--pattern GLOB]
@@ -37,27 +38,68 @@ def find_interpreters():
     return found
 
 
-def version_of(python):
+def in_root(root, cwd):
+    """Process start-up inside a chroot (root) at cwd; None: this machine."""
+    if root is None:
+        return None
+
+    def enter():
+        os.chroot(root)
+        os.chdir(cwd or "/")
+    return enter
+
+
+def chroot_env():
+    return {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "HOME": "/root", "LANG": "C.UTF-8"}
+
+
+def version_of(python, root=None):
     try:
         out = subprocess.check_output([python, "-c", VERSION_PROBE],
-                                      stderr=subprocess.DEVNULL, universal_newlines=True)
+                                      stderr=subprocess.DEVNULL, universal_newlines=True,
+                                      preexec_fn=in_root(root, None),
+                                      env=chroot_env() if root else None)
     except (OSError, subprocess.CalledProcessError):
         return None
     return out.strip()
 
 
-def run_suite(python, build_dir, test_dir, pattern):
-    env = dict(os.environ)
+def run_suite(python, build_dir, test_dir, pattern, root=None):
+    """Runs the suite; with root, inside that chroot, where build_dir and
+    test_dir are paths."""
+    env = chroot_env() if root else dict(os.environ)
     env["PYTHONPATH"] = os.pathsep.join(p for p in [build_dir, env.get("PYTHONPATH")] if p)
     env["PYTHONDONTWRITEBYTECODE"] = "1"
     env.pop("PYTHONHOME", None)
     proc = subprocess.Popen(
         [python, "-m", "unittest", "discover", "-s", test_dir, "-p", pattern, "-v"],
-        cwd=build_dir, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+        cwd=None if root else build_dir, preexec_fn=in_root(root, build_dir),
+        env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
         universal_newlines=True)
     output = proc.communicate()[0]
     ran = re.findall(r"^Ran (\d+) tests? in ", output, re.MULTILINE)
     return proc.returncode, int(ran[-1]) if ran else 0, output
+
+
+def outcome(code, count, output):
+    """The result column: ok, or how it failed."""
+    if code < 0:
+        return "CRASHED (signal %d)" % -code
+    if code != 0:
+        counts = re.findall(r"^FAILED \((.*)\)$", output, re.MULTILINE)
+        return "FAILED (%s)" % (counts[-1] if counts else "exit %d" % code)
+    if count == 0:
+        return "RAN NO TEST"
+    skipped = re.findall(r"^OK \(skipped=(\d+)\)$", output, re.MULTILINE)
+    return "ok (%s skipped)" % skipped[-1] if skipped else "ok"
+
+
+def print_table(rows, first="interpreter"):
+    """rows: (name, version, tests, result)."""
+    width = max([len(r[0]) for r in rows] + [len(first)])
+    print("%-*s  %-8s  %5s  %s" % (width, first, "version", "tests", "result"))
+    for name, version, count, result in rows:
+        print("%-*s  %-8s  %5d  %s" % (width, name, version, count, result))
 
 
 def main():
@@ -77,36 +119,27 @@ def main():
     if not chosen:
         versions.sort(key=lambda pv: [int(n) for n in (pv[1] or "0").split(".")])
 
-    rows, failed = [], False
-    majors_passed = set()
+    rows = []
     for python, version in versions:
         if version is None:
             rows.append((python, "?", 0, "NOT RUNNABLE"))
-            failed = True
             continue
         code, count, output = run_suite(python, build_dir, test_dir, args.pattern)
         print("=== %s (%s) ===" % (python, version))
         print(output)
-        if code != 0:
-            result = "FAILED (exit %d)" % code
-        elif count == 0:
-            result = "RAN NO TEST"
-        else:
-            result = "ok"
-            majors_passed.add(version.split(".")[0])
-        failed = failed or result != "ok"
-        rows.append((python, version, count, result))
+        rows.append((python, version, count, outcome(code, count, output)))
 
-    width = max([len(r[0]) for r in rows] + [len("interpreter")])
-    print("%-*s  %-8s  %5s  %s" % (width, "interpreter", "version", "tests", "result"))
-    for python, version, count, result in rows:
-        print("%-*s  %-8s  %5d  %s" % (width, python, version, count, result))
-    for major in ("2", "3"):
-        if major not in majors_passed:
-            print("FAIL: no Python %s interpreter ran the suite" % major)
-            failed = True
+    print_table(rows)
+    ran = [r[1] for r in rows if r[3].startswith("ok")]
+    failed = len(rows) - len(ran)
+    if not any(r[1].startswith("2.7.") for r in rows):
+        print("skipped: Python 2.7 (no such interpreter here); "
+              "make test-hosts runs the suite on Debian 11's Python 2.7")
+    if not any(v.startswith("3.") for v in ran):
+        print("FAIL: no Python 3 interpreter ran the suite")
+        failed += 1
     print("%d tests on %d interpreters, %d of them failed"
-          % (sum(r[2] for r in rows), len(rows), sum(1 for r in rows if r[3] != "ok")))
+          % (sum(r[2] for r in rows), len(rows), len(rows) - len(ran)))
     return 1 if failed else 0
 
 

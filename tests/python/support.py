@@ -1,8 +1,20 @@
 """Helpers shared by the Python test files."""
 
 import sys
+import unittest
 
 PYPY = hasattr(sys, 'pypy_version_info')
+
+
+def needs_cpython(tool):
+    """Skips a test or class that needs a tool only CPython has (PyPy lacks
+    it, or it means something else there), naming the tool."""
+    return unittest.skipIf(PYPY, 'needs %s, which only CPython has' % tool)
+
+
+def refcounts(objs):
+    """The reference counts of objs; none on hosts without them (PyPy)."""
+    return [] if PYPY else [sys.getrefcount(o) for o in objs]
 
 
 def type_error(fn, *args, **kwargs):

@@ -88,6 +88,7 @@ class AcceptedTest(unittest.TestCase):
         self.assertEqual(f(1, **{Key('step'): 3}), (1, None, 3))
         self.assertEqual(f(1, **{u'base': 2}), (1, 2, None))
 
+    @support.needs_cpython('ctypes.pythonapi')
     def test_empty_keyword_dict(self):
         self.assertEqual(call_with_dict([1], {}), (1, None, None))
 
@@ -95,6 +96,7 @@ class AcceptedTest(unittest.TestCase):
         self.assertEqual(type_error(1, step='x'), 'Cannot convert python object to int')
 
     @unittest.skipUnless(PY3, 'byte-string keys are text on Python 2')
+    @support.needs_cpython('ctypes.pythonapi')
     def test_byte_string_key_names_no_parameter_on_python3(self):
         try:
             call_with_dict([1], {b'base': 2})
@@ -118,6 +120,7 @@ class UnconvertibleKeyTest(unittest.TestCase):
         self.assertIn('(', lines[0])
         self.assertEqual(lines[1], 'Error: unhandled exception: ' + message + ' [ValueError]')
 
+    @support.needs_cpython('ctypes.pythonapi')
     def test_key_that_is_not_text(self):
         code = ('import ctypes, _vaskor_argcheck\n'
                 'call = ctypes.pythonapi.PyObject_Call\n'

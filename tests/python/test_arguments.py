@@ -6,6 +6,7 @@ import ctypes
 import unittest
 
 import pyvaskor
+import support
 from support import type_error
 
 ENCODERS = ('bpeEncode', 'neEncode')
@@ -83,6 +84,7 @@ class AcceptedFormsTest(unittest.TestCase):
             fn = getattr(pyvaskor, name)
             self.assertEqual(fn(a=[5, 0, 9]), fn([5, 0, 9]))
 
+    @support.needs_cpython('ctypes.pythonapi')
     def test_empty_keyword_dict_is_like_none(self):
         for name in ENCODERS:
             fn = getattr(pyvaskor, name)

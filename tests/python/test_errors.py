@@ -7,6 +7,7 @@ import sys
 import unittest
 
 import pyvaskor
+import support
 from support import PYPY
 
 PREFIX = 'Unexpected error encountered: '
@@ -73,6 +74,7 @@ class ExceptionClassTest(unittest.TestCase):
         self.assertEqual(pyvaskor.bpeDecode(b'\x14\x09', 5), [5, 0, 9])
 
 
+@support.needs_cpython('ctypes.PyDLL')
 class LaterInitTest(unittest.TestCase):
 
     @unittest.skipIf(sys.version_info[0] < 3, 'Python 2 refills the one module')

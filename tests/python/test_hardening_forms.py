@@ -6,6 +6,7 @@ import itertools
 import unittest
 
 import pyvaskor
+import support
 from hardening_support import PARAMS, PY2, MyStr, call_raw, outcome
 
 
@@ -40,6 +41,7 @@ class CallFormSweep(unittest.TestCase):
                         self.assertEqual(outcome(fn, *positional, **kwargs),
                                          self.expected(name, nargs, keys), (name, nargs, keys))
 
+    @support.needs_cpython('ctypes.pythonapi')
     def test_keys_the_interpreter_never_passes(self):
         # Keys that are not str reach the module only through the C API.
         for name, params in sorted(PARAMS.items()):

@@ -10,6 +10,7 @@ import unittest
 import warnings
 
 import pyvaskor
+import support
 from support import PYPY
 from hardening_support import (DEC_WIDTH, MAX64, MIN64, MODEL, PREFIX, PY2, IndexAndInt,
                                IndexOnly, IntOnly, MyInt, MyList, Raises, ReturnsFloat,
@@ -20,6 +21,7 @@ if PY2:
     from hardening_support import OldStyleInt
 
 
+@support.needs_cpython('ctypes.pythonapi')
 class ObjectSweep(unittest.TestCase):
     """Every object as every parameter and as an item of every sequence.
     Whether an integer-like object is accepted, and as what value, is the

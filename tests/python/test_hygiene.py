@@ -9,6 +9,7 @@ import unittest
 
 import _vaskor_argcheck
 import pyvaskor
+import support
 
 PY2 = sys.version_info[0] == 2
 
@@ -88,6 +89,7 @@ def resident_bytes():
 
 class ReferenceCountTest(unittest.TestCase):
 
+    @support.needs_cpython('sys.getrefcount')
     def test_arguments_keep_their_counts(self):
         for case in make_cases():
             objs = watched(case)

@@ -7,6 +7,7 @@ import sys
 import unittest
 
 import pyvaskor
+import support
 
 PY3 = sys.version_info[0] >= 3
 
@@ -60,6 +61,7 @@ def load_init_entries():
     return ctypes, ctypes.PyDLL(os.path.abspath(pyvaskor.__file__))
 
 
+@support.needs_cpython('ctypes.PyDLL')
 class SecondInitTest(unittest.TestCase):
     """The host's init entry called again in the same process, as an
     embedding application may do: the loaded table is reused and a new

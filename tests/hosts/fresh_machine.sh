@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# A new user's first try: a fresh Debian 12 (minbase) with only the packages
+# the README names, a clone of this checkout's branch, `make demo` and
+# `make test`. A manual trial, not part of CI; as root.
+#
+# usage: tests/hosts/fresh_machine.sh [WORK_DIR]   (default: build-fresh)
+set -euo pipefail
+src=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
+work=$(realpath -m "${1:-$src/build-fresh}")
+root=$work/bookworm
+# README, "Two commands" and "Tests".
+packages=cmake,make,g++,libgtest-dev,python3,python3-venv,python3-setuptools,python3-wheel
+
+mkdir -p "$work"
+rm -rf --one-file-system "$root"
+time debootstrap --variant=minbase --include=$packages bookworm "$root" http://deb.debian.org/debian \
+  > "$work/debootstrap.log" 2>&1 || { tail -n 20 "$work/debootstrap.log"; exit 1; }
+git clone -q --branch "$(git -C "$src" branch --show-current)" "$src" "$root/root/pyvaskor"
+
+mount -t proc proc "$root/proc"
+trap 'umount -l "$root/dev" 2>/dev/null; umount -l "$root/proc"' EXIT
+mount --bind /dev "$root/dev"
+mount -o remount,bind,ro "$root/dev"
+
+chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+  sh -c 'cd /root/pyvaskor && make demo JOBS=2 && make test JOBS=2'

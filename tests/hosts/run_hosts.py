@@ -1,0 +1,164 @@
+"""The Python suite with this machine's one built module on every host of
+tests/hosts/hosts.txt: Debian interpreters in chroots made (and cached) with
+debootstrap, this machine's own python3 and pyenv's interpreters. Prints a
+table; fails when any chosen host fails or cannot be made. Needs root for
+the chroots.
+
+usage: run_hosts.py --build-dir DIR --source-dir DIR --work DIR
+                    [--hosts PATTERN,...] [--pattern GLOB]
+
+A host is named "suite/command" (bullseye/python2.7, sid/pypy3,
+machine/python3, pyenv/3.12.1); --hosts keeps those that match one
+of the shell patterns, against the whole name, its suite or its command
+(--hosts sid,*/pypy*).
+"""
+
+import argparse
+import fnmatch
+import glob
+import os
+import signal
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "python"))
+sys.path.insert(0, HERE)
+import chroots  # noqa: E402
+import run_suite  # noqa: E402
+
+# What the suite loads besides the tests: the module and its test-only twin,
+# with whatever the build puts beside them for hosts that look for other
+# file names (PyPy).
+MODULE_FILES = ("pyvaskor.so", "_vaskor_argcheck.so")
+MODULE_GLOBS = ("pyvaskor*", "_vaskor_argcheck*")
+INSIDE = "/opt/vaskor"
+
+
+def read_hosts(path):
+    hosts = []
+    with open(path) as f:
+        for line in f:
+            fields = line.split("#", 1)[0].split()
+            if fields:
+                suite, command = fields[:2]
+                hosts.append((suite, command, fields[2] if len(fields) > 2 else command))
+    pyenv = glob.glob(os.path.expanduser("~/.pyenv/versions/*/bin/python"))
+    for python in sorted(pyenv, key=lambda p: [int(n) if n.isdigit() else 0
+                                               for n in p.split(os.sep)[-3].split(".")]):
+        hosts.append(("pyenv", python, None))
+    return hosts
+
+
+def host_name(suite, command):
+    if suite == "pyenv":
+        return "pyenv/" + command.split(os.sep)[-3]
+    if suite == "machine":
+        return "machine/" + os.path.basename(command)
+    return "%s/%s" % (suite, command)
+
+
+def chosen(name, suite, command, patterns):
+    if not patterns:
+        return True
+    return any(fnmatch.fnmatchcase(x, p) for p in patterns
+               for x in (name, suite, os.path.basename(command)))
+
+
+def pypy_shims(files, source_dir, work):
+    """The wheel puts the loader that lets PyPy find pyvaskor.so beside it as
+    pyvaskor.py; the same, naming its own file, beside each module the build
+    left without one, so the chroots hold what pip installs."""
+    with open(os.path.join(source_dir, "packaging", "pypy_import.py")) as f:
+        shim = f.read()
+    out_dir = os.path.join(work, "shims")
+    if not os.path.isdir(out_dir):
+        os.makedirs(out_dir)
+    made = []
+    for path in files:
+        name = os.path.basename(path)[:-len(".so")]
+        if not path.endswith(".so") or os.path.dirname(path) + os.sep + name + ".py" in files:
+            continue
+        made.append(os.path.join(out_dir, name + ".py"))
+        with open(made[-1], "w") as f:
+            f.write(shim.replace('"pyvaskor.so"', '"%s.so"' % name))
+    return made
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--source-dir", required=True)
+    parser.add_argument("--work", required=True, help="chroots and logs live here")
+    parser.add_argument("--hosts", default="", help="comma-separated host patterns")
+    parser.add_argument("--pattern", default="test_*.py", help="test files to run")
+    args = parser.parse_args()
+    # A stop from outside still unmounts what was mounted.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+
+    build_dir = os.path.abspath(args.build_dir)
+    tests_dir = os.path.join(os.path.abspath(args.source_dir), "tests", "python")
+    work = os.path.abspath(args.work)
+    files = [os.path.join(build_dir, f) for f in MODULE_FILES]
+    missing = [f for f in files if not os.path.exists(f)]
+    if missing:
+        raise SystemExit("not built: %s" % ", ".join(missing))
+    files = sorted(set(f for g in MODULE_GLOBS for f in glob.glob(os.path.join(build_dir, g))
+                       if os.path.isfile(f)))
+    files += pypy_shims(files, os.path.abspath(args.source_dir), work)
+
+    patterns = [p for p in args.hosts.split(",") if p]
+    hosts = [(host_name(s, c), s, c, p) for s, c, p in read_hosts(os.path.join(HERE, "hosts.txt"))]
+    hosts = [h for h in hosts if chosen(h[0], h[1], h[2], patterns)]
+    if not hosts:
+        raise SystemExit("no host matches %s" % args.hosts)
+
+    wanted = {}
+    for _, suite, _, package in hosts:
+        if package is not None and suite != "machine":
+            wanted.setdefault(suite, set()).add(package)
+    started = time.time()
+    made = chroots.prepare(work, wanted)
+    print("chroots ready in %.0f s" % (time.time() - started))
+
+    rows, by_suite = [], {}
+    for host in hosts:
+        by_suite.setdefault(host[1], []).append(host)
+    for suite, group in by_suite.items():
+        root, reason = made.get(suite, (None, None))
+        if reason:
+            rows.extend((name, "?", 0, reason) for name, _, _, _ in group)
+            continue
+        if root is None:
+            rows.extend(run_group(group, build_dir, tests_dir, None, args.pattern))
+            continue
+        chroots.stage(root, files, tests_dir, INSIDE)
+        with chroots.mounted(root):
+            rows.extend(run_group(group, INSIDE + "/module", INSIDE + "/tests/python",
+                                  root, args.pattern))
+
+    print("\n=== host matrix (%.0f s) ===" % (time.time() - started))
+    run_suite.print_table(rows, first="host")
+    bad = [r for r in rows if not r[3].startswith("ok")]
+    print("%d tests on %d hosts, %d of them failed" % (sum(r[2] for r in rows), len(rows), len(bad)))
+    return 1 if bad else 0
+
+
+def run_group(group, module_dir, tests_dir, root, pattern):
+    rows = []
+    for name, _, command, _ in group:
+        version = run_suite.version_of(command, root)
+        if version is None:
+            rows.append((name, "?", 0, "NOT RUNNABLE"))
+            continue
+        started = time.time()
+        code, count, output = run_suite.run_suite(command, module_dir, tests_dir, pattern, root)
+        print("=== %s (%s, %.0f s) ===" % (name, version, time.time() - started))
+        print(output)
+        sys.stdout.flush()
+        rows.append((name, version, count, run_suite.outcome(code, count, output)))
+    return rows
+
+
+if __name__ == "__main__":
+    sys.exit(main())
