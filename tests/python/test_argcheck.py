@@ -61,6 +61,8 @@ class MessagesTest(unittest.TestCase):
                       ('f() got an unexpected keyword argument yy',
                        'f() got an unexpected keyword argument zz'))
 
+    @unittest.skipIf(support.PYPY and not PY3,
+                     'PyPy 2.7 crashes stepping a dict with a non-ASCII unicode key from C')
     def test_unexpected_keyword_text_is_utf8(self):
         e_acute = u'\xe9'
         msg = type_error(1, **{e_acute: 2})

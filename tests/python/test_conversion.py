@@ -38,7 +38,8 @@ class Shrinker(object):
         del self.owner[1:]
         return 1
 
-    __int__ = __index__
+    # PyPy 2.7 converts through __long__ alone.
+    __int__ = __long__ = __index__
 
 
 class Refuses(object):
