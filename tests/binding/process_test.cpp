@@ -21,7 +21,7 @@ void expectLoaderStop(const ChildResult& r, const std::string& msg, const char* 
   EXPECT_TRUE(r.exited);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "") << "the host went on after the failed init";
-  std::regex report("[^\n]*py_lib\\.cpp\\([0-9]+\\) +[^\n]*" + std::string(raiser) +
+  std::regex report("pybinding/py_lib\\.cpp\\([0-9]+\\) +[^\n]*" + std::string(raiser) +
                     "[^\n]*\nError: unhandled exception: " + msg + " \\[ValueError\\]\n");
   EXPECT_TRUE(std::regex_match(r.err, report)) << "stderr was:\n" << r.err;
 }
