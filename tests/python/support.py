@@ -26,3 +26,24 @@ def type_error(fn, *args, **kwargs):
             raise
         return str(e)
     raise AssertionError('no TypeError')
+
+
+def resident_bytes():
+    import resource
+    with open('/proc/self/statm') as f:
+        return int(f.read().split()[1]) * resource.getpagesize()
+
+
+def steady_growth(work, rounds=4):
+    """How much resident memory grows between the ends of the second and the
+    last of `rounds` runs of `work`, each followed by one collection. PyPy's
+    heap grows to a working size over the first runs and then holds; a leak
+    keeps growing."""
+    import gc
+    ends = []
+    for _ in range(rounds):
+        work()
+        gc.collect()
+        ends.append(resident_bytes())
+    return ends[-1] - ends[1]
+
