@@ -2,7 +2,9 @@
 # runs tests/package/consumer against that prefix only.
 #
 # cmake -DBUILD_DIR=<build> -DCONSUMER_DIR=<src> -DWORK_DIR=<tmp>
-#       -DCXX=<compiler> -DAR=<ar> -P consumer_test.cmake
+#       -DCXX=<compiler> -DAR=<ar> [-DEMULATOR=<command|args...>]
+#       -P consumer_test.cmake
+# EMULATOR runs the consumer when CXX builds for another machine.
 foreach(var BUILD_DIR CONSUMER_DIR WORK_DIR CXX AR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "consumer_test.cmake: ${var} is not set")
@@ -59,4 +61,5 @@ if(NOT found STREQUAL "vaskor_DIR:PATH=${prefix}/lib/cmake/vaskor")
 endif()
 
 run(${CMAKE_COMMAND} --build ${build})
-run(${build}/consumer)
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+run(${emulator} ${build}/consumer)
