@@ -9,12 +9,9 @@
 #include <utility>
 
 #include "vaskor/byte_order.hpp"
+#include "vaskor/kernels.hpp"
 
 namespace vaskor::detail {
-
-inline constexpr int kBlockFields = 64;
-// Widths 1..kMaxBlockWidth have a block routine; wider groups go the generic way.
-inline constexpr int kMaxBlockWidth = 65;
 
 template <int W>
 [[gnu::always_inline]] inline uint64_t lowBits(uint64_t v) {
@@ -90,9 +87,6 @@ struct BitBlock {
     }
   }
 };
-
-using PackBlocks = void (*)(const int64_t*, uint8_t*, size_t);
-using UnpackBlocks = void (*)(const uint8_t*, int64_t*, size_t);
 
 // Tables indexed by width 1..kMaxBlockWidth; entry 0 is unused.
 template <int... W>

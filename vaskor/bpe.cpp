@@ -7,9 +7,7 @@
 #include "vaskor/bit_blocks.hpp"
 #include "vaskor/bit_stream.hpp"
 #include "vaskor/checked_size.hpp"
-#include "vaskor/cpu_features.hpp"
-#include "vaskor/max_value.hpp"
-#include "vaskor/small_fields.hpp"
+#include "vaskor/kernels.hpp"
 #include "vaskor/staged_output.hpp"
 #include "vaskor/vector_sink.hpp"
 #include "vaskor/utils.hpp"
@@ -24,9 +22,6 @@ using detail::kBlockFields;
 using detail::kMaxBlockWidth;
 using detail::u128;
 
-constexpr auto kPack = detail::packTable(std::make_integer_sequence<int, kMaxBlockWidth>{});
-constexpr auto kUnpack = detail::unpackTable(std::make_integer_sequence<int, kMaxBlockWidth>{});
-
 // Values handled per step: whole blocks, and few enough that their packed
 // bytes or unpacked values stay in the first-level cache.
 // (Measured: 16 blocks decode fastest, 32 encode fastest.)
@@ -36,26 +31,15 @@ constexpr size_t kDecodeChunkBlocks = 16;
 constexpr size_t kDecodeChunkValues = kDecodeChunkBlocks * kBlockFields;
 using ByteStage = detail::StagedOutput<uint8_t, kChunkBlocks * 8 * kMaxBlockWidth>;
 
-// Whole blocks of w-bit fields; narrow fields go eight at a time where the
-// processor allows it.
 void packBlocks(int w, const int64_t* in, uint8_t* out, size_t blocks) {
-  if (w <= detail::kMaxSmallField && detail::hasAvx512VbmiBmi2())
-    detail::packSmallFields(w, in, out, blocks);
-  else
-    kPack[w](in, out, blocks);
-}
-
-void unpackBlocks(int w, const uint8_t* in, int64_t* out, size_t blocks) {
-  if (w <= detail::kMaxSmallField && detail::hasAvx512VbmiBmi2())
-    detail::unpackSmallFields(w, in, out, blocks);
-  else
-    kUnpack[w](in, out, blocks);
+  detail::kernels().packBlocks[w](in, out, blocks);
 }
 
 int widthFor(int64_t largest) { return static_cast<int>(binLen(largest) + 1); }
 
-// Narrow fields are checked by the packing kernel itself (see packAll).
-bool checksWhilePacking(int w) { return w <= detail::kMaxSmallField && detail::hasAvx512VbmiBmi2(); }
+// Where the row has a packing kernel that reports the largest value, it
+// checks the width itself (see packAll).
+bool checksWhilePacking(int w) { return detail::kernels().packBlocksLargest[w] != nullptr; }
 
 // The first fields of a stream (fewer than a block) with the zero padding in
 // front of them; `bytes` is the whole head, padding included.
@@ -100,10 +84,10 @@ size_t packAll(const int64_t* in, size_t n, int w, bool verify, std::vector<uint
     if (verify && checksWhilePacking(w)) {
       // The kernel gives the chunk's largest value as it packs; a chunk that
       // needs more bits stops the pack (what it wrote is never used).
-      const int64_t top = detail::packSmallFieldsLargest(w, in + i, stage.stage(), count / kBlockFields);
+      const int64_t top = detail::kernels().packBlocksLargest[w](in + i, stage.stage(), count / kBlockFields);
       if (widthFor(top) > w) return i;
     } else {
-      if (verify && widthFor(detail::maxFromZero(in + i, count)) > w) return i;
+      if (verify && widthFor(detail::kernels().maxFromZero(in + i, count)) > w) return i;
       packBlocks(w, in + i, stage.stage(), count / kBlockFields);
     }
     stage.commit(count / kBlockFields * 8 * static_cast<size_t>(w));
@@ -189,7 +173,7 @@ bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
   const uint8_t* block = p + size - blocks * 8 * width;
   for (uint64_t b = 0; b < blocks; b += kDecodeChunkBlocks) {
     const uint64_t k = std::min<uint64_t>(kDecodeChunkBlocks, blocks - b);
-    unpackBlocks(static_cast<int>(width), block + b * 8 * width, stage, k);
+    detail::kernels().unpackBlocks[width](block + b * 8 * width, stage, k);
     if (!sink.take(stage, k * kBlockFields)) return false;
   }
   return true;

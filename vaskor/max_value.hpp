@@ -1,5 +1,6 @@
 // The largest value of a sequence, the search starting from 0, so negative
-// values never raise it (private to the codecs; both size their width by it).
+// values never raise it (private; both codecs size their width by it). The
+// rows of the kernel table pick one.
 #pragma once
 
 #include <cstddef>
@@ -7,10 +8,9 @@
 
 namespace vaskor::detail {
 
-int64_t maxFromZero(const int64_t* p, size_t n);
-
-// The two variants behind it, for tests that must cover both on any machine.
 int64_t maxFromZeroScalar(const int64_t* p, size_t n);
+#if defined(__x86_64__)
 int64_t maxFromZeroAvx512(const int64_t* p, size_t n);  // only where AVX-512F exists
+#endif
 
 }  // namespace vaskor::detail

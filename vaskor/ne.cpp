@@ -7,11 +7,10 @@
 #include "runtime/failure.hpp"
 #include "vaskor/byte_order.hpp"
 #include "vaskor/checked_size.hpp"
-#include "vaskor/max_value.hpp"
+#include "vaskor/kernels.hpp"
 #include "vaskor/staged_output.hpp"
 #include "vaskor/vector_sink.hpp"
 #include "vaskor/utils.hpp"
-#include "vaskor/whole_bytes.hpp"
 #include "vaskor/width_choice.hpp"
 #include "vaskor/width_byte.hpp"
 
@@ -34,8 +33,8 @@ size_t packAll(const int64_t* in, size_t n, int nb, bool verify, std::vector<uin
   ByteStage stage(bytes);
   for (size_t i = 0; i < n; i += kChunkValues) {
     const size_t count = std::min(kChunkValues, n - i);
-    if (verify && widthFor(detail::maxFromZero(in + i, count)) > nb) return i;
-    detail::packWhole(nb, in + i, stage.stage(), count);
+    if (verify && widthFor(detail::kernels().maxFromZero(in + i, count)) > nb) return i;
+    detail::kernels().packWhole(nb, in + i, stage.stage(), count);
     stage.commit(count * static_cast<size_t>(nb));
   }
   out = stage.take();
@@ -64,7 +63,7 @@ uint64_t packedSize(uint64_t n, int64_t width) {
 }
 
 void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
-  detail::packWhole(static_cast<int>(width), s.data(), out, s.size());
+  detail::kernels().packWhole(static_cast<int>(width), s.data(), out, s.size());
 }
 
 bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
@@ -86,7 +85,7 @@ bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
     if (width <= 8) {
       // The chunk's bytes; only the last chunk can end in a short group.
       const uint64_t bytes = std::min<uint64_t>(size - from, (end - g) * width);
-      detail::unpackWhole(static_cast<int>(width), p + from, bytes, stage);
+      detail::kernels().unpackWhole(static_cast<int>(width), p + from, bytes, stage);
     } else {
       // Only the last 8 bytes of a wide group count; a short last group is
       // read from the bytes it has.

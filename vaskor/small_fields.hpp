@@ -1,7 +1,7 @@
 // Bit-packed blocks for fields of at most 8 bits (private). Eight such fields
 // fill exactly W bytes, so eight values at a time are narrowed to bytes with
 // one byte permute and their low W bits gathered with one bit-extract (or
-// spread with one bit-deposit). Only called where hasAvx512VbmiBmi2().
+// spread with one bit-deposit). They serve the AVX-512 row.
 #pragma once
 
 #include <cstddef>

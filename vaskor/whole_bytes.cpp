@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "vaskor/byte_order.hpp"
-#include "vaskor/cpu_features.hpp"
 
 namespace vaskor::detail {
 
@@ -68,20 +67,6 @@ void packWholeScalar(int nb, const int64_t* in, uint8_t* out, size_t n) { kPack[
 
 void unpackWholeScalar(int nb, const uint8_t* in, size_t size, int64_t* out) {
   kUnpack[nb](in, size, out);
-}
-
-void packWhole(int nb, const int64_t* in, uint8_t* out, size_t n) {
-  if (hasAvx2())
-    packWholeAvx2(nb, in, out, n);
-  else
-    packWholeScalar(nb, in, out, n);
-}
-
-void unpackWhole(int nb, const uint8_t* in, size_t size, int64_t* out) {
-  if (hasAvx2())
-    unpackWholeAvx2(nb, in, size, out);
-  else
-    unpackWholeScalar(nb, in, size, out);
 }
 
 }  // namespace vaskor::detail

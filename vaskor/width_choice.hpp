@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "vaskor/max_value.hpp"
+#include "vaskor/kernels.hpp"
 
 namespace vaskor::detail {
 
@@ -27,20 +27,20 @@ template <class WidthFor, class Pack, class ChecksWhilePacking>
 int packWithWidth(const int64_t* in, size_t n, size_t firstChunk, WidthFor widthFor, Pack pack,
                   ChecksWhilePacking checksWhilePacking) {
   if (n <= firstChunk) {
-    const int w = widthFor(maxFromZero(in, n));
+    const int w = widthFor(kernels().maxFromZero(in, n));
     pack(w, false);
     return w;
   }
-  const int guess = widthFor(maxFromZero(in, firstChunk));
+  const int guess = widthFor(kernels().maxFromZero(in, firstChunk));
   if (n <= kExactWidthLimit && !checksWhilePacking(guess)) {
-    const int w = std::max(guess, widthFor(maxFromZero(in + firstChunk, n - firstChunk)));
+    const int w = std::max(guess, widthFor(kernels().maxFromZero(in + firstChunk, n - firstChunk)));
     pack(w, false);
     return w;
   }
   const size_t stop = pack(guess, true);
   if (stop == n) return guess;
   // Everything before `stop` fits the guess, so the rest decides.
-  const int w = std::max(guess, widthFor(maxFromZero(in + stop, n - stop)));
+  const int w = std::max(guess, widthFor(kernels().maxFromZero(in + stop, n - stop)));
   pack(w, false);
   return w;
 }

@@ -1,19 +1,28 @@
-// The library picks its inner loops by processor; each variant is checked
-// here directly, so the ones this machine would not pick are tested too.
+// The library picks its inner loops by processor, one row of kernels per
+// instruction set; every row this machine can run is checked here directly
+// against results worked out by hand, so the rows it would not pick are
+// tested too.
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 
 #include "tests/core/test_support.hpp"
-#include "vaskor/bit_blocks.hpp"
-#include "vaskor/cpu_features.hpp"
-#include "vaskor/max_value.hpp"
-#include "vaskor/small_fields.hpp"
-#include "vaskor/whole_bytes.hpp"
+#include "vaskor/kernels.hpp"
 
 namespace {
 
 using namespace core_test;
+using vaskor::detail::KernelRow;
+using vaskor::detail::Kernels;
+
+class KernelRows : public ::testing::TestWithParam<KernelRow> {
+ protected:
+  void SetUp() override {
+    if (!GetParam().supported) GTEST_SKIP() << "this processor cannot run the " << GetParam().kernels->name << " row";
+  }
+  const Kernels& row() const { return *GetParam().kernels; }
+};
 
 // Big-endian low nb bytes of each value, one byte at a time.
 Bytes packedByHand(const Values& v, int nb) {
@@ -34,10 +43,9 @@ Values unpackedByHand(const Bytes& b, int nb) {
   return out;
 }
 
-using Pack = void (*)(int, const int64_t*, uint8_t*, size_t);
-using Unpack = void (*)(int, const uint8_t*, size_t, int64_t*);
-
-void checkWholeBytes(Pack pack, Unpack unpack) {
+TEST_P(KernelRows, WholeBytes) {
+  const auto pack = row().packWhole;
+  const auto unpack = row().unpackWhole;
   std::mt19937_64 rng(77);
   for (int nb = 1; nb <= 8; ++nb) {
     for (size_t n = 0; n <= 70; ++n) {
@@ -58,14 +66,8 @@ void checkWholeBytes(Pack pack, Unpack unpack) {
   }
 }
 
-TEST(Kernels, WholeBytesScalar) { checkWholeBytes(&vaskor::detail::packWholeScalar, &vaskor::detail::unpackWholeScalar); }
-
-TEST(Kernels, WholeBytesAvx2) {
-  if (!vaskor::detail::hasAvx2()) GTEST_SKIP() << "no AVX2 here";
-  checkWholeBytes(&vaskor::detail::packWholeAvx2, &vaskor::detail::unpackWholeAvx2);
-}
-
-void checkMax(int64_t (*maxFromZero)(const int64_t*, size_t)) {
+TEST_P(KernelRows, LargestValue) {
+  const auto maxFromZero = row().maxFromZero;
   std::mt19937_64 rng(78);
   for (size_t n = 0; n <= 100; ++n) {
     for (int round = 0; round < 20; ++round) {
@@ -80,13 +82,6 @@ void checkMax(int64_t (*maxFromZero)(const int64_t*, size_t)) {
     const Values negatives(n, -5);
     ASSERT_EQ(maxFromZero(negatives.data(), n), 0);
   }
-}
-
-TEST(Kernels, MaxScalar) { checkMax(&vaskor::detail::maxFromZeroScalar); }
-
-TEST(Kernels, MaxAvx512) {
-  if (!vaskor::detail::hasAvx512f()) GTEST_SKIP() << "no AVX-512 here";
-  checkMax(&vaskor::detail::maxFromZeroAvx512);
 }
 
 // Fields of w bits, most significant first, one bit at a time; above bit 63
@@ -111,43 +106,47 @@ Values groupsByHand(const Bytes& b, int w) {
   return out;
 }
 
-using PackBlocks = void (*)(int, const int64_t*, uint8_t*, size_t);
-using UnpackBlocks = void (*)(int, const uint8_t*, int64_t*, size_t);
-
-void checkBlocks(int w, PackBlocks pack, UnpackBlocks unpack) {
-  std::mt19937_64 rng(static_cast<uint64_t>(w));
-  for (size_t blocks = 1; blocks <= 3; ++blocks) {
-    // Inputs starting at each 8-byte step within a cache line.
-    for (size_t shift = 0; shift < 8; ++shift) {
-      alignas(64) int64_t storage[64 * 3 + 8];
-      int64_t* in = storage + shift;
-      for (size_t i = 0; i < 64 * blocks; ++i) in[i] = static_cast<int64_t>(rng());
-      const Values v(in, in + 64 * blocks);
-      Bytes packed(8 * static_cast<size_t>(w) * blocks);
-      pack(w, in, packed.data(), blocks);
-      ASSERT_EQ(packed, fieldsByHand(v, w)) << w << " " << blocks << " " << shift;
-      Values back(v.size());
-      unpack(w, packed.data(), back.data(), blocks);
-      ASSERT_EQ(back, groupsByHand(packed, w)) << w << " " << blocks;
+// Whole blocks at every width, one to three of them, the values at every
+// 8-byte step of a cache line and the packed bytes off any alignment.
+TEST_P(KernelRows, BitBlocksEveryWidthAndOffset) {
+  for (int w = 1; w <= vaskor::detail::kMaxBlockWidth; ++w) {
+    std::mt19937_64 rng(static_cast<uint64_t>(w));
+    for (size_t blocks = 1; blocks <= 3; ++blocks) {
+      for (size_t shift = 0; shift < 8; ++shift) {
+        alignas(64) int64_t storage[64 * 3 + 8];
+        int64_t* in = storage + shift;
+        for (size_t i = 0; i < 64 * blocks; ++i) in[i] = static_cast<int64_t>(rng()) >> (rng() % 4 == 0 ? 0 : rng() % 64);
+        const Values v(in, in + 64 * blocks);
+        const size_t bytes = 8 * static_cast<size_t>(w) * blocks;
+        // Spare bytes on each side show a write outside the blocks.
+        Bytes buf(bytes + 2, 0xA5);
+        row().packBlocks[w](in, buf.data() + 1, blocks);
+        ASSERT_EQ(buf.front(), 0xA5) << w;
+        ASSERT_EQ(buf.back(), 0xA5) << w;
+        const Bytes packed(buf.begin() + 1, buf.end() - 1);
+        ASSERT_EQ(packed, fieldsByHand(v, w)) << "w=" << w << " blocks=" << blocks << " shift=" << shift;
+        int64_t* back = storage + 7 - shift;
+        back[64 * blocks] = 0x5A;
+        row().unpackBlocks[w](buf.data() + 1, back, blocks);
+        ASSERT_EQ(Values(back, back + 64 * blocks), groupsByHand(packed, w)) << w << " " << blocks;
+        ASSERT_EQ(back[64 * blocks], 0x5A) << w;
+      }
     }
   }
 }
 
-constexpr auto kPackTable = vaskor::detail::packTable(std::make_integer_sequence<int, vaskor::detail::kMaxBlockWidth>{});
-constexpr auto kUnpackTable =
-    vaskor::detail::unpackTable(std::make_integer_sequence<int, vaskor::detail::kMaxBlockWidth>{});
-
-TEST(Kernels, BitBlocksEveryWidth) {
-  for (int w = 1; w <= vaskor::detail::kMaxBlockWidth; ++w)
-    checkBlocks(
-        w, [](int width, const int64_t* in, uint8_t* out, size_t n) { kPackTable[width](in, out, n); },
-        [](int width, const uint8_t* in, int64_t* out, size_t n) { kUnpackTable[width](in, out, n); });
+TEST(Kernels, ChosenRowIsTheLastSupported) {
+  const Kernels* last = nullptr;
+  for (const KernelRow& r : vaskor::detail::kernelRows())
+    if (r.supported) last = r.kernels;
+  EXPECT_EQ(&vaskor::detail::kernels(), last);
+  EXPECT_STREQ(vaskor::detail::kernelRows()[0].kernels->name, "scalar");
 }
 
-TEST(Kernels, SmallFieldBlocks) {
-  if (!vaskor::detail::hasAvx512VbmiBmi2()) GTEST_SKIP() << "no AVX-512 VBMI and BMI2 here";
-  for (int w = 1; w <= vaskor::detail::kMaxSmallField; ++w)
-    checkBlocks(w, &vaskor::detail::packSmallFields, &vaskor::detail::unpackSmallFields);
-}
+INSTANTIATE_TEST_SUITE_P(Rows, KernelRows, ::testing::ValuesIn(vaskor::detail::kernelRows().begin(),
+                                                               vaskor::detail::kernelRows().end()),
+                         [](const ::testing::TestParamInfo<KernelRow>& info) {
+                           return std::string(info.param.kernels->name);
+                         });
 
 }  // namespace
