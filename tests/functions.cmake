@@ -13,6 +13,7 @@ set_target_properties(_vaskor_argcheck PROPERTIES
   PREFIX "" SUFFIX ".so"
   LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}
   LINK_DEPENDS ${_argcheck_map})
+vaskor_libc_baseline(_vaskor_argcheck)
 
 # The per-call thread attach, natively.
 find_package(Threads REQUIRED)
