@@ -2,13 +2,16 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Configure with a preset of CMakePresets.json into a chosen folder:
+# $(call configure,PRESET,DIR). `cmake -S . -B DIR` works without presets.
+configure = cmake --preset $(1) -S . -B $(2) $(CMAKE_FLAGS)
 
 .PHONY: all build test demo wheel clean
 
 all: build
 
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	$(call configure,release,$(BUILD))
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
@@ -16,14 +19,14 @@ test: build
 
 # The Python demo with the machine's python3, then the C++ demo.
 demo:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	$(call configure,release,$(BUILD))
 	cmake --build $(BUILD) -j $(JOBS) --target pyvaskor vaskor_demo
 	PYTHONPATH=$(abspath $(BUILD)) python3 examples/demo.py
 	$(BUILD)/examples/vaskor_demo
 
 # One wheel for Python 2.7 and every Python 3, into dist/.
 wheel:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	$(call configure,release,$(BUILD))
 	cmake --build $(BUILD) -j $(JOBS) --target pyvaskor
 	python3 packaging/build_wheel.py --module $(BUILD)/pyvaskor.so --out-dir dist
 
@@ -35,13 +38,13 @@ BENCH_PY ?= $(shell /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 && echo /
 .PHONY: bench-native bench-python
 
 bench-native:
-	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVASKOR_BUILD_BENCH=ON $(CMAKE_FLAGS)
+	$(call configure,bench,$(BENCH_BUILD))
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target native_bench
 	mkdir -p bench/results
 	$(BENCH_BUILD)/bench/native_bench --md=bench/results/native_bench.md $(BENCH_ARGS)
 
 bench-python:
-	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVASKOR_BUILD_BENCH=ON $(CMAKE_FLAGS)
+	$(call configure,bench,$(BENCH_BUILD))
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor
 	$(BENCH_PY) bench/python_bench.py --module-dir $(BENCH_BUILD) --out bench/results $(BENCH_ARGS)
 
@@ -52,7 +55,7 @@ SAN_BUILD ?= build-asan
 .PHONY: test-sanitize fuzz
 
 test-sanitize:
-	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVASKOR_SANITIZE=ON $(CMAKE_FLAGS)
+	$(call configure,sanitize,$(SAN_BUILD))
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
@@ -64,9 +67,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
 fuzz:
-	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVASKOR_FUZZ=ON \
-	  -DVASKOR_BUILD_PYTHON=OFF -DVASKOR_BUILD_EXAMPLES=OFF $(CMAKE_FLAGS)
+	$(call configure,fuzz,$(FUZZ_BUILD))
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 

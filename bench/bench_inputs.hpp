@@ -14,7 +14,7 @@ using Bytes = std::vector<uint8_t>;
 
 inline constexpr size_t kInCache = size_t{64} * 1024;
 inline constexpr size_t kOutOfCache = size_t{16} * 1024 * 1024;
-inline constexpr int kBitWidths[] = {2, 3, 7, 8, 13, 31, 32, 48, 57, 63, 64, 65};
+inline constexpr int kBitWidths[] = {2, 3, 7, 8, 13, 16, 31, 32, 33, 40, 48, 57, 63, 64, 65};
 inline constexpr int kBitDecodeOnlyWidth = 72;
 inline constexpr int kByteWidths[] = {1, 2, 3, 4, 5, 6, 7, 8};
 inline constexpr size_t kSweepN[] = {1000, 10000, 100000, 1000000, 10000000};

@@ -132,13 +132,16 @@ std::string bigLabelOf(size_t big) {
 
 // In cache: the fast rate of each width against the model's.
 Table inCacheTable(const char* fmtName, const std::vector<int>& encW, const std::vector<int>& decW,
-                   double floor, Verdicts& vd, const char* unit) {
+                   double floor, double narrowFloor, int narrowUpTo, const std::string& prefix,
+                   const std::string& rowName, Verdicts& vd, const char* unit) {
   Table t;
   t.head = {std::string("width (") + unit + ")", "encode", "model encode", "speed-up",
             "decode", "model decode", "speed-up"};
   double minIn = 1e300, minUp = 1e300;
   std::string minInAt, minUpAt;
-  std::vector<std::string> slow, lowUp;
+  std::vector<std::string> slow, slowNarrow, lowUp;
+  double minNarrow = 1e300;
+  std::string minNarrowAt;
   for (int w : decW) {
     std::vector<std::string> row{std::to_string(w)};
     for (const char* op : {"encode", "decode"}) {
@@ -147,7 +150,7 @@ Table inCacheTable(const char* fmtName, const std::vector<int>& encW, const std:
         continue;
       }
       const std::string base = std::string(fmtName) + "_" + op;
-      const double in = rateOf(benchName("", base.c_str(), w, kInCache));
+      const double in = rateOf(benchName(prefix.c_str(), base.c_str(), w, kInCache));
       const double ref = rateOf(benchName("ref/", base.c_str(), w, kInCache));
       const double up = ref > 0 && in > 0 ? in / ref : 0;
       row.push_back(mvps(in));
@@ -157,6 +160,10 @@ Table inCacheTable(const char* fmtName, const std::vector<int>& encW, const std:
       if (in > 0) {
         if (in < minIn) { minIn = in; minInAt = at; }
         if (in < floor) slow.push_back(at);
+        if (w <= narrowUpTo) {
+          if (in < minNarrow) { minNarrow = in; minNarrowAt = at; }
+          if (in < narrowFloor) slowNarrow.push_back(at);
+        }
       }
       if (up > 0) {
         if (up < minUp) { minUp = up; minUpAt = at; }
@@ -165,8 +172,14 @@ Table inCacheTable(const char* fmtName, const std::vector<int>& encW, const std:
     }
     t.rows.push_back(row);
   }
-  const std::string kind = std::strcmp(fmtName, "bpe") == 0 ? "bit-packed" : "whole-byte";
+  const std::string kindName = std::strcmp(fmtName, "bpe") == 0 ? "bit-packed" : "whole-byte";
   const bool haveIn = minIn < 1e299, haveUp = minUp < 1e299;
+  const std::string kind = kindName + ", " + rowName + " row,";
+  if (narrowUpTo > 0 && minNarrow < 1e299)
+    vd.add(kind + " in cache ≥ " + fmt("%.0e", narrowFloor) + " values/s at widths up to " + std::to_string(narrowUpTo),
+           "slowest " + mvps(minNarrow) + " M/s (" + minNarrowAt + ")" +
+               (slowNarrow.empty() ? "" : "; below: " + joined(slowNarrow)),
+           slowNarrow.empty());
   vd.add(kind + " in cache ≥ " + fmt("%.0e", floor) + " values/s at every width",
          "slowest " + (haveIn ? mvps(minIn) : "n/a") + " M/s (" + minInAt + ")" +
              (slow.empty() ? "" : "; below: " + joined(slow)),
@@ -266,6 +279,17 @@ Table sweepTable(bool quick, Verdicts& vd) {
          "worst max/min " + fmt("%.2f", worst) + " (" + worstAt + "); with the heap kept at the largest N " +
              fmt("%.2f", worstKept) + " (" + worstKeptAt + ")",
          worst > 0 && worst <= 2.0);
+  return t;
+}
+
+Table floorTable() {
+  Table t;
+  t.head = {"bytes per value", "M values/s", "bounds"};
+  const char* what[] = {"", "whole-byte encode n=1; bit-packed encode w=8", "whole-byte encode n=2; bit-packed encode w=16",
+                        "", "whole-byte encode n=4; bit-packed encode w=32", "", "", "",
+                        "every decode; whole-byte encode n=8; bit-packed encode w=64"};
+  for (size_t b : {size_t{1}, size_t{2}, size_t{4}, size_t{8}})
+    t.rows.push_back({std::to_string(b), mvps(rateOf(floorName(b))), what[b]});
   return t;
 }
 

@@ -37,10 +37,16 @@ std::string loadAvg();
 std::string cpuModel();
 std::string bigLabelOf(size_t big);
 
+// One kernel row's in-cache rates (benchmark names start with `prefix`)
+// against the model's; the verdicts want `floor` values/s at every width and
+// `narrowFloor` at widths up to `narrowUpTo`.
 Table inCacheTable(const char* fmtName, const std::vector<int>& encW, const std::vector<int>& decW,
-                   double floor, Verdicts& vd, const char* unit);
+                   double floor, double narrowFloor, int narrowUpTo, const std::string& prefix,
+                   const std::string& rowName, Verdicts& vd, const char* unit);
 Table outOfCacheTable(const char* fmtName, const std::vector<int>& encW, const std::vector<int>& decW,
                       size_t big, Verdicts& vd, const char* unit);
 Table sweepTable(bool quick, Verdicts& vd);
+// The rate at which a result vector of 64Ki values can merely be made.
+Table floorTable();
 
 }  // namespace vaskor_bench

@@ -7,14 +7,14 @@ include(CMakePackageConfigHelpers)
 
 set(VASKOR_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vaskor)
 
-# The public API only; the codecs' other headers are internal to the sources.
+# The public API only, all under vaskor/ (the failure classes as
+# vaskor/failure.hpp); the other headers are internal to the sources.
 install(FILES ${PROJECT_SOURCE_DIR}/vaskor/utils.hpp
               ${PROJECT_SOURCE_DIR}/vaskor/bpe.hpp
               ${PROJECT_SOURCE_DIR}/vaskor/ne.hpp
               ${PROJECT_SOURCE_DIR}/vaskor/value_sink.hpp
+              ${PROJECT_BINARY_DIR}/include/vaskor/failure.hpp
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vaskor)
-install(FILES ${PROJECT_SOURCE_DIR}/runtime/failure.hpp
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/runtime)
 
 # The runtime objects are compiled into libvaskor.a through
 # $<TARGET_OBJECTS:vaskor_runtime>, so the object library itself is not part

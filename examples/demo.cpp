@@ -2,7 +2,7 @@
 //   make demo            (builds and runs this after demo.py)
 #include <vaskor/bpe.hpp>
 #include <vaskor/ne.hpp>
-#include <runtime/failure.hpp>
+#include <vaskor/failure.hpp>
 
 #include <cstdint>
 #include <cstdio>

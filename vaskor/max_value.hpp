@@ -10,6 +10,7 @@ namespace vaskor::detail {
 
 int64_t maxFromZeroScalar(const int64_t* p, size_t n);
 #if defined(__x86_64__)
+int64_t maxFromZeroAvx2(const int64_t* p, size_t n);    // only where AVX2 exists
 int64_t maxFromZeroAvx512(const int64_t* p, size_t n);  // only where AVX-512F exists
 #endif
 

@@ -31,6 +31,18 @@ namespace {
   return _mm256_broadcastsi128_si256(half);
 }
 
+// For one byte per value: the low bytes of the four values of load k to
+// bytes 4k, 4k+1 of the first half and 4k+2, 4k+3 of the second.
+[[gnu::target("avx2")]] __m256i lowBytesControl(int k) {
+  alignas(32) int8_t c[32];
+  for (int t = 0; t < 32; ++t) c[t] = -128;
+  c[4 * k] = 0;
+  c[4 * k + 1] = 8;
+  c[16 + 4 * k + 2] = 0;
+  c[16 + 4 * k + 3] = 8;
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(c));
+}
+
 }  // namespace
 
 [[gnu::target("avx2")]] void packWholeAvx2(int nb, const int64_t* in, uint8_t* out, size_t n) {
@@ -41,7 +53,22 @@ namespace {
       const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * i), _mm256_shuffle_epi8(x, ctl));
     }
-  } else if (nb > 1) {
+  } else if (nb == 1) {
+    // Sixteen values a step: load k's low bytes go to bytes 4k, 4k+1 (first
+    // half) and 4k+2, 4k+3 (second half), so the two halves OR-ed are the
+    // sixteen bytes in order.
+    __m256i ctl[4];
+    for (int k = 0; k < 4; ++k) ctl[k] = lowBytesControl(k);
+    for (; i + 16 <= n; i += 16) {
+      __m256i all = _mm256_setzero_si256();
+      for (int k = 0; k < 4; ++k) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + 4 * k));
+        all = _mm256_or_si256(all, _mm256_shuffle_epi8(x, ctl[k]));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                       _mm_or_si128(_mm256_castsi256_si128(all), _mm256_extracti128_si256(all, 1)));
+    }
+  } else {
     const __m256i ctl = packControl(nb);
     const size_t unb = static_cast<size_t>(nb);
     const size_t total = n * unb;

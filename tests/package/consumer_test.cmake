@@ -30,7 +30,7 @@ foreach(f
     include/vaskor/utils.hpp
     include/vaskor/bpe.hpp
     include/vaskor/ne.hpp
-    include/runtime/failure.hpp
+    include/vaskor/failure.hpp
     lib/libvaskor.a
     lib/cmake/vaskor/vaskorConfig.cmake
     lib/cmake/vaskor/vaskorConfigVersion.cmake
@@ -39,6 +39,14 @@ foreach(f
     message(FATAL_ERROR "not installed: ${f}")
   endif()
 endforeach()
+
+# Only the public API is installed, all of it under include/vaskor.
+file(GLOB_RECURSE installed RELATIVE ${prefix}/include ${prefix}/include/*)
+list(SORT installed)
+set(public vaskor/bpe.hpp vaskor/failure.hpp vaskor/ne.hpp vaskor/utils.hpp vaskor/value_sink.hpp)
+if(NOT installed STREQUAL public)
+  message(FATAL_ERROR "installed headers: ${installed}; want only: ${public}")
+endif()
 
 # The runtime's objects travel inside the one archive.
 execute_process(COMMAND ${AR} t ${prefix}/lib/libvaskor.a

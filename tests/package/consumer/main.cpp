@@ -3,7 +3,7 @@
 #include <vaskor/bpe.hpp>
 #include <vaskor/ne.hpp>
 #include <vaskor/utils.hpp>
-#include <runtime/failure.hpp>
+#include <vaskor/failure.hpp>
 
 #include <cstdint>
 #include <cstdio>
