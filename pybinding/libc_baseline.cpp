@@ -88,12 +88,27 @@ int claimObject(dl_phdr_info* info, std::size_t, void* data) {
   return 1;
 }
 
+int findObject(void* address, dl_find_object* result) {
+  FindRequest request{reinterpret_cast<std::uintptr_t>(address), result};
+  return dl_iterate_phdr(claimObject, &request) != 0 ? 0 : -1;
+}
+
 }  // namespace
 
 // What the GCC unwinder asks for every frame, answered from the loaded
 // objects' program headers: 0 when an object holds the address, else -1.
+// Nearly every frame it asks about is in this module, which stays loaded,
+// so this module's answer is kept.
 extern "C" int __wrap__dl_find_object(void* address, dl_find_object* result) {
-  FindRequest request{reinterpret_cast<std::uintptr_t>(address), result};
-  return dl_iterate_phdr(claimObject, &request) != 0 ? 0 : -1;
+  static const dl_find_object self = [] {
+    dl_find_object found{};
+    findObject(reinterpret_cast<void*>(&findObject), &found);
+    return found;
+  }();
+  if (address >= self.dlfo_map_start && address < self.dlfo_map_end) {
+    *result = self;
+    return 0;
+  }
+  return findObject(address, result);
 }
 #endif
