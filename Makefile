@@ -78,8 +78,7 @@ AARCH64_BUILD ?= build-aarch64
 .PHONY: test-aarch64
 
 test-aarch64:
-	cmake -S . -B $(AARCH64_BUILD) -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-aarch64.cmake $(CMAKE_FLAGS)
+	$(call configure,aarch64,$(AARCH64_BUILD))
 	cmake --build $(AARCH64_BUILD) -j $(JOBS)
 	ctest --test-dir $(AARCH64_BUILD) --output-on-failure -j $(JOBS)
 
