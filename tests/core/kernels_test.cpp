@@ -4,11 +4,17 @@
 // tested too.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 
 #include "tests/core/test_support.hpp"
 #include "vaskor/kernels.hpp"
+
+namespace vaskor::detail {
+// Test listings name a row by its name.
+void PrintTo(const KernelRow& row, std::ostream* os) { *os << row.kernels->name; }
+}  // namespace vaskor::detail
 
 namespace {
 
