@@ -91,6 +91,17 @@ fuzz:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# aarch64: cross-built with Debian's g++-aarch64-linux-gnu; ctest runs the
+# C++ suite under qemu-aarch64 (qemu-user) and the Python suite on Debian's
+# arm64 interpreters, unpacked into $(AARCH64_BUILD)/sysroot on first use.
+AARCH64_BUILD ?= build-aarch64
+.PHONY: test-aarch64
+
+test-aarch64:
+	$(call configure,aarch64,$(AARCH64_BUILD))
+	cmake --build $(AARCH64_BUILD) -j $(JOBS)
+	ctest --test-dir $(AARCH64_BUILD) --output-on-failure -j $(JOBS)
+
 clean:
 	rm -rf --one-file-system $(HOSTS_WORK)
 	rm -rf $(BUILD) build-* dist

@@ -77,6 +77,10 @@ target_compile_definitions(binding_process_tests PRIVATE
   FAKE_HOST_BIN_DIR="${CMAKE_CURRENT_BINARY_DIR}/fake_hosts"
   PYVASKOR_MODULE="$<TARGET_FILE:pyvaskor>")
 target_link_libraries(binding_process_tests PRIVATE GTest::gtest_main)
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  list(JOIN CMAKE_CROSSCOMPILING_EMULATOR [[","]] _emulator)
+  target_compile_definitions(binding_process_tests PRIVATE CHILD_EMULATOR="${_emulator}")
+endif()
 add_dependencies(binding_process_tests pyvaskor ${_fake_host_exe_targets})
 gtest_discover_tests(binding_process_tests DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "binding;cpp")
 

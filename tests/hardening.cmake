@@ -24,7 +24,7 @@ if(VASKOR_SANITIZE)
   target_link_options(hardening_leak_canary PRIVATE -static-libstdc++ -static-libgcc)
   set_target_properties(hardening_leak_canary PROPERTIES
     PREFIX "" SUFFIX ".so" LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
-else()
+elseif(NOT CMAKE_CROSSCOMPILING)
   # The full-size load tests (10^6 calls, 8 threads x 10^5 calls, 10^7
   # values) on the newest Python 3 and Python 2.7; every other interpreter
   # runs them at a tenth of the size inside the Python suite.

@@ -4,6 +4,12 @@
 if(VASKOR_SANITIZE)
   return()
 endif()
+if(CMAKE_CROSSCOMPILING)
+  # The build machine's interpreters cannot load the module; the target's
+  # own, under the emulator, where the target has them.
+  include(${CMAKE_CURRENT_SOURCE_DIR}/${CMAKE_SYSTEM_PROCESSOR}/python.cmake OPTIONAL)
+  return()
+endif()
 set(VASKOR_PYTHONS "" CACHE STRING
   "Interpreters to run the Python tests on (semicolon list); empty: every one found")
 find_package(Python3 COMPONENTS Interpreter REQUIRED)

@@ -1,19 +1,30 @@
 // Unaligned big-endian access to packed data (private to the codecs).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
 namespace vaskor::detail {
 
+static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
+              "the codecs need a little- or big-endian target");
+
+// A word as it lies in memory, read as a big-endian number, and back: one
+// byte reversal on little-endian targets, nothing on big-endian ones.
+[[gnu::always_inline]] inline uint64_t swapBE(uint64_t v) {
+  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(v);
+  return v;
+}
+
 [[gnu::always_inline]] inline uint64_t loadBE64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, 8);
-  return __builtin_bswap64(v);
+  return swapBE(v);
 }
 
 [[gnu::always_inline]] inline void storeBE64(uint8_t* p, uint64_t v) {
-  v = __builtin_bswap64(v);
+  v = swapBE(v);
   std::memcpy(p, &v, 8);
 }
 

@@ -53,8 +53,16 @@ ChildResult runChild(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
 
+  // In a cross build the child is a program of the target: the emulator
+  // runs it, as it runs this test.
+#ifdef CHILD_EMULATOR
+  std::vector<std::string> command = {CHILD_EMULATOR};
+#else
+  std::vector<std::string> command;
+#endif
+  command.insert(command.end(), argv.begin(), argv.end());
   std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : command) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
   // The fake hosts end through exit paths of their own; the leak checker's
@@ -72,7 +80,7 @@ ChildResult runChild(const std::vector<std::string>& argv) {
   pid_t pid;
   int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data());
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
+  if (rc != 0) throw std::runtime_error("cannot start " + command[0]);
 
   int wstatus = 0;
   while (waitpid(pid, &wstatus, 0) < 0) {

@@ -3,7 +3,9 @@
 # the same for the README's C++ example.
 #
 # cmake -DBUILD_DIR=<build> -DCONSUMER_DIR=<src> -DWORK_DIR=<tmp>
-#       -DCXX=<compiler> -DAR=<ar> [-DREADME=<README.md>] -P consumer_test.cmake
+#       -DCXX=<compiler> -DAR=<ar> [-DREADME=<README.md>] [-DEMULATOR=<command|args...>]
+#       -P consumer_test.cmake
+# EMULATOR runs the consumer when CXX builds for another machine.
 foreach(var BUILD_DIR CONSUMER_DIR WORK_DIR CXX AR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "consumer_test.cmake: ${var} is not set")
@@ -68,7 +70,8 @@ if(NOT found STREQUAL "vaskor_DIR:PATH=${prefix}/lib/cmake/vaskor")
 endif()
 
 run(${CMAKE_COMMAND} --build ${build})
-run(${build}/consumer)
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+run(${emulator} ${build}/consumer)
 
 # The README's C++ example, compiled as written against the same prefix;
 # it must print the README's ```text block that follows it.
@@ -102,7 +105,7 @@ if(DEFINED README)
       -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
       -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
   run(${CMAKE_COMMAND} --build ${example}/build)
-  execute_process(COMMAND ${example}/build/consumer OUTPUT_VARIABLE printed RESULT_VARIABLE rc)
+  execute_process(COMMAND ${emulator} ${example}/build/consumer OUTPUT_VARIABLE printed RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0 OR NOT printed STREQUAL expected)
     message(FATAL_ERROR "README example: status ${rc}, printed\n${printed}\nexpected\n${expected}")
   endif()
