@@ -65,26 +65,6 @@ def chosen(name, suite, command, patterns):
                for x in (name, suite, os.path.basename(command)))
 
 
-def pypy_shims(files, source_dir, work):
-    """The wheel puts the loader that lets PyPy find pyvaskor.so beside it as
-    pyvaskor.py; the same, naming its own file, beside each module the build
-    left without one, so the chroots hold what pip installs."""
-    with open(os.path.join(source_dir, "packaging", "pypy_import.py")) as f:
-        shim = f.read()
-    out_dir = os.path.join(work, "shims")
-    if not os.path.isdir(out_dir):
-        os.makedirs(out_dir)
-    made = []
-    for path in files:
-        name = os.path.basename(path)[:-len(".so")]
-        if not path.endswith(".so") or os.path.dirname(path) + os.sep + name + ".py" in files:
-            continue
-        made.append(os.path.join(out_dir, name + ".py"))
-        with open(made[-1], "w") as f:
-            f.write(shim.replace('"pyvaskor.so"', '"%s.so"' % name))
-    return made
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build-dir", required=True)
@@ -105,7 +85,6 @@ def main():
         raise SystemExit("not built: %s" % ", ".join(missing))
     files = sorted(set(f for g in MODULE_GLOBS for f in glob.glob(os.path.join(build_dir, g))
                        if os.path.isfile(f)))
-    files += pypy_shims(files, os.path.abspath(args.source_dir), work)
 
     patterns = [p for p in args.hosts.split(",") if p]
     hosts = [(host_name(s, c), s, c, p) for s, c, p in read_hosts(os.path.join(HERE, "hosts.txt"))]

@@ -79,8 +79,14 @@ class TotalReferenceCount(unittest.TestCase):
             self.assertEqual(raised(fn, args, kwargs), expected, label)
             drift(fn, args, kwargs, expected, 100)
             # Against one call, so that both runs took the same paths once.
-            moved = (drift(fn, args, kwargs, expected, CALLS + 1)
-                     - drift(fn, args, kwargs, expected, 1))
+            # The host's own caches (Python 2's method cache, filled as new
+            # failure classes are looked up) may still be filling: up to three
+            # tries. A leak of a reference a call never reads 0.
+            for _ in range(3):
+                moved = (drift(fn, args, kwargs, expected, CALLS + 1)
+                         - drift(fn, args, kwargs, expected, 1))
+                if not moved:
+                    break
             drifts.append((label, moved))
         moved = [d for d in drifts if d[1]]
         self.assertEqual(moved, [], '%d calls each moved the total:\n%s' % (
