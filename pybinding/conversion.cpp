@@ -68,11 +68,13 @@ template <bool Track, bool Hold, class T, class Item>
                                                 int64_t& largest, Item item) {
   auto asLongLong = pyLib->PyLong_AsLongLong;
   PyTypeObject* const plainInts[] = {pyLib->PyLong_Type, pyLib->PyInt_Type};
+  const size_t typeAt = hostProfile.typeOffset;  // kept at hand across the opaque calls
   for (Py_ssize_t i = 0; i < n; ++i) {
     PyObject* o = item(i);
     if (o == nullptr) clearAndRaiseConversionError(itemType);
     // An exact int runs no code, so only other items need the hold.
-    const bool runsCode = typeOf(o) != plainInts[0] && typeOf(o) != plainInts[1];
+    PyTypeObject* const type = hostField<PyTypeObject*>(o, typeAt);
+    const bool runsCode = type != plainInts[0] && type != plainInts[1];
     const long long v = Hold && runsCode ? heldAsLongLong(o) : asLongLong(o);
     if (refused(v)) raiseRefusal(itemType);
     if constexpr (Track) largest = v > largest ? v : largest;
@@ -102,9 +104,11 @@ void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, Storage storage
   T* out = storage(static_cast<size_t>(n));
   switch (layoutOf(o)) {
     case Layout::List: {
-      // The conversion call in between is opaque, so both are loaded anew.
-      convertItems<Track, true>(n, out, itemType, largest, [o](Py_ssize_t i) -> PyObject* {
-        return i < varSize(o) ? listItems(o)[i] : nullptr;
+      // The conversion call in between is opaque, so the size and the item
+      // array are loaded anew; where they lie is fixed, and kept at hand.
+      const size_t sizeAt = hostProfile.headSize, itemsAt = hostProfile.listItems;
+      convertItems<Track, true>(n, out, itemType, largest, [o, sizeAt, itemsAt](Py_ssize_t i) -> PyObject* {
+        return i < hostField<Py_ssize_t>(o, sizeAt) ? hostField<PyObject**>(o, itemsAt)[i] : nullptr;
       });
       return;
     }
