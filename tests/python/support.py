@@ -34,16 +34,17 @@ def resident_bytes():
         return int(f.read().split()[1]) * resource.getpagesize()
 
 
-def steady_growth(work, rounds=4):
-    """How much resident memory grows between the ends of the second and the
-    last of `rounds` runs of `work`, each followed by one collection. PyPy's
-    heap grows to a working size over the first runs and then holds; a leak
-    keeps growing."""
+def steady_growth(work, rounds=6):
+    """How much resident memory grows from the first half of `rounds` runs
+    of `work` to the second, each run followed by one collection and the
+    very first left out. PyPy's heap grows to a working size over the first
+    runs and then moves up and down by tens of MiB; the lowest reading of
+    each half filters that out, while a leak raises every reading."""
     import gc
     ends = []
     for _ in range(rounds):
         work()
         gc.collect()
         ends.append(resident_bytes())
-    return ends[-1] - ends[1]
-
+    half = rounds // 2
+    return min(ends[half:]) - min(ends[1:half])

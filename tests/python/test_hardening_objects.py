@@ -173,7 +173,7 @@ class ChangingSequences(unittest.TestCase):
                 del owner[:]  # drops the last reference to this object
                 return 1
 
-            __int__ = __index__
+            __int__ = __long__ = __index__  # __long__: PyPy 2.7 converts through it alone
 
         for fn, args, kind in ((pyvaskor.bpeEncode, (), 'int'), (pyvaskor.neDecode, (1,), 'byte')):
             for position in (0, 1, 2):
@@ -196,7 +196,7 @@ class ChangingSequences(unittest.TestCase):
                 self.owner.extend(range(1000, 1100))
                 return 5
 
-            __int__ = __index__
+            __int__ = __long__ = __index__  # __long__: PyPy 2.7 converts through it alone
 
         for fn, args in ((pyvaskor.bpeEncode, ()), (pyvaskor.neEncode, ()), (pyvaskor.neDecode, (1,))):
             values = [1, 2, 3]
@@ -213,7 +213,7 @@ class ChangingSequences(unittest.TestCase):
                 self.owner[-1] = self.new
                 return 2
 
-            __int__ = __index__
+            __int__ = __long__ = __index__  # __long__: PyPy 2.7 converts through it alone
 
         for fn, args, kind in ((pyvaskor.neEncode, (), 'int'), (pyvaskor.bpeDecode, (3,), 'byte')):
             values = [0, 0, 0]

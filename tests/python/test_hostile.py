@@ -6,9 +6,11 @@ and to the handler's report when the standard-error lock is taken."""
 
 import gc
 import signal
+import sys
 import unittest
 
 import pyvaskor
+import support
 from test_process import NO_CORE, SIGNAL_MESSAGES, run_child
 
 DATA = bytes(bytearray(range(1, 200))) * 3
@@ -42,7 +44,7 @@ class Dropper(object):
         KEEP.extend([0x41] * 64 for _ in range(4))
         return self.value
 
-    __int__ = __index__
+    __int__ = __long__ = __index__  # __long__: PyPy 2.7 converts through it alone
 
 
 class FadingKey(str):
@@ -64,7 +66,7 @@ class Raiser(object):
     def __index__(self):
         raise self.exc
 
-    __int__ = __index__
+    __int__ = __long__ = __index__  # __long__: PyPy 2.7 converts through it alone
 
 
 def values_with(item):
@@ -98,6 +100,8 @@ class HostileArguments(unittest.TestCase):
             for trial in range(5):
                 self.assertEqual(fn(**make()), want, (name, trial))
 
+    @unittest.skipIf(support.PYPY and sys.version_info[0] == 2,
+                     "PyPy 2.7's dictionaries do not compare a str subclass key as the test needs")
     def test_keyword_that_vanishes_after_the_check(self):
         cases = [
             (pyvaskor.bpeEncode, (), {FadingKey('a'): [1, 2]}, 'bpeEncode', 'a'),
