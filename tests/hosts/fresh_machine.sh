@@ -9,7 +9,7 @@ src=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 work=$(realpath -m "${1:-$src/build-fresh}")
 root=$work/bookworm
 # README, "Two commands" and "Tests".
-packages=cmake,make,g++,libgtest-dev,python3,python3-venv,python3-setuptools,python3-wheel
+packages=cmake,make,g++,binutils,libgtest-dev,python3,python3-pip,python3-venv,python3-setuptools,python3-wheel,mypy
 
 mkdir -p "$work"
 rm -rf --one-file-system "$root"
