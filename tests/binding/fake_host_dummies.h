@@ -17,7 +17,6 @@ __attribute__((unused)) static void fakeHostUnexpected(const char* name) {
 
 #define FAKE_FUNCTION(n) \
   FAKE_EXPORT void n(void) { fakeHostUnexpected(#n); }
-#define FAKE_OBJECT(n) FAKE_EXPORT struct FakeObject n = {1, 0};
 /* A type whose objects are released without effect. */
 __attribute__((unused)) static void fakeTypeDealloc(struct FakeObject* o) { (void)o; }
 #ifdef FAKE_HOST_LINKED_HEAD
@@ -25,6 +24,12 @@ __attribute__((unused)) static void fakeTypeDealloc(struct FakeObject* o) { (voi
 #else
 #define FAKE_LINKS
 #endif
+/* An object (None), behind the link words where the host has them. */
+struct FakeLinkedObject {
+  FAKE_LINKS
+  struct FakeObject head;
+};
+#define FAKE_OBJECT(n) FAKE_EXPORT struct FakeLinkedObject n = {.head = {1, 0}};
 struct FakeLinkedType {
   FAKE_LINKS
   struct FakeType type;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "lookup_recorder.hpp"
 #include "module_test_support.hpp"
 
 using namespace pybinding;
@@ -29,6 +30,8 @@ TEST_F(HostProfileTest, KeepsOnlyTheOffsetsThatReadBack) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.host);
     installHost(c.host);
+    // A host with link words creates modules through its renamed function.
+    if (c.kind == HostKind::TraceRefs) lookups::hide({"PyModule_Create2"});
     EXPECT_EQ(hostProfile.kind, c.kind);
     ASSERT_NE(initModule3(desc), nullptr);
     EXPECT_EQ(hostProfile.refOffset, c.refOffset);
@@ -37,6 +40,7 @@ TEST_F(HostProfileTest, KeepsOnlyTheOffsetsThatReadBack) {
     EXPECT_EQ(hostProfile.listItems, c.listItems);
     EXPECT_EQ(pyObjectStartOffset, c.refOffset);
     hostProfile = HostProfile{};
+    lookups::unhideAll();
   }
 }
 
