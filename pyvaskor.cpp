@@ -12,7 +12,7 @@
 #include "pybinding/process_hooks.hpp"
 #include "pybinding/py_lib.hpp"
 #include "pybinding/py_ref.hpp"
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 #include "vaskor/bpe.hpp"
 #include "vaskor/ne.hpp"
 

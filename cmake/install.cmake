@@ -7,14 +7,9 @@ include(CMakePackageConfigHelpers)
 
 set(VASKOR_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vaskor)
 
-# The public API only, all under vaskor/ (the failure classes as
-# vaskor/failure.hpp); the other headers are internal to the sources.
-install(FILES ${PROJECT_SOURCE_DIR}/vaskor/utils.hpp
-              ${PROJECT_SOURCE_DIR}/vaskor/bpe.hpp
-              ${PROJECT_SOURCE_DIR}/vaskor/ne.hpp
-              ${PROJECT_SOURCE_DIR}/vaskor/value_sink.hpp
-              ${PROJECT_BINARY_DIR}/include/vaskor/failure.hpp
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vaskor)
+# The public API is include/ as it stands; every other header is internal to
+# the sources.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/vaskor DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # The runtime objects are compiled into libvaskor.a through
 # $<TARGET_OBJECTS:vaskor_runtime>, so the object library itself is not part

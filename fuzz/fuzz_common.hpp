@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace vaskor_fuzz {
 

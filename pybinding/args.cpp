@@ -5,7 +5,7 @@
 
 #include "pybinding/conversion.hpp"
 #include "pybinding/py_lib.hpp"
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace pybinding {
 

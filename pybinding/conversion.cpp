@@ -6,7 +6,7 @@
 #include "pybinding/errors.hpp"
 #include "pybinding/py_lib.hpp"
 #include "pybinding/py_ref.hpp"
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace pybinding {
 

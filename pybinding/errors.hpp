@@ -2,7 +2,7 @@
 #pragma once
 
 #include "pybinding/host_profile.hpp"
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace pybinding {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "pybinding/py_lib.hpp"
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace pybinding {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace pybinding {
 

@@ -1,4 +1,4 @@
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 #include "vaskor/bit_blocks.hpp"
 #include "vaskor/bit_stream.hpp"
 #include "vaskor/checked_size.hpp"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace vaskor::detail {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 #include "vaskor/byte_order.hpp"
 #include "vaskor/checked_size.hpp"
 #include "vaskor/kernels.hpp"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace vaskor::detail {
 

@@ -8,7 +8,7 @@
 #include "fake_hosts.hpp"
 #include "lookup_recorder.hpp"
 #include "pybinding/py_lib.hpp"
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 using namespace pybinding;
 

@@ -8,7 +8,7 @@
 
 #include "lookup_recorder.hpp"
 #include "module_test_support.hpp"
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 using namespace pybinding;
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 #include "tests/reference/reference_model.hpp"
 #include "vaskor/bpe.hpp"
 #include "vaskor/ne.hpp"

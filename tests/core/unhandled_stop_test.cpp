@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 #include "vaskor/bpe.hpp"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "pybinding/module_def.hpp"
 #include "pybinding/process_hooks.hpp"
 #include "pybinding/py_lib.hpp"
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 using namespace pybinding;
 

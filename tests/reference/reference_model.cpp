@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace vaskor_ref {
 

@@ -45,6 +45,23 @@ int main() {
 
   expect(vaskor::binLen((int64_t{1} << 48) - 1) == 49, "binLen(2^48 - 1) is 49");
 
+  // Into caller storage: sized by maxPackedSize and decodedCount.
+  std::vector<uint8_t> room(vaskor::bpe::maxPackedSize(values.size()));
+  int64_t intoWidth = 0;
+  const uint64_t used = vaskor::bpe::encodeInto(values, room, intoWidth);
+  expect(used == 2 && intoWidth == 3 && room[0] == 0x00 && room[1] == 0x53, "encodeInto writes 00 53, width 3");
+  std::vector<int64_t> back(vaskor::ne::decodedCount(ne_packed, n));
+  expect(vaskor::ne::decodeInto(ne_packed, n, back) == 3 && back == wide, "whole-byte decodeInto round trip");
+  bool roomy = true;
+  try {
+    std::vector<int64_t> two(2);
+    vaskor::ne::decodeInto(ne_packed, n, two);
+  } catch (const vaskor::ValueError& e) {
+    roomy = false;
+    std::printf("caught %s: %s\n", e.name ? e.name : "(null)", e.msg.c_str());
+  }
+  expect(!roomy, "decodeInto into too few values raises vaskor::ValueError");
+
   bool caught = false;
   try {
     const std::vector<uint8_t> one{0x01};
