@@ -208,3 +208,37 @@ inline std::vector<int64_t> neRoundTrip(const std::vector<int64_t>& s, int64_t n
 }
 
 }  // namespace vaskor_fuzz
+
+namespace vaskor_fuzz {
+
+// How much room the caller-storage targets give, from the first two bytes:
+// exactly what is needed, k short, k spare, or (encoding) maxPackedSize.
+enum class Room { kExact, kShort, kSpare, kMax };
+
+struct RoomChoice {
+  bool ne;  // which codec
+  Room room;
+  uint64_t k;
+};
+
+inline RoomChoice readRoom(Reader& r) {
+  const uint8_t mode = r.byte();
+  return {(mode & 1) != 0, static_cast<Room>((mode >> 1) & 3), uint64_t{1} + r.byte()};
+}
+
+inline uint64_t roomFor(const RoomChoice& c, uint64_t needed, uint64_t most) {
+  switch (c.room) {
+    case Room::kExact: return needed;
+    case Room::kShort: return needed > c.k ? needed - c.k : 0;
+    case Room::kSpare: return needed + c.k;
+    default: return most;
+  }
+}
+
+// The failure of a caller-storage call given too little room.
+inline std::string tooSmall(uint64_t needed, uint64_t available, const char* unit) {
+  return "output too small: " + std::to_string(needed) + " " + unit + " needed, " + std::to_string(available) +
+         " available";
+}
+
+}  // namespace vaskor_fuzz

@@ -110,9 +110,23 @@ NE_ENCODE = {
 }
 
 
+def into(bpe, ne):
+    """Caller-storage seeds: a room byte (codec in bit 0, exact / short /
+    spare / most room in bits 1-2) and a count byte in front of each seed."""
+    out = {}
+    for codec, seeds in ((0, bpe), (1, ne)):
+        for i, (name, data) in enumerate(sorted(seeds.items())):
+            mode = i % 4
+            prefix = "ne_" if codec else "bpe_"
+            out[prefix + name + "_room%d" % mode] = bytes([codec | mode << 1, i % 3]) + data
+    return out
+
+
 def main():
     for target, seeds in (("bpe_decode", BPE_DECODE), ("ne_decode", NE_DECODE),
-                          ("bpe_encode", BPE_ENCODE), ("ne_encode", NE_ENCODE)):
+                          ("bpe_encode", BPE_ENCODE), ("ne_encode", NE_ENCODE),
+                          ("decode_into", into(BPE_DECODE, NE_DECODE)),
+                          ("encode_into", into(BPE_ENCODE, NE_ENCODE))):
         d = os.path.join(HERE, "seeds", target)
         os.makedirs(d, exist_ok=True)
         for old in os.listdir(d):

@@ -9,12 +9,12 @@ build=$(cd "$1" && pwd)
 seconds=${2:-60}
 root=$(cd "$(dirname "$0")" && pwd)
 status=0
-for t in bpe_decode ne_decode bpe_encode ne_encode; do
+for t in bpe_decode ne_decode bpe_encode ne_encode decode_into encode_into; do
   corpus=$root/corpus-run/$t
   mkdir -p "$corpus" "$root/regressions/$t"
   log=$build/fuzz_$t.log
-  # Inputs past 4105 bytes are cut by the targets (mode, width, 4 KiB).
-  "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len=4105 -timeout=10 \
+  # Inputs past 4107 bytes are cut by the targets (room, mode, width, 4 KiB).
+  "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len=4107 -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$root/regressions/$t/" "$corpus" "$root/seeds/$t" >"$log" 2>&1
   rc=$?
