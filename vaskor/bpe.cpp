@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "runtime/failure.hpp"
-#include "vaskor/bit_blocks.hpp"
 #include "vaskor/bit_stream.hpp"
 #include "vaskor/checked_size.hpp"
 #include "vaskor/kernels.hpp"
