@@ -154,9 +154,7 @@ bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
   if (width > static_cast<uint64_t>(kMaxBlockWidth)) {
     for (uint64_t g = 0; g < count;) {
       const uint64_t end = std::min<uint64_t>(count, g + kDecodeChunkValues);
-      int64_t* out = stage;
-      for (uint64_t k = g; k < end; ++k)
-        *out++ = static_cast<int64_t>(detail::readWideGroup(p, cut + k * width, width));
+      detail::kernels().unpackWideGroups(p, cut + g * width, width, stage, end - g);
       if (!sink.take(stage, end - g)) return false;
       g = end;
     }

@@ -33,6 +33,10 @@ struct Kernels {
   std::array<UnpackBlocks, kMaxBlockWidth + 1> unpackBlocks;
   // Where not null, cheaper than maxFromZero followed by packBlocks.
   std::array<PackBlocksLargest, kMaxBlockWidth + 1> packBlocksLargest;
+  // Groups of bitWidth > kMaxBlockWidth bits, the first at bit `firstBit`
+  // of `data`: the last 64 bits of each of `count` groups; reads no byte
+  // past the last group.
+  void (*unpackWideGroups)(const uint8_t* data, uint64_t firstBit, uint64_t bitWidth, int64_t* out, size_t count);
   // Whole-byte format, 1..kMaxWholeWidth bytes per value: packWhole writes
   // the low byteWidth bytes of each of `count` values, big-endian;
   // unpackWhole reads the ceil(size / byteWidth) groups, a short last group

@@ -141,6 +141,31 @@ TEST_P(KernelRows, BitBlocksEveryWidthAndOffset) {
   }
 }
 
+// Groups wider than a block field, from every bit offset: the last 64 bits
+// of each. The data ends with the last group (a read past it is caught
+// under ASan).
+TEST_P(KernelRows, WideGroupsEveryOffset) {
+  std::mt19937_64 rng(79);
+  for (uint64_t w : {66, 67, 71, 72, 100, 127, 128, 129, 1000}) {
+    for (uint64_t firstBit = 0; firstBit < 8; ++firstBit) {
+      for (size_t count : {1, 7, 8, 9, 17, 40}) {
+        Bytes data((firstBit + count * w + 7) / 8);
+        for (uint8_t& x : data) x = static_cast<uint8_t>(rng());
+        Values want;
+        for (size_t k = 0; k < count; ++k) {
+          uint64_t v = 0;
+          for (uint64_t i = firstBit + (k + 1) * w - 64; i < firstBit + (k + 1) * w; ++i)
+            v = (v << 1) | ((data[i / 8] >> (7 - i % 8)) & 1);
+          want.push_back(static_cast<int64_t>(v));
+        }
+        Values got(count);
+        row().unpackWideGroups(data.data(), firstBit, w, got.data(), count);
+        ASSERT_EQ(got, want) << "w=" << w << " firstBit=" << firstBit << " count=" << count;
+      }
+    }
+  }
+}
+
 TEST(Kernels, ChosenRowIsTheLastSupported) {
   const Kernels* last = nullptr;
   for (const KernelRow& r : vaskor::detail::kernelRows())

@@ -1,6 +1,7 @@
 // The AVX2 row (built on x86-64).
 #include "vaskor/kernels.hpp"
 #include "vaskor/kernels/avx2.hpp"
+#include "vaskor/kernels/scalar.hpp"
 
 namespace vaskor::detail {
 
@@ -11,6 +12,7 @@ const Kernels& avx2Kernels() {
       .packBlocks = avx2PackBlocks(),
       .unpackBlocks = avx2UnpackBlocks(),
       .packBlocksLargest = avx2PackBlocksLargest(),
+      .unpackWideGroups = &unpackWideGroupsScalar,
       .packWhole = &packWholeAvx2,
       .unpackWhole = &unpackWholeAvx2,
   };

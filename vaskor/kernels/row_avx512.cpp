@@ -42,6 +42,7 @@ Kernels makeRow() {
   Kernels row = avx2Kernels();  // every entry is replaced below
   row.name = "avx512";
   row.maxFromZero = &maxFromZeroAvx512;
+  row.unpackWideGroups = &unpackWideGroupsAvx512;
   row.packWhole = &packWholeAvx512;
   row.unpackWhole = &unpackWholeAvx512;
   // Narrow fields by bit gather and scatter, the wider ones by byte permutes.

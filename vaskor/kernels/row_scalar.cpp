@@ -15,6 +15,7 @@ KernelRow scalarRow() {
       .packBlocks = packTable(std::make_integer_sequence<int, kMaxBlockWidth>{}),
       .unpackBlocks = unpackTable(std::make_integer_sequence<int, kMaxBlockWidth>{}),
       .packBlocksLargest = {},
+      .unpackWideGroups = &unpackWideGroupsScalar,
       .packWhole = &packWholeScalar,
       .unpackWhole = &unpackWholeScalar,
   };
