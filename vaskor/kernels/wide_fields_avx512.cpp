@@ -24,6 +24,7 @@ struct GroupPlan {
   alignas(64) uint8_t evenBytes[64];  // output byte t: the lane byte it takes
   alignas(64) uint8_t oddBytes[64];
   alignas(64) uint8_t ninthBytes[64];
+  alignas(64) uint8_t unshiftedBytes[64];  // the same, fields of whole bytes left in place
   alignas(64) int64_t toFirstByte[8];  // packing: left shift of a field into its 8 bytes
   alignas(64) int64_t overhang[8];     // bits past those 8 bytes (0 if none)
   alignas(64) uint8_t fieldBytes[64];  // unpacking: lane byte j takes input byte
@@ -47,6 +48,7 @@ constexpr GroupPlan planFor(int bitWidth) {
     for (int t = firstByte; t <= lastByte && t < firstByte + 8 && t < 64; ++t) {
       const uint8_t lane = static_cast<uint8_t>(8 * field + 7 - (t - firstByte));
       (field % 2 == 0 ? plan.evenBytes : plan.oddBytes)[t] = lane;
+      plan.unshiftedBytes[t] = static_cast<uint8_t>(lane - (64 - reach) / 8);
       (field % 2 == 0 ? plan.evenMask : plan.oddMask) |= uint64_t{1} << t;
     }
     if (reach > 64) {
@@ -85,29 +87,34 @@ constexpr __mmask8 kAllLanes = 0xFF;
 }
 
 struct Packing {
-  __m512i even, odd, ninth, toFirstByte, overhang, toNinthByte, fieldMask;
+  __m512i even, odd, ninth, unshifted, toFirstByte, overhang, toNinthByte, fieldMask;
   uint64_t evenMask, oddMask, ninthMask;
 };
 
 // The bytes of the group of eight values at `in`; keeps their largest too.
-template <bool largest, bool spills>
+// Fields of whole bytes need no mask and no shift: one permute picks them.
+enum class Fit { wholeBytes, withinEightBytes, spills };
+
+template <bool largest, Fit fit>
 [[VASKOR_AVX512_TARGET, gnu::always_inline]] inline __m512i packGroup(const Packing& how, const int64_t* in,
                                                                      __m512i& top) {
   const __m512i values = _mm512_loadu_si512(in);
   if constexpr (largest) top = larger(top, values);
+  if constexpr (fit == Fit::wholeBytes)
+    return _mm512_maskz_permutexvar_epi8(how.evenMask | how.oddMask, how.unshifted, values);
   const __m512i fields = _mm512_and_si512(values, how.fieldMask);
   __m512i placed = shiftLeft(fields, how.toFirstByte);
   // With an overhang the field's first 8 bytes take its top bits.
-  if constexpr (spills) placed = shiftRight(placed, how.overhang);
+  if constexpr (fit == Fit::spills) placed = shiftRight(placed, how.overhang);
   __m512i bytes = _mm512_or_si512(_mm512_maskz_permutexvar_epi8(how.evenMask, how.even, placed),
                                   _mm512_maskz_permutexvar_epi8(how.oddMask, how.odd, placed));
-  if constexpr (spills)
+  if constexpr (fit == Fit::spills)
     bytes = _mm512_or_si512(bytes, _mm512_maskz_permutexvar_epi8(how.ninthMask, how.ninth,
                                                                  shiftLeft(fields, how.toNinthByte)));
   return bytes;
 }
 
-template <bool largest, bool spills>
+template <bool largest, Fit fit>
 [[VASKOR_AVX512_TARGET]] void packGroups(const Packing& how, int bitWidth, const int64_t* in, uint8_t* out,
                                          size_t groups, __m512i& top) {
   const size_t stride = static_cast<size_t>(bitWidth);
@@ -117,12 +124,12 @@ template <bool largest, bool spills>
   size_t g = 0;
 #pragma GCC unroll 2
   for (; g < whole; ++g) {
-    _mm512_storeu_si512(out + g * stride, packGroup<largest, spills>(how, in + 8 * g, top));
+    _mm512_storeu_si512(out + g * stride, packGroup<largest, fit>(how, in + 8 * g, top));
     if (bitWidth == 65) out[g * stride + 64] = static_cast<uint8_t>(in[8 * g + 7]);
   }
   const uint64_t groupBytes = (uint64_t{1} << (bitWidth % 64)) - 1;  // bitWidth < 64 here
   for (; g < groups; ++g)
-    _mm512_mask_storeu_epi8(out + g * stride, groupBytes, packGroup<largest, spills>(how, in + 8 * g, top));
+    _mm512_mask_storeu_epi8(out + g * stride, groupBytes, packGroup<largest, fit>(how, in + 8 * g, top));
 }
 
 template <bool largest>
@@ -131,6 +138,7 @@ template <bool largest>
   const Packing how{loadPlan(plan.evenBytes),
                     loadPlan(plan.oddBytes),
                     loadPlan(plan.ninthBytes),
+                    loadPlan(plan.unshiftedBytes),
                     loadPlan(plan.toFirstByte),
                     loadPlan(plan.overhang),
                     _mm512_sub_epi64(_mm512_set1_epi64(8), loadPlan(plan.overhang)),
@@ -138,10 +146,12 @@ template <bool largest>
                     plan.evenMask,
                     plan.oddMask,
                     plan.ninthMask};
-  if (plan.spills)
-    packGroups<largest, true>(how, bitWidth, in, out, groups, top);
+  if (bitWidth % 8 == 0 && bitWidth <= 64)
+    packGroups<largest, Fit::wholeBytes>(how, bitWidth, in, out, groups, top);
+  else if (plan.spills)
+    packGroups<largest, Fit::spills>(how, bitWidth, in, out, groups, top);
   else
-    packGroups<largest, false>(how, bitWidth, in, out, groups, top);
+    packGroups<largest, Fit::withinEightBytes>(how, bitWidth, in, out, groups, top);
 }
 
 struct Unpacking {
