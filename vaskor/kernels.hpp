@@ -43,6 +43,9 @@ struct Kernels {
   // from the bytes it has.
   void (*packWhole)(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
   void (*unpackWhole)(int byteWidth, const uint8_t* in, size_t size, int64_t* out);
+  // Where not null, packWhole also returning the larger of 0 and the
+  // greatest value packed, cheaper than maxFromZero followed by packWhole.
+  int64_t (*packWholeLargest)(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
 };
 
 // The row in use.

@@ -33,8 +33,13 @@ size_t packAll(const int64_t* in, size_t n, int nb, bool verify, std::vector<uin
   ByteStage stage(bytes);
   for (size_t i = 0; i < n; i += kChunkValues) {
     const size_t count = std::min(kChunkValues, n - i);
-    if (verify && widthFor(detail::kernels().maxFromZero(in + i, count)) > nb) return i;
-    detail::kernels().packWhole(nb, in + i, stage.stage(), count);
+    if (verify && detail::kernels().packWholeLargest != nullptr) {
+      // The chunk's largest value comes with the pack (unused if too wide).
+      if (widthFor(detail::kernels().packWholeLargest(nb, in + i, stage.stage(), count)) > nb) return i;
+    } else {
+      if (verify && widthFor(detail::kernels().maxFromZero(in + i, count)) > nb) return i;
+      detail::kernels().packWhole(nb, in + i, stage.stage(), count);
+    }
     stage.commit(count * static_cast<size_t>(nb));
   }
   out = stage.take();

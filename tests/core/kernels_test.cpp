@@ -4,6 +4,7 @@
 // tested too.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <random>
 #include <string>
@@ -29,6 +30,8 @@ class KernelRows : public ::testing::TestWithParam<KernelRow> {
   }
   const Kernels& row() const { return *GetParam().kernels; }
 };
+
+int64_t largestOf(const Values& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
 // Big-endian low nb bytes of each value, one byte at a time.
 Bytes packedByHand(const Values& v, int nb) {
@@ -60,6 +63,12 @@ TEST_P(KernelRows, WholeBytes) {
       Bytes got(n * static_cast<size_t>(nb));
       pack(nb, v.data(), got.data(), n);
       ASSERT_EQ(got, packedByHand(v, nb)) << nb << " " << n;
+      if (row().packWholeLargest != nullptr) {
+        if (n > 0) v[rng() % n] = static_cast<int64_t>(rng() >> 1);  // a largest value anywhere
+        Bytes again(n * static_cast<size_t>(nb));
+        ASSERT_EQ(row().packWholeLargest(nb, v.data(), again.data(), n), std::max<int64_t>(0, largestOf(v)));
+        ASSERT_EQ(again, packedByHand(v, nb)) << nb << " " << n;
+      }
     }
     for (size_t size = 0; size <= 150; ++size) {
       Bytes b(size);

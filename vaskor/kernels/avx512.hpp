@@ -38,6 +38,7 @@ int64_t packWideFieldsLargest(int bitWidth, const int64_t* in, uint8_t* out, siz
 void unpackWideFields(int bitWidth, const uint8_t* in, int64_t* out, size_t groups);
 void unpackWideGroupsAvx512(const uint8_t* data, uint64_t firstBit, uint64_t bitWidth, int64_t* out, size_t count);
 void packWholeAvx512(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
+int64_t packWholeLargestAvx512(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
 void unpackWholeAvx512(int byteWidth, const uint8_t* in, size_t size, int64_t* out);
 
 }  // namespace vaskor::detail

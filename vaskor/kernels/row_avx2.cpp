@@ -15,6 +15,7 @@ const Kernels& avx2Kernels() {
       .unpackWideGroups = &unpackWideGroupsScalar,
       .packWhole = &packWholeAvx2,
       .unpackWhole = &unpackWholeAvx2,
+      .packWholeLargest = nullptr,
   };
   return row;
 }

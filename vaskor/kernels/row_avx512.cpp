@@ -44,6 +44,7 @@ Kernels makeRow() {
   row.maxFromZero = &maxFromZeroAvx512;
   row.unpackWideGroups = &unpackWideGroupsAvx512;
   row.packWhole = &packWholeAvx512;
+  row.packWholeLargest = &packWholeLargestAvx512;
   row.unpackWhole = &unpackWholeAvx512;
   // Narrow fields by bit gather and scatter, the wider ones by byte permutes.
   static_assert(kMinWideField <= kMaxSmallField + 1 && kMaxWideField == kMaxBlockWidth);

@@ -18,6 +18,7 @@ KernelRow scalarRow() {
       .unpackWideGroups = &unpackWideGroupsScalar,
       .packWhole = &packWholeScalar,
       .unpackWhole = &unpackWholeScalar,
+      .packWholeLargest = nullptr,
   };
   return {&row, true};
 }
