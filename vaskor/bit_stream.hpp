@@ -1,10 +1,9 @@
 // Bit-at-a-time access for the few fields outside whole blocks (private to
-// the bit-packed codec): the head of a stream and groups wider than a block.
+// the bit-packed codec): the head of a stream.
 #pragma once
 
 #include <cstdint>
 
-#include "vaskor/byte_order.hpp"
 
 namespace vaskor::detail {
 
@@ -39,17 +38,6 @@ inline uint64_t readGroup(const uint8_t* p, uint64_t start, uint64_t len) {
   for (uint64_t k = first; k <= last; ++k) acc = (acc << 8) | p[k];
   const uint64_t v = static_cast<uint64_t>(acc >> ((last + 1) * 8 - (from + n)));
   return n == 64 ? v : v & ((uint64_t{1} << n) - 1);
-}
-
-// Same for a group of more than 64 bits, with at most two loads.
-inline uint64_t readWideGroup(const uint8_t* p, uint64_t start, uint64_t len) {
-  const uint64_t from = start + len - 64;
-  const uint64_t byte = from >> 3;
-  const unsigned sh = from & 7;
-  uint64_t v = loadBE64(p + byte);
-  // A misaligned group ends inside the ninth byte, which is then in bounds.
-  if (sh != 0) v = (v << sh) | (p[byte + 8] >> (8 - sh));
-  return v;
 }
 
 }  // namespace vaskor::detail

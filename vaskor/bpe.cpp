@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "vaskor/failure.hpp"
-#include "vaskor/bit_blocks.hpp"
 #include "vaskor/bit_stream.hpp"
 #include "vaskor/checked_size.hpp"
 #include "vaskor/kernels.hpp"
@@ -134,8 +133,7 @@ bool unpackTo(const Groups& g, Out& out) {
   if (g.width > static_cast<uint64_t>(kMaxBlockWidth)) {
     for (uint64_t k = 0; k < g.count;) {
       const uint64_t end = std::min<uint64_t>(g.count, k + out.room);
-      int64_t* to = out.at();
-      for (uint64_t j = k; j < end; ++j) *to++ = static_cast<int64_t>(detail::readWideGroup(g.p, g.cut + j * g.width, g.width));
+      detail::kernels().unpackWideGroups(g.p, g.cut + k * g.width, g.width, out.at(), end - k);
       if (!out.put(end - k)) return false;
       k = end;
     }

@@ -1,6 +1,7 @@
-// Every inner loop the codecs use, one row per instruction set (private).
-// The row is picked once, at first use, from what the processor has; the
-// codecs call through it and never test the processor themselves.
+// Every inner loop the codecs use, one row per instruction set (private;
+// the rows live in vaskor/kernels/). The row is picked once, at first use,
+// from what the processor has; the codecs call through it and never test
+// the processor themselves.
 #pragma once
 
 #include <array>
@@ -15,8 +16,9 @@ inline constexpr int kBlockFields = 64;
 inline constexpr int kMaxBlockWidth = 65;
 inline constexpr int kMaxWholeWidth = 8;
 
-// Whole blocks of 64 fields of W bits (8*W bytes each), most significant
-// bit first; unpacking gives the last min(W, 64) bits of each field.
+// Whole blocks of 64 fields of a fixed bit width (8 bytes per bit of width),
+// most significant bit first; unpacking gives the last min(width, 64) bits
+// of each field.
 using PackBlocks = void (*)(const int64_t* in, uint8_t* out, size_t blocks);
 using UnpackBlocks = void (*)(const uint8_t* in, int64_t* out, size_t blocks);
 // The same pack, also returning the larger of 0 and the greatest value packed.
@@ -24,23 +26,33 @@ using PackBlocksLargest = int64_t (*)(const int64_t* in, uint8_t* out, size_t bl
 
 struct Kernels {
   const char* name;
-  // The larger of 0 and the greatest of n values.
-  int64_t (*maxFromZero)(const int64_t* p, size_t n);
+  // The larger of 0 and the greatest of `count` values.
+  int64_t (*maxFromZero)(const int64_t* values, size_t count);
   // Indexed by width 1..kMaxBlockWidth; entry 0 is unused.
   std::array<PackBlocks, kMaxBlockWidth + 1> packBlocks;
   std::array<UnpackBlocks, kMaxBlockWidth + 1> unpackBlocks;
   // Where not null, cheaper than maxFromZero followed by packBlocks.
   std::array<PackBlocksLargest, kMaxBlockWidth + 1> packBlocksLargest;
-  // Whole-byte format, nb = 1..kMaxWholeWidth bytes per value: packWhole
-  // writes the low 8*nb bits of each of n values, n*nb bytes; unpackWhole
-  // reads the ceil(size / nb) groups, a short last group from the bytes it has.
-  void (*packWhole)(int nb, const int64_t* in, uint8_t* out, size_t n);
-  void (*unpackWhole)(int nb, const uint8_t* in, size_t size, int64_t* out);
+  // Groups of bitWidth > kMaxBlockWidth bits, the first at bit `firstBit`
+  // of `data`: the last 64 bits of each of `count` groups; reads no byte
+  // past the last group.
+  void (*unpackWideGroups)(const uint8_t* data, uint64_t firstBit, uint64_t bitWidth, int64_t* out, size_t count);
+  // Whole-byte format, 1..kMaxWholeWidth bytes per value: packWhole writes
+  // the low byteWidth bytes of each of `count` values, big-endian;
+  // unpackWhole reads the ceil(size / byteWidth) groups, a short last group
+  // from the bytes it has.
+  void (*packWhole)(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
+  void (*unpackWhole)(int byteWidth, const uint8_t* in, size_t size, int64_t* out);
+  // Where not null, packWhole also returning the larger of 0 and the
+  // greatest value packed, cheaper than maxFromZero followed by packWhole.
+  int64_t (*packWholeLargest)(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
 };
 
 // The row in use.
 const Kernels& kernels();
 
+// A row as the table sees it. Each row file defines `KernelRow <name>Row()`,
+// which alone says which processors the row serves.
 struct KernelRow {
   const Kernels* kernels;
   bool supported;  // whether this processor can run it
@@ -51,12 +63,5 @@ std::span<const KernelRow> kernelRows();
 // For benchmarks and tests that compare rows through the public codecs; the
 // row must be supported, and nothing may run a codec meanwhile.
 void useKernels(const Kernels& row);
-
-// The rows (defined beside their kernels; the wide ones only on x86-64).
-const Kernels& scalarKernels();
-#if defined(__x86_64__)
-const Kernels& avx2Kernels();
-const Kernels& avx512Kernels();
-#endif
 
 }  // namespace vaskor::detail

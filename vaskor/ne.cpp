@@ -36,8 +36,15 @@ size_t packTo(const int64_t* in, size_t n, int nb, bool verify, uint8_t* out) {
   }
   for (size_t i = 0; i < n; i += kChunkValues) {
     const size_t count = std::min(kChunkValues, n - i);
-    if (widthFor(k.maxFromZero(in + i, count)) > nb) return i;
-    k.packWhole(nb, in + i, out + i * static_cast<size_t>(nb), count);
+    uint8_t* to = out + i * static_cast<size_t>(nb);
+    if (k.packWholeLargest != nullptr) {
+      // The chunk's largest value comes with the pack; a chunk too wide for
+      // the guess is written too, and the caller packs again.
+      if (widthFor(k.packWholeLargest(nb, in + i, to, count)) > nb) return i;
+    } else {
+      if (widthFor(k.maxFromZero(in + i, count)) > nb) return i;
+      k.packWhole(nb, in + i, to, count);
+    }
   }
   return n;
 }

@@ -4,6 +4,7 @@
 // tested too.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <random>
 #include <string>
@@ -29,6 +30,8 @@ class KernelRows : public ::testing::TestWithParam<KernelRow> {
   }
   const Kernels& row() const { return *GetParam().kernels; }
 };
+
+int64_t largestOf(const Values& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
 // Big-endian low nb bytes of each value, one byte at a time.
 Bytes packedByHand(const Values& v, int nb) {
@@ -60,6 +63,12 @@ TEST_P(KernelRows, WholeBytes) {
       Bytes got(n * static_cast<size_t>(nb));
       pack(nb, v.data(), got.data(), n);
       ASSERT_EQ(got, packedByHand(v, nb)) << nb << " " << n;
+      if (row().packWholeLargest != nullptr) {
+        if (n > 0) v[rng() % n] = static_cast<int64_t>(rng() >> 1);  // a largest value anywhere
+        Bytes again(n * static_cast<size_t>(nb));
+        ASSERT_EQ(row().packWholeLargest(nb, v.data(), again.data(), n), std::max<int64_t>(0, largestOf(v)));
+        ASSERT_EQ(again, packedByHand(v, nb)) << nb << " " << n;
+      }
     }
     for (size_t size = 0; size <= 150; ++size) {
       Bytes b(size);
@@ -136,6 +145,31 @@ TEST_P(KernelRows, BitBlocksEveryWidthAndOffset) {
         row().unpackBlocks[w](buf.data() + 1, back, blocks);
         ASSERT_EQ(Values(back, back + 64 * blocks), groupsByHand(packed, w)) << w << " " << blocks;
         ASSERT_EQ(back[64 * blocks], 0x5A) << w;
+      }
+    }
+  }
+}
+
+// Groups wider than a block field, from every bit offset: the last 64 bits
+// of each. The data ends with the last group (a read past it is caught
+// under ASan).
+TEST_P(KernelRows, WideGroupsEveryOffset) {
+  std::mt19937_64 rng(79);
+  for (uint64_t w : {66, 67, 71, 72, 100, 127, 128, 129, 1000}) {
+    for (uint64_t firstBit = 0; firstBit < 8; ++firstBit) {
+      for (size_t count : {1, 7, 8, 9, 17, 40}) {
+        Bytes data((firstBit + count * w + 7) / 8);
+        for (uint8_t& x : data) x = static_cast<uint8_t>(rng());
+        Values want;
+        for (size_t k = 0; k < count; ++k) {
+          uint64_t v = 0;
+          for (uint64_t i = firstBit + (k + 1) * w - 64; i < firstBit + (k + 1) * w; ++i)
+            v = (v << 1) | ((data[i / 8] >> (7 - i % 8)) & 1);
+          want.push_back(static_cast<int64_t>(v));
+        }
+        Values got(count);
+        row().unpackWideGroups(data.data(), firstBit, w, got.data(), count);
+        ASSERT_EQ(got, want) << "w=" << w << " firstBit=" << firstBit << " count=" << count;
       }
     }
   }

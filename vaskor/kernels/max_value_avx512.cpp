@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "vaskor/max_value.hpp"
+#include "vaskor/kernels/avx512.hpp"
+#include "vaskor/kernels/scalar.hpp"
 
 namespace vaskor::detail {
 
-// AVX2 has no 64-bit max, and compare-and-blend measured no faster than the
-// scalar loop; AVX-512 has one and runs at about twice the scalar speed.
-// (The masked form with all lanes on is used because GCC 12's plain form
-// warns about its own placeholder operand.)
-[[gnu::target("avx512f")]] int64_t maxFromZeroAvx512(const int64_t* p, size_t n) {
+// AVX-512 has a 64-bit max, where AVX2 compares and blends. (The masked
+// form with all lanes on is used because GCC 12's plain form warns about
+// its own placeholder operand.)
+[[VASKOR_AVX512_TARGET]] int64_t maxFromZeroAvx512(const int64_t* p, size_t n) {
   constexpr __mmask8 kAll = 0xFF;
   // Loads that straddle cache lines run at half speed, so the loop starts
   // at a line boundary; the values before it go the scalar way.

@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-#include "vaskor/whole_bytes.hpp"
+#include "vaskor/kernels/avx2.hpp"
+#include "vaskor/kernels/scalar.hpp"
 
 namespace vaskor::detail {
 

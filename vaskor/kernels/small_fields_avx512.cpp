@@ -1,13 +1,12 @@
-#include "vaskor/small_fields.hpp"
+#include "vaskor/kernels/avx512.hpp"
 
 #include <immintrin.h>
 
-#include "vaskor/bit_blocks.hpp"
+#include "vaskor/kernels.hpp"
 #include "vaskor/byte_order.hpp"
 
 // The masked intrinsic forms (all lanes on where it matters) are used because
 // GCC 12's plain forms warn about their own placeholder operand.
-#define VASKOR_SMALL_FIELDS_TARGET gnu::target("avx512f,avx512vbmi,bmi2,movbe")
 
 namespace vaskor::detail {
 
@@ -18,18 +17,18 @@ uint64_t laneMask(int w) { return 0x0101010101010101u * ((1u << w) - 1); }
 
 // The fields of eight values in the low 8*w bits, value 0's on top, from
 // the eight low bytes that `picked` holds in its bytes 7..0.
-[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline uint64_t fieldsOf(__m512i picked, uint64_t mask) {
+[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline uint64_t fieldsOf(__m512i picked, uint64_t mask) {
   const __m128i low = _mm512_maskz_extracti32x4_epi32(0xF, picked, 0);
   return _pext_u64(static_cast<uint64_t>(_mm_cvtsi128_si64(low)), mask);
 }
 
 // Byte k of the index picks the low byte of value 7 - k, `offset` bytes in.
-[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline __m512i lowBytesTopFirst(uint64_t offset) {
+[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline __m512i lowBytesTopFirst(uint64_t offset) {
   return _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0, static_cast<int64_t>(0x0008101820283038 + 0x0101010101010101 * offset));
 }
 
 // Eight values from the fields in the low 8*w bits, value 0's on top.
-[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline void spreadEight(uint64_t fields, uint64_t mask,
+[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline void spreadEight(uint64_t fields, uint64_t mask,
                                                                          int64_t* out) {
   // Spread, value k's field is byte 7 - k; that byte becomes the low byte of
   // lane k and the rest of the lane is zero.
@@ -46,14 +45,14 @@ namespace {
 // The larger of `top` and each of the eight values at `in` (lanewise), when
 // the largest value is wanted.
 template <bool Largest>
-[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline void keepLargest(__m512i& top, __m512i values) {
+[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline void keepLargest(__m512i& top, __m512i values) {
   if constexpr (Largest) top = _mm512_maskz_max_epi64(0xFF, top, values);
 }
 
 // The fields of the eight values at `in`, wherever they lie; keeps their
 // largest too when wanted.
 template <bool Largest>
-[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline uint64_t gatherEightKeeping(const int64_t* in, uint64_t mask,
+[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline uint64_t gatherEightKeeping(const int64_t* in, uint64_t mask,
                                                                                       __m512i& top) {
   const __m512i values = _mm512_loadu_si512(in);
   keepLargest<Largest>(top, values);
@@ -61,7 +60,7 @@ template <bool Largest>
 }
 
 template <bool Largest>
-[[VASKOR_SMALL_FIELDS_TARGET, gnu::always_inline]] inline void packImpl(int w, const int64_t* in, uint8_t* out,
+[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline void packImpl(int w, const int64_t* in, uint8_t* out,
                                                                         size_t blocks, __m512i& top) {
   const uint64_t mask = laneMask(w);
   const size_t groups = blocks * kBlockFields / 8;
@@ -102,12 +101,12 @@ template <bool Largest>
 
 }  // namespace
 
-[[VASKOR_SMALL_FIELDS_TARGET]] void packSmallFields(int w, const int64_t* in, uint8_t* out, size_t blocks) {
+[[VASKOR_AVX512_TARGET]] void packSmallFields(int w, const int64_t* in, uint8_t* out, size_t blocks) {
   __m512i unused = _mm512_setzero_si512();
   packImpl<false>(w, in, out, blocks, unused);
 }
 
-[[VASKOR_SMALL_FIELDS_TARGET]] int64_t packSmallFieldsLargest(int w, const int64_t* in, uint8_t* out, size_t blocks) {
+[[VASKOR_AVX512_TARGET]] int64_t packSmallFieldsLargest(int w, const int64_t* in, uint8_t* out, size_t blocks) {
   __m512i top = _mm512_setzero_si512();
   packImpl<true>(w, in, out, blocks, top);
   alignas(64) int64_t lanes[8];
@@ -117,7 +116,7 @@ template <bool Largest>
   return m;
 }
 
-[[VASKOR_SMALL_FIELDS_TARGET]] void unpackSmallFields(int w, const uint8_t* in, int64_t* out, size_t blocks) {
+[[VASKOR_AVX512_TARGET]] void unpackSmallFields(int w, const uint8_t* in, int64_t* out, size_t blocks) {
   const uint64_t mask = laneMask(w);
   const size_t groups = blocks * kBlockFields / 8;
   const size_t uw = static_cast<size_t>(w);

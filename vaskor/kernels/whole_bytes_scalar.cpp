@@ -1,4 +1,5 @@
-#include "vaskor/whole_bytes.hpp"
+// Whole-byte kernels: 1..8 bytes per value, most significant byte first.
+#include "vaskor/kernels/scalar.hpp"
 
 #include <array>
 #include <utility>

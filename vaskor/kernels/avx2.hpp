@@ -1,0 +1,38 @@
+// The AVX2 kernels (private; built only where the AVX2 row is, run only
+// where row_avx2.cpp says the processor serves it).
+#pragma once
+
+#include <immintrin.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "vaskor/kernels.hpp"
+
+namespace vaskor::detail {
+
+// The AVX2 row itself, which the AVX-512 row extends.
+const Kernels& avx2Kernels();
+
+// Every bit width 1..kMaxBlockWidth; entry 0 is unused.
+const std::array<PackBlocks, kMaxBlockWidth + 1>& avx2PackBlocks();
+const std::array<UnpackBlocks, kMaxBlockWidth + 1>& avx2UnpackBlocks();
+const std::array<PackBlocksLargest, kMaxBlockWidth + 1>& avx2PackBlocksLargest();
+
+int64_t maxFromZeroAvx2(const int64_t* values, size_t count);
+// Lanewise the larger of `top` and `values` (AVX2 has no 64-bit max), and
+// the largest lane of `top`, for the scans.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i keepLarger(__m256i top, __m256i values) {
+  return _mm256_blendv_epi8(top, values, _mm256_cmpgt_epi64(values, top));
+}
+[[gnu::target("avx2"), gnu::always_inline]] inline int64_t largestLane(__m256i top) {
+  const __m256i halves = keepLarger(top, _mm256_permute2x128_si256(top, top, 1));
+  const __m256i both = keepLarger(halves, _mm256_shuffle_epi32(halves, 0x4E));
+  return _mm256_extract_epi64(both, 0);
+}
+// They do the bulk and leave the rest to the scalar ones.
+void packWholeAvx2(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
+void unpackWholeAvx2(int byteWidth, const uint8_t* in, size_t size, int64_t* out);
+
+}  // namespace vaskor::detail

@@ -1,0 +1,30 @@
+// The AVX2 row (built on x86-64).
+#include "vaskor/kernels.hpp"
+#include "vaskor/kernels/avx2.hpp"
+#include "vaskor/kernels/scalar.hpp"
+
+namespace vaskor::detail {
+
+const Kernels& avx2Kernels() {
+  static const Kernels row{
+      .name = "avx2",
+      .maxFromZero = &maxFromZeroAvx2,
+      .packBlocks = avx2PackBlocks(),
+      .unpackBlocks = avx2UnpackBlocks(),
+      .packBlocksLargest = avx2PackBlocksLargest(),
+      .unpackWideGroups = &unpackWideGroupsScalar,
+      .packWhole = &packWholeAvx2,
+      .unpackWhole = &unpackWholeAvx2,
+      .packWholeLargest = nullptr,
+  };
+  return row;
+}
+
+// The compiler's feature test also checks that the operating system saves
+// the wider registers.
+KernelRow avx2Row() {
+  __builtin_cpu_init();  // needed when asked before constructors ran
+  return {&avx2Kernels(), __builtin_cpu_supports("avx2") != 0};
+}
+
+}  // namespace vaskor::detail
