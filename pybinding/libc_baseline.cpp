@@ -1,10 +1,10 @@
 // pyvaskor.so has to load on the oldest glibc its wheel is tagged for
 // (VASKOR_MIN_GLIBC in cmake/libc_baseline.cmake), but it is built against a
 // newer one, so memcpy, sscanf, dlopen, dlsym and the statically linked C++
-// and GCC runtimes would bind to symbol versions that old systems lack. The module's link
-// (cmake/libc_baseline.cmake) redirects those references here: to the same
-// functions at the architecture's base version, which every glibc has, or
-// to stand-ins built from such functions.
+// and GCC runtimes would bind to symbol versions that old systems lack. The
+// module's link (cmake/libc_baseline.cmake) redirects those references
+// here: to the same functions at the architecture's base version, which
+// every glibc has, or to stand-ins built from such functions.
 #include <dlfcn.h>
 #include <link.h>
 #include <pthread.h>
@@ -64,7 +64,7 @@ int __wrap___pthread_key_create(pthread_key_t* key, void (*destroy)(void*)) {
 void* __wrap_memcpy(void* to, const void* from, std::size_t n) { return base_memcpy(to, from, n); }
 
 // The C99 scanf family came later; the base one reads %d the same way, and
-// %d is all the module and the runtimes ask of it.
+// the version text's %d is all the module asks of it.
 int __wrap___isoc99_sscanf(const char* text, const char* format, ...) {
   std::va_list args;
   va_start(args, format);

@@ -28,6 +28,16 @@ def type_error(fn, *args, **kwargs):
     raise AssertionError('no TypeError')
 
 
+def default_signals():
+    """For a child's start-up: the dispositions a foreground shell leaves. A
+    suite started as a background job has SIGINT ignored, which the child
+    would inherit and the module rightly keep, so tests of the handler would
+    see nothing."""
+    import signal
+    for signum in (signal.SIGINT, signal.SIGQUIT):
+        signal.signal(signum, signal.SIG_DFL)
+
+
 def resident_bytes():
     import resource
     with open('/proc/self/statm') as f:

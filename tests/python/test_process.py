@@ -11,6 +11,7 @@ import threading
 import unittest
 
 import pyvaskor
+import support
 
 NO_CORE = 'import resource\nresource.setrlimit(resource.RLIMIT_CORE, (0, 0))\n'
 
@@ -27,7 +28,8 @@ def run_child(code):
     env = dict(os.environ)
     env.pop('PYTHONFAULTHANDLER', None)
     proc = subprocess.Popen([sys.executable, '-c', code], stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, env=env)
+                            stderr=subprocess.PIPE, env=env,
+                            preexec_fn=support.default_signals)
     out, err = proc.communicate()
     return proc.returncode, out, err
 
