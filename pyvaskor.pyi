@@ -11,6 +11,9 @@ _Values = Union[List[int], Tuple[int, ...]]
 # low 8 bits are used.
 _Packed = Union[bytes, List[int], Tuple[int, ...]]
 
+# The project's version, as in the wheel's name.
+__version__: str
+
 class NimPyException(Exception):
     """Base of every codec failure; raised as subclasses named after the
     failure's kind (nimpy.AssertionDefect, nimpy.ValueError)."""

@@ -1,16 +1,19 @@
-// pyvaskor.so has to load on glibc 2.17, but it is built against a newer
-// glibc, so dlopen, dlsym and the statically linked C++ and GCC runtimes
-// would bind to symbol versions that old systems lack. The module's link
-// (cmake/libc_baseline.cmake) redirects those references here: to the same
-// functions at the architecture's base version, which every glibc has, or
-// to stand-ins built from such functions.
+// pyvaskor.so has to load on the oldest glibc its wheel is tagged for
+// (VASKOR_MIN_GLIBC in cmake/libc_baseline.cmake), but it is built against a
+// newer one, so memcpy, sscanf, dlopen, dlsym and the statically linked C++
+// and GCC runtimes would bind to symbol versions that old systems lack. The
+// module's link (cmake/libc_baseline.cmake) redirects those references
+// here: to the same functions at the architecture's base version, which
+// every glibc has, or to stand-ins built from such functions.
 #include <dlfcn.h>
 #include <link.h>
 #include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 
 #if defined(__x86_64__)
 #define LIBC_BASE_VERSION "GLIBC_2.2.5"
@@ -31,11 +34,15 @@ void* base_dlopen(const char* file, int mode);
 void* base_dlsym(void* handle, const char* name);
 int base_pthread_once(pthread_once_t* once, void (*init)());
 int base_pthread_key_create(pthread_key_t* key, void (*destroy)(void*));
+void* base_memcpy(void* to, const void* from, std::size_t n);
+int base_vsscanf(const char* text, const char* format, std::va_list args);
 }
 AT_BASE_VERSION(base_dlopen, dlopen);
 AT_BASE_VERSION(base_dlsym, dlsym);
 AT_BASE_VERSION(base_pthread_once, pthread_once);
 AT_BASE_VERSION(base_pthread_key_create, __pthread_key_create);
+AT_BASE_VERSION(base_memcpy, memcpy);
+AT_BASE_VERSION(base_vsscanf, vsscanf);
 
 extern "C" {
 
@@ -51,6 +58,19 @@ int __wrap_pthread_once(pthread_once_t* once, void (*init)()) {
 
 int __wrap___pthread_key_create(pthread_key_t* key, void (*destroy)(void*)) {
   return base_pthread_key_create(key, destroy);
+}
+
+// memcpy's base version copies like memmove, which every caller may use.
+void* __wrap_memcpy(void* to, const void* from, std::size_t n) { return base_memcpy(to, from, n); }
+
+// The C99 scanf family came later; the base one reads %d the same way, and
+// the version text's %d is all the module asks of it.
+int __wrap___isoc99_sscanf(const char* text, const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  const int converted = base_vsscanf(text, format, args);
+  va_end(args);
+  return converted;
 }
 
 // Never claims a single thread: libstdc++ then always uses atomic updates.

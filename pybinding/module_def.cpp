@@ -140,6 +140,11 @@ bool initModuleTypes(PyObject* module, PyModuleDesc& desc) {
   // its class.
   incRef(cls);
   pyLib->PyModule_AddObject(module, "NimPyException", cls);
+  // A str on every host: Python 2 hosts fill this entry with their own
+  // PyString_FromString.
+  PyObject* version = pyLib->PyUnicode_FromString(VASKOR_VERSION);
+  if (version == nullptr) return false;
+  pyLib->PyModule_AddObject(module, "__version__", version);
   return true;
 }
 

@@ -40,7 +40,8 @@ add_executable(binding_tests
   ${BINDING_TEST_DIR}/module_create_test.cpp
   ${BINDING_TEST_DIR}/module_reinit_test.cpp)
 target_include_directories(binding_tests PRIVATE ${PROJECT_SOURCE_DIR} ${BINDING_TEST_DIR})
-target_compile_definitions(binding_tests PRIVATE FAKE_HOST_DIR="${CMAKE_CURRENT_BINARY_DIR}/fake_hosts")
+target_compile_definitions(binding_tests PRIVATE FAKE_HOST_DIR="${CMAKE_CURRENT_BINARY_DIR}/fake_hosts"
+  VASKOR_VERSION="${PROJECT_VERSION}")
 # Every dlsym of the binding passes through the test's recorder.
 target_link_options(binding_tests PRIVATE -Wl,--wrap=dlsym)
 target_link_libraries(binding_tests PRIVATE pybinding GTest::gtest_main ${CMAKE_DL_LIBS})
@@ -74,6 +75,7 @@ add_executable(binding_process_tests
   ${BINDING_TEST_DIR}/child_process.cpp
   ${BINDING_TEST_DIR}/process_test.cpp)
 target_compile_definitions(binding_process_tests PRIVATE
+  VASKOR_VERSION="${PROJECT_VERSION}"
   FAKE_HOST_BIN_DIR="${CMAKE_CURRENT_BINARY_DIR}/fake_hosts"
   PYVASKOR_MODULE="$<TARGET_FILE:pyvaskor>")
 target_link_libraries(binding_process_tests PRIVATE GTest::gtest_main)
@@ -89,7 +91,7 @@ gtest_discover_tests(binding_process_tests DISCOVERY_MODE PRE_TEST PROPERTIES LA
 # runtime it then needs).
 if(NOT VASKOR_SANITIZE)
   add_test(NAME binding_library_shape
-    COMMAND sh ${BINDING_TEST_DIR}/check_library.sh $<TARGET_FILE:pyvaskor>)
+    COMMAND sh ${BINDING_TEST_DIR}/check_library.sh $<TARGET_FILE:pyvaskor> ${VASKOR_MIN_GLIBC})
   set_tests_properties(binding_library_shape PROPERTIES LABELS "binding")
 endif()
 

@@ -1,11 +1,12 @@
 #!/bin/sh
-# usage: check_library.sh <module.so>
-# The module must load into any Python host on glibc 2.17 or later: it needs
-# no glibc symbol version above 2.17, no library beyond the C library, the
+# usage: check_library.sh <module.so> <oldest glibc, e.g. 2.5>
+# The module must load into any Python host on that glibc or later: it needs
+# no glibc symbol version above it, no library beyond the C library, the
 # dynamic loader and old glibc's homes of dlopen and pthread_once, and it
 # exports the two init entries only. readelf reads any ELF machine.
 set -eu
 lib=$1
+ceiling=GLIBC_$2
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
@@ -31,7 +32,7 @@ versions=$(readelf -V -W "$lib" | sed -n 's/.*Name: \(GLIBC_[0-9.]*\) .*/\1/p' |
 echo "glibc versions:" $versions
 [ -n "$versions" ] || fail "no glibc symbol version found"
 for v in $versions; do
-  if [ "$(printf '%s\n' "$v" GLIBC_2.17 | sort -V | tail -n 1)" != GLIBC_2.17 ]; then
+  if [ "$(printf '%s\n' "$v" "$ceiling" | sort -V | tail -n 1)" != "$ceiling" ]; then
     fail "needs $v:" $(readelf --dyn-syms -W "$lib" | awk -v v="@$v" 'index($8, v) {print $8}')
   fi
 done

@@ -100,6 +100,11 @@ int main(int argc, char** argv) {
     printf("addObjectToModule=%d\n", r->addObjectModule == r->lastModule);
     printf("addObjectValueIsClass=%d\n", r->addObjectValue == r->lastClass);
   }
+  printf("versionAddCalls=%d\n", r->versionAddCalls);
+  if (r->versionAddCalls > 0) {
+    printf("version=%s\n", text(r->versionText));
+    printf("versionToModule=%d\n", r->versionModule == r->lastModule);
+  }
   printf("moduleDeallocs=%d\n", r->moduleDeallocs);
   printf("errorSet=%d\n", r->errorSet);
   return 0;

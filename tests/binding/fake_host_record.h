@@ -97,10 +97,16 @@ struct FakeHostRecord {
   void* newExceptionDict;
   struct FakeObject* lastClass;
 
+  /* The exception class added to the module. */
   int addObjectCalls;
   void* addObjectModule;
   const char* addObjectName;
   void* addObjectValue;
+
+  /* __version__, kept apart from the class. */
+  int versionAddCalls;
+  void* versionModule;
+  const char* versionText;
 };
 
 #ifdef __cplusplus

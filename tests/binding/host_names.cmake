@@ -39,5 +39,5 @@ set(FAKE_HOST_PY2_NAMES ${FAKE_HOST_COMMON_NAMES} ${_py2_only})
 # other function name is a dummy that aborts when called.
 set(FAKE_HOST_WORKING_NAMES
   PyModule_Create2 PyModule_Create2TraceRefs Py_InitModule4 Py_InitModule4_64
-  PyErr_NewException PyModule_AddObject
+  PyErr_NewException PyModule_AddObject PyUnicode_FromString PyString_FromString
   PyTuple_New PyTuple_SetItem PyList_New PyList_SetItem PyErr_SetString PyErr_Occurred)

@@ -46,6 +46,9 @@ TEST_F(Python3Creation, HostReceivesTheDefinitionAndApiVersion3) {
   EXPECT_STREQ(r.addObjectName, "NimPyException");
   EXPECT_EQ(r.addObjectValue, static_cast<void*>(r.lastClass));
   EXPECT_EQ(static_cast<void*>(pyLib->NimPyException), static_cast<void*>(r.lastClass));
+  EXPECT_EQ(r.versionAddCalls, 1);
+  EXPECT_EQ(r.versionModule, static_cast<void*>(module));
+  EXPECT_STREQ(r.versionText, VASKOR_VERSION);
   // One reference for the module, one the table keeps; the module's own
   // reference is the caller's.
   EXPECT_EQ(r.lastClass->refcnt, 2);

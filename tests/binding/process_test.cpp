@@ -69,6 +69,8 @@ TEST(FakeHostImport, Python3EntryCreatesTheModule) {
   EXPECT_EQ(v["addObjectName"], "NimPyException");
   EXPECT_EQ(v["addObjectToModule"], "1");
   EXPECT_EQ(v["addObjectValueIsClass"], "1");
+  EXPECT_EQ(v["version"], VASKOR_VERSION);
+  EXPECT_EQ(v["versionToModule"], "1");
 }
 
 TEST(FakeHostImport, SecondPython3InitReusesTableAndArray) {
@@ -103,6 +105,8 @@ TEST(FakeHostImport, Python2EntryUsesInitModule4_64) {
   EXPECT_EQ(v["secondTerminator"], "1");
   EXPECT_EQ(v["newExceptionName"], "nimpy.NimPyException");
   EXPECT_EQ(v["addObjectToModule"], "1");
+  EXPECT_EQ(v["version"], VASKOR_VERSION);
+  EXPECT_EQ(v["versionToModule"], "1");
 }
 
 TEST(FakeHostImport, HostCreationFailureMakesPyInitReturnNull) {

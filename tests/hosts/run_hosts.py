@@ -7,8 +7,12 @@ the chroots.
 usage: run_hosts.py --build-dir DIR --source-dir DIR --work DIR
                     [--hosts PATTERN,...] [--pattern GLOB]
 
+A host whose command reads "wheel:PYTHON" installs the wheel of the built
+module there instead, with that interpreter's own pip, as a user does
+(tests/package/install_wheel.py), and checks the installed module.
+
 A host is named "suite/command" (bullseye/python2.7, sid/pypy3,
-machine/python3, pyenv/3.12.1); --hosts keeps those that match one
+bullseye/wheel:python3, machine/python3, pyenv/3.12.1); --hosts keeps those that match one
 of the shell patterns, against the whole name, its suite or its command
 (--hosts sid,*/pypy*).
 """
@@ -17,7 +21,10 @@ import argparse
 import fnmatch
 import glob
 import os
+import runpy
+import shutil
 import signal
+import subprocess
 import sys
 import time
 
@@ -33,6 +40,10 @@ import run_suite  # noqa: E402
 MODULE_FILES = ("pyvaskor.so", "_vaskor_argcheck.so")
 MODULE_GLOBS = ("pyvaskor*", "_vaskor_argcheck*")
 INSIDE = "/opt/vaskor"
+WHEEL = "wheel:"
+SOURCE_ROOT = os.path.dirname(os.path.dirname(HERE))
+# What a wheel host runs, from tests/package.
+INSTALL_FILES = ("install_wheel.py", "check_module.py")
 
 
 def read_hosts(path):
@@ -95,7 +106,7 @@ def main():
     wanted = {}
     for _, suite, _, package in hosts:
         if package is not None and suite != "machine":
-            wanted.setdefault(suite, set()).add(package)
+            wanted.setdefault(suite, set()).update(package.split(","))
     started = time.time()
     made = chroots.prepare(work, wanted)
     print("chroots ready in %.0f s" % (time.time() - started))
@@ -112,6 +123,8 @@ def main():
             rows.extend(run_group(group, build_dir, tests_dir, None, args.pattern))
             continue
         chroots.stage(root, files, tests_dir, INSIDE)
+        if any(command.startswith(WHEEL) for _, _, command, _ in group):
+            stage_wheel(root, os.path.join(build_dir, "pyvaskor.so"))
         with chroots.mounted(root):
             rows.extend(run_group(group, INSIDE + "/module", INSIDE + "/tests/python",
                                   root, args.pattern))
@@ -123,9 +136,43 @@ def main():
     return 1 if bad else 0
 
 
+def stage_wheel(root, module):
+    """The wheel of the built module and the install test, under INSIDE."""
+    dest = os.path.join(root, INSIDE.lstrip("/"))
+    builder = runpy.run_path(os.path.join(SOURCE_ROOT, "packaging", "build_wheel.py"))
+    builder["build"](module, os.path.join(dest, "dist"))
+    os.makedirs(os.path.join(dest, "package"))
+    for f in INSTALL_FILES:
+        shutil.copy2(os.path.join(SOURCE_ROOT, "tests", "package", f),
+                     os.path.join(dest, "package", f))
+
+
+def run_install(python, root):
+    """Installs the staged wheel with python's pip inside root; (status,
+    number of checks passed, output)."""
+    wheel = glob.glob(os.path.join(root, INSIDE.lstrip("/"), "dist", "*.whl"))[0]
+    proc = subprocess.Popen(
+        ["/usr/bin/python3", INSIDE + "/package/install_wheel.py", "--python", python,
+         "--wheel", INSIDE + "/dist/" + os.path.basename(wheel), "--work", INSIDE + "/install"],
+        preexec_fn=run_suite.in_root(root, "/"), env=run_suite.chroot_env(),
+        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, universal_newlines=True)
+    output = proc.communicate()[0]
+    return proc.returncode, len([l for l in output.splitlines() if l.startswith("ok: ")]), output
+
+
 def run_group(group, module_dir, tests_dir, root, pattern):
     rows = []
     for name, _, command, _ in group:
+        if command.startswith(WHEEL):
+            python = command[len(WHEEL):]
+            started = time.time()
+            code, count, output = run_install(python, root)
+            print("=== %s (%.0f s) ===" % (name, time.time() - started))
+            print(output)
+            sys.stdout.flush()
+            rows.append((name, run_suite.version_of(python, root) or "?", count,
+                         run_suite.outcome(code, count, output)))
+            continue
         version = run_suite.version_of(command, root)
         if version is None:
             rows.append((name, "?", 0, "NOT RUNNABLE"))

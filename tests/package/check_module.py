@@ -58,7 +58,7 @@ def main():
     check(pyvaskor.NimPyException.__module__ == "nimpy", "NimPyException.__module__ is nimpy")
 
     check_stub(pyvaskor, os.path.join(os.path.dirname(module_file), "pyvaskor.pyi"))
-    check_install(expected_dir)
+    check_install(expected_dir, pyvaskor)
 
     print("%d check(s) failed" % len(failures))
     return 1 if failures else 0
@@ -96,6 +96,8 @@ def check_stub(pyvaskor, stub_path):
               == [("NimPyException", ["Exception"])],
               "the stub declares class NimPyException(Exception)")
 
+    check(re.search(r"^__version__: str$", text, re.M) is not None,
+          "the stub declares __version__: str")
     public = sorted(n for n in dir(pyvaskor)
                     if not n.startswith("_") and n != "NimPyException")
     check(sorted(d[0] for d in defs) == public,
@@ -146,7 +148,7 @@ def read(path):
         return f.read()
 
 
-def check_install(site):
+def check_install(site, pyvaskor):
     loader = os.path.join(site, "pyvaskor.py")
     check(os.path.isfile(loader), "pyvaskor.py installed beside pyvaskor.so, and not imported")
     if os.path.isfile(loader):
@@ -162,6 +164,12 @@ def check_install(site):
     check(len(dist_info) == 1, "one pyvaskor dist-info: %s" % dist_info)
     if len(dist_info) == 1:
         check(os.path.isfile(os.path.join(dist_info[0], "LICENSE")), "LICENSE installed")
+        meta = read(os.path.join(dist_info[0], "METADATA")).decode("utf-8")
+        version = re.search(r"^Version: (.*)$", meta, re.M).group(1)
+        check(getattr(pyvaskor, "__version__", None) == version,
+              "pyvaskor.__version__ %r is the wheel's version %s"
+              % (getattr(pyvaskor, "__version__", None), version))
+        check(type(getattr(pyvaskor, "__version__", None)) is str, "__version__ is a str")
         tags = sorted(re.findall(r"^Tag: (.*)$", read(os.path.join(dist_info[0], "WHEEL"))
                                  .decode("utf-8"), re.M))
         check(len(tags) >= 2 and all(re.match(r"py[23]-none-manylinux_?\w+$", t) for t in tags),

@@ -165,7 +165,8 @@ class MillionCalls(unittest.TestCase):
                     if got != case[3]:
                         self.fail('%s%r %r: %r != %r' % (case[0].__name__, case[1], case[2], got, case[3]))
         if support.PYPY:
-            grown = support.steady_growth(lambda: work(-(-rounds // 6)))
+            grown = support.least_growth(lambda: support.steady_growth(lambda: work(-(-rounds // 6))),
+                                         self.PYPY_RSS_BOUND)
         else:
             work(rounds)
         elapsed = time.time() - start

@@ -11,6 +11,7 @@ import sys
 import unittest
 
 import pyvaskor
+import support
 
 NO_CORE = 'import resource\nresource.setrlimit(resource.RLIMIT_CORE, (0, 0))\n'
 SEGV = b'SIGSEGV: Illegal storage access. (Attempt to read from nil?)\n'
@@ -24,7 +25,8 @@ def run_child(code):
     env.pop('PYTHONFAULTHANDLER', None)
     env['PYTHONPATH'] = os.pathsep.join([MODULE_DIR] + [p for p in [env.get('PYTHONPATH')] if p])
     proc = subprocess.Popen([sys.executable, '-c', NO_CORE + code], stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, env=env)
+                            stderr=subprocess.PIPE, env=env,
+                            preexec_fn=support.default_signals)
     out, err = proc.communicate()
     return proc.returncode, out, err
 

@@ -182,7 +182,7 @@ class HostileProcess(unittest.TestCase):
             't.daemon = True\n'
             't.start()\n'
             'held.wait(30)\n'
-            'signal.alarm(5)\n'
+            'signal.alarm(60)\n'
             'getattr(libc, "raise")(signal.SIGINT)\n'
             'time.sleep(30)\n')
         self.assertEqual(run_child(code), (-signal.SIGINT, b'', MESSAGE[signal.SIGINT]))
