@@ -53,7 +53,8 @@ void verifyInts(HostProfile& profile, const PyLib& lib, const char* format) {
   const ExactInts ints(profile, lib.PyLong_Type, lib.PyInt_Type);
   bool verified = true;
   for (long long value : kValues) {
-    PyObject* o = shortInts ? lib.Py_BuildValue(format, static_cast<long>(value)) : lib.Py_BuildValue(format, value);
+    PyObject* o = shortInts ? lib.Py_BuildValue(format, static_cast<long>(value))
+                            : lib.Py_BuildValue(format, value);
     if (o == nullptr) {
       lib.PyErr_Clear();
       verified = false;
