@@ -16,7 +16,8 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from pybench.common import MEM_N  # noqa: E402
+from pybench import magnitudes  # noqa: E402
+from pybench.common import MEM_N, TARGET_N  # noqa: E402
 from pybench.memory import child_memory  # noqa: E402
 from pybench.report import build_report, context_lines, mem_lines, text_table, write_markdown  # noqa: E402
 from pybench.runner import run  # noqa: E402
@@ -42,6 +43,9 @@ def main():
         print(l)
     print()
     print(text_table(head, rows))
+    print()
+    print('List encoders by magnitude at N=10^%d (ns per value; ratio to max(lst)):' % len(str(TARGET_N)[1:]))
+    print(text_table(*magnitudes.rows(r['magnitudes'])))
     print()
     print('Call overhead (ns per call):')
     sp3 = r['calls']["struct.pack('>3q', 1, 2, 3)"]

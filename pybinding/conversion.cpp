@@ -69,14 +69,18 @@ template <bool Track, bool Hold, class T, class Item>
   auto asLongLong = pyLib->PyLong_AsLongLong;
   PyTypeObject* const plainInts[] = {pyLib->PyLong_Type, pyLib->PyInt_Type};
   const size_t typeAt = hostProfile.typeOffset;  // kept at hand across the opaque calls
+  const ExactInts exact(hostProfile, plainInts[0], plainInts[1]);
   for (Py_ssize_t i = 0; i < n; ++i) {
     PyObject* o = item(i);
     if (o == nullptr) clearAndRaiseConversionError(itemType);
-    // An exact int runs no code, so only other items need the hold.
     PyTypeObject* const type = hostField<PyTypeObject*>(o, typeAt);
-    const bool runsCode = type != plainInts[0] && type != plainInts[1];
-    const long long v = Hold && runsCode ? heldAsLongLong(o) : asLongLong(o);
-    if (refused(v)) raiseRefusal(itemType);
+    long long v;
+    if (!exact.read(o, type, v)) [[unlikely]] {
+      // An exact int runs no code, so only other items need the hold.
+      const bool runsCode = type != plainInts[0] && type != plainInts[1];
+      v = Hold && runsCode ? heldAsLongLong(o) : asLongLong(o);
+      if (refused(v)) raiseRefusal(itemType);
+    }
     if constexpr (Track) largest = v > largest ? v : largest;
     out[i] = static_cast<T>(v);
   }

@@ -41,6 +41,36 @@ HostKind kindOf(void* handle) {
   return HostKind::Release;
 }
 
+// Reads back ints the host makes of values at every digit count and both
+// range ends; a layout with any value read wrong, or refused, is cleared.
+// `format` is the host's conversion of a long long ("L": a long) or a long
+// ("l": Python 2's int).
+void verifyInts(HostProfile& profile, const PyLib& lib, const char* format) {
+  static constexpr long long kValues[] = {
+      0, 1, -1, (1LL << 30) - 1, 1LL << 30, -(1LL << 40), (1LL << 60) - 1, -(1LL << 60),
+      (1LL << 62) + 5, INT64_MAX, INT64_MIN};
+  const bool shortInts = format[0] == 'l';
+  const ExactInts ints(profile, lib.PyLong_Type, lib.PyInt_Type);
+  bool verified = true;
+  for (long long value : kValues) {
+    PyObject* o = shortInts ? lib.Py_BuildValue(format, static_cast<long>(value))
+                            : lib.Py_BuildValue(format, value);
+    if (o == nullptr) {
+      lib.PyErr_Clear();
+      verified = false;
+      break;
+    }
+    long long read = 0;
+    verified = ints.read(o, typeOf(o), read) && read == value;
+    decRef(o);
+    if (!verified) break;
+  }
+  if (!verified) {
+    if (shortInts) profile.shortInts = false;
+    else profile.intDigits = IntDigits::None;
+  }
+}
+
 }  // namespace
 
 HostProfile identifyHost(void* handle, const PyLib& lib) {
@@ -67,6 +97,11 @@ HostProfile identifyHost(void* handle, const PyLib& lib) {
   if (p.kind != HostKind::PyPy && atLeast(lib.pythonVersion, 3, 14)) p.tupleItems += 8;
   // PyPy's lists keep their items out of C's reach.
   p.listItems = p.kind == HostKind::PyPy ? 0 : p.headSize + 8;
+  // PyPy's ints keep their value out of C's reach.
+  if (p.kind != HostKind::PyPy) {
+    p.intDigits = atLeast(lib.pythonVersion, 3, 12) ? IntDigits::Tagged : IntDigits::SignedCount;
+    p.shortInts = lib.pythonVersion.major == 2;
+  }
   p.exportedIncRef = symbol<void (*)(PyObject*)>(handle, "Py_IncRef");
   p.exportedDecRef = symbol<void (*)(PyObject*)>(handle, "Py_DecRef");
   if (p.exportedIncRef == nullptr || p.exportedDecRef == nullptr) p.exportedIncRef = p.exportedDecRef = nullptr;
@@ -125,6 +160,8 @@ bool verifyHostLayout(HostProfile& profile, const PyLib& lib, const char*& reaso
       hostProfile.listItems = 0;
   }
   decRef(tuple);  // and with it the list
+  if (hostProfile.intDigits != IntDigits::None) verifyInts(hostProfile, lib, "L");
+  if (hostProfile.shortInts) verifyInts(hostProfile, lib, "l");
   const HostProfile checked = hostProfile;
   hostProfile = before;
   profile = checked;  // also when `profile` is the profile in use

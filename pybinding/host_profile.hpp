@@ -53,6 +53,13 @@ enum class HostKind : uint8_t {
 
 const char* hostKindName(HostKind kind);
 
+// How an exact int keeps its value behind the head: a count word, then
+// 30-bit digits held in 32 bits, least significant first. The count word is
+// the signed digit count before 3.12 (and on Python 2's long), a tag from
+// 3.12 on (digit count above bit 3, sign in the low two bits: 0 positive,
+// 1 zero, 2 negative). None: read through the API.
+enum class IntDigits : uint8_t { None, SignedCount, Tagged };
+
 struct HostProfile {
   HostKind kind = HostKind::Release;
   // The object head: the count, the type pointer, and the head's size (a
@@ -67,6 +74,8 @@ struct HostProfile {
   // Offsets verified on live objects; 0: read and write through the API.
   size_t tupleItems = 0;  // an exact tuple's items
   size_t listItems = 0;   // the pointer to an exact list's item array
+  IntDigits intDigits = IntDigits::None;  // an exact int's (Python 2: long's) value
+  bool shortInts = false;                 // Python 2's int: a C long after the head
   // Where the host keeps reference totals (or its own bookkeeping), its
   // exported functions take and drop references; else the count is
   // changed in place.
@@ -107,6 +116,61 @@ inline destructor typeDealloc(PyTypeObject* t) {
 inline PyObject** tupleItems(PyObject* o) { return &hostField<PyObject*>(o, hostProfile.tupleItems); }
 inline PyObject** listItems(PyObject* o) { return hostField<PyObject**>(o, hostProfile.listItems); }
 
+// An exact int's value read in place, where the profile verified how. The
+// types are the host's int types, each null where its layout was not
+// verified. False for any other object and for a value beyond 64 bits
+// signed: the host's API converts or refuses those.
+class ExactInts {
+ public:
+  ExactInts(const HostProfile& p, PyTypeObject* longType, PyTypeObject* intType)
+      : longType_(p.intDigits != IntDigits::None ? longType : nullptr),
+        intType_(p.shortInts ? intType : nullptr),
+        at_(p.headSize),
+        tagged_(p.intDigits == IntDigits::Tagged) {}
+
+  // `type` is the object's type, already at hand in the caller's loop.
+  [[gnu::always_inline]] bool read(const PyObject* o, const PyTypeObject* type, long long& v) const {
+    if (type == longType_) return readDigits(o, v);
+    if (type == intType_ && type != nullptr) {
+      v = hostField<long>(o, at_);
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  [[gnu::always_inline]] bool readDigits(const PyObject* o, long long& v) const {
+    const uint64_t word = hostField<uint64_t>(o, at_);
+    const auto* digit = &hostField<const uint32_t>(o, at_ + 8);
+    bool negative;
+    uint64_t count;
+    if (tagged_) {
+      negative = (word & 3) == 2;
+      count = word >> 3;
+    } else {
+      negative = static_cast<int64_t>(word) < 0;
+      count = negative ? 0 - word : word;
+    }
+    uint64_t magnitude;
+    if (count <= 2) {
+      magnitude = count == 0 ? 0 : digit[0];
+      if (count == 2) magnitude |= uint64_t{digit[1]} << 30;
+    } else {
+      // Three digits hold 90 bits; only a top digit below 16 fits in 64.
+      if (count > 3 || digit[2] >= 16) return false;
+      magnitude = digit[0] | uint64_t{digit[1]} << 30 | uint64_t{digit[2]} << 60;
+      if (magnitude > (negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1)) return false;
+    }
+    v = static_cast<long long>(negative ? 0 - magnitude : magnitude);
+    return true;
+  }
+
+  const PyTypeObject* longType_;
+  const PyTypeObject* intType_;
+  size_t at_;
+  bool tagged_;
+};
+
 // A module definition as the host reads it: an object head, the three
 // words of its base, then the fields below.
 struct ModuleDefFields {
@@ -135,7 +199,8 @@ struct PyLib;
 HostProfile identifyHost(void* handle, const PyLib& lib);
 
 // Checks the head and the item offsets of `profile` against a tuple and a
-// list the host makes; item offsets that do not hold are cleared, and so
+// list the host makes, and its int layouts against ints of known values
+// the host makes; offsets and layouts that do not hold are cleared, and so
 // is the direct counting when the count is not where expected. False (with
 // a reason) when even the type pointer is not where the profile says: the
 // module cannot read this host's objects at all.

@@ -8,6 +8,7 @@ import platform
 import sys
 import time
 
+from . import magnitudes
 from .common import MEM_N, TARGET_N, VALUE_BITS, np
 
 ENCODE_ROWS = ['bpeEncode', 'neEncode', "array('q', lst)", 'struct.pack',
@@ -90,6 +91,7 @@ def build_report(r):
         v = get(f)
         target('%s ≤ 1.1× array.tolist()' % f, v / tl, 1.1,
                '%.2f ns vs %.2f ns = %.2f×' % (v, tl, v / tl))
+    targets += magnitudes.targets(r['magnitudes'])
     calls = r['calls']
     sp3 = calls["struct.pack('>3q', 1, 2, 3)"]
     for k in ('bpeEncode([1, 2, 3])', "bpeDecode(b'\\x00\\x53', 3)"):
@@ -186,6 +188,10 @@ def write_markdown(path, r, head, rows, targets, quick):
               'same bit layout (both checked to give bpeEncode\'s bytes): "unpackbits" spreads '
               'each value into bit bytes and packs them; "words" shifts each field into 64-bit '
               'words. Pure-Python rows (only up to N=10^5) are for scale.', '',
+              '## List encoders by magnitude, N=10^%d (ns per value)' % len(str(TARGET_N)[1:]), '',
+              md_table(*magnitudes.rows(r['magnitudes'])), '',
+              'Random values of exactly that many bits; `max(lst)` over the '
+              'same list is the floor.', '',
               '## Call overhead (ns per call)', '',
               '| call | ns | ratio to struct.pack |', '| --- | ---: | ---: |']
     lines += call_lines(r)

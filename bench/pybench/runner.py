@@ -7,7 +7,8 @@ import os
 import struct
 import sys
 
-from .common import (MEM_N, NS, PURE_MAX_N, QCODE, array_from_bytes, array_to_bytes,
+from . import magnitudes
+from .common import (MEM_N, NS, PURE_MAX_N, QCODE, TARGET_N, array_from_bytes, array_to_bytes,
                      load_module, make_values, np)
 from .memory import measure_memory
 from .peers import (np_pack_unpackbits, np_pack_words, pure_bpe_decode, pure_bpe_encode,
@@ -86,7 +87,8 @@ def run(args):
         "struct.pack('>3q', 1, 2, 3)": timer.stmt("struct.pack('>3q', 1, 2, 3)", ns),
         "array.array('q', [1, 2, 3])": timer.stmt("array.array('%s', [1, 2, 3])" % QCODE, ns),
     }
+    by_magnitude = magnitudes.measure(mod, timer, TARGET_N)
     mem = measure_memory(args.module_dir, MEM_N if not args.quick else 10 ** 6)
     load_after = os.getloadavg()
-    return dict(results=results, calls=calls, mem=mem, ns_list=ns_list,
+    return dict(results=results, calls=calls, mem=mem, ns_list=ns_list, magnitudes=by_magnitude,
                 load=(load_before, load_after), width=(w, nw))

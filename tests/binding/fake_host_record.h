@@ -62,6 +62,7 @@ struct FakeHostRecord {
   int createReturnsNull;
   int newExceptionReturnsNull;
   int tupleTypeWrong; /* tuples made with another type pointer */
+  int smallDigits;    /* longs made of 15-bit digits */
 
   int versionCalls;
 

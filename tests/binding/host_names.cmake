@@ -40,4 +40,5 @@ set(FAKE_HOST_PY2_NAMES ${FAKE_HOST_COMMON_NAMES} ${_py2_only})
 set(FAKE_HOST_WORKING_NAMES
   PyModule_Create2 PyModule_Create2TraceRefs Py_InitModule4 Py_InitModule4_64
   PyErr_NewException PyModule_AddObject PyUnicode_FromString PyString_FromString
-  PyTuple_New PyTuple_SetItem PyList_New PyList_SetItem PyErr_SetString PyErr_Occurred)
+  PyTuple_New PyTuple_SetItem PyList_New PyList_SetItem PyErr_SetString PyErr_Occurred
+  _Py_BuildValue_SizeT)

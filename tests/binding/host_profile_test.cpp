@@ -16,28 +16,44 @@ class HostProfileTest : public ModuleTest {};
 
 TEST_F(HostProfileTest, KeepsOnlyTheOffsetsThatReadBack) {
   // The fakes lay tuples out without the cached hash 3.14 put before the
-  // items, so on the "3.14" host the tuple offset does not read back and
-  // tuples go through the API; the module is created all the same.
+  // items, and ints as CPython did before 3.12, so on the "3.14" host
+  // neither reads back and both go through the API; a host whose longs
+  // have 15-bit digits keeps the API's conversion of longs but still reads
+  // its Python 2 ints in place. The module is created all the same.
   struct Case {
     const char* host;
+    bool smallDigits;
     HostKind kind;
     size_t refOffset, typeOffset, tupleItems, listItems;
+    IntDigits intDigits;
+    bool shortInts;
   } cases[] = {
-      {"fakehost_py3", HostKind::Release, 0, 8, 24, 24},
-      {"fakehost_py314", HostKind::Release, 0, 8, 0, 24},
-      {"fakehost_all_creation", HostKind::TraceRefs, 16, 24, 40, 40},
+      {"fakehost_py3", false, HostKind::Release, 0, 8, 24, 24, IntDigits::SignedCount, false},
+      {"fakehost_py3", true, HostKind::Release, 0, 8, 24, 24, IntDigits::None, false},
+      {"fakehost_py314", false, HostKind::Release, 0, 8, 0, 24, IntDigits::None, false},
+      {"fakehost_all_creation", false, HostKind::TraceRefs, 16, 24, 40, 40, IntDigits::SignedCount, false},
+      {"fakehost_py2", false, HostKind::Release, 0, 8, 24, 24, IntDigits::SignedCount, true},
+      {"fakehost_py2", true, HostKind::Release, 0, 8, 24, 24, IntDigits::None, true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.host);
-    installHost(c.host);
+    SCOPED_TRACE(std::string(c.host) + (c.smallDigits ? " with 15-bit digits" : ""));
+    void* host = installHost(c.host);
+    recordOf(host).smallDigits = c.smallDigits;
     // A host with link words creates modules through its renamed function.
     if (c.kind == HostKind::TraceRefs) lookups::hide({"PyModule_Create2"});
     EXPECT_EQ(hostProfile.kind, c.kind);
-    ASSERT_NE(initModule3(desc), nullptr);
+    if (c.shortInts) {
+      initModule2(desc);
+      EXPECT_EQ(recordOf(host).init4Calls, 1);
+    } else {
+      ASSERT_NE(initModule3(desc), nullptr);
+    }
     EXPECT_EQ(hostProfile.refOffset, c.refOffset);
     EXPECT_EQ(hostProfile.typeOffset, c.typeOffset);
     EXPECT_EQ(hostProfile.tupleItems, c.tupleItems);
     EXPECT_EQ(hostProfile.listItems, c.listItems);
+    EXPECT_EQ(hostProfile.intDigits, c.intDigits);
+    EXPECT_EQ(hostProfile.shortInts, c.shortInts);
     EXPECT_EQ(pyObjectStartOffset, c.refOffset);
     hostProfile = HostProfile{};
     lookups::unhideAll();
