@@ -8,11 +8,10 @@
 #include "vaskor/bit_stream.hpp"
 #include "vaskor/checked_size.hpp"
 #include "vaskor/kernels.hpp"
-#include "vaskor/staged_output.hpp"
-#include "vaskor/vector_sink.hpp"
+#include "vaskor/room.hpp"
 #include "vaskor/utils.hpp"
-#include "vaskor/width_choice.hpp"
 #include "vaskor/width_byte.hpp"
+#include "vaskor/width_choice.hpp"
 
 namespace vaskor::bpe {
 
@@ -22,23 +21,21 @@ using detail::kBlockFields;
 using detail::kMaxBlockWidth;
 using detail::u128;
 
-// Values handled per step: whole blocks, and few enough that their packed
-// bytes or unpacked values stay in the first-level cache.
-// (Measured: 16 blocks decode fastest, 32 encode fastest.)
-constexpr size_t kChunkBlocks = 32;
-constexpr size_t kChunkValues = kChunkBlocks * kBlockFields;
-constexpr size_t kDecodeChunkBlocks = 16;
-constexpr size_t kDecodeChunkValues = kDecodeChunkBlocks * kBlockFields;
-using ByteStage = detail::StagedOutput<uint8_t, kChunkBlocks * 8 * kMaxBlockWidth>;
+// binLen gives at most 64 digits, so no input needs a wider field.
+constexpr uint64_t kWidestField = 65;
 
-void packBlocks(int w, const int64_t* in, uint8_t* out, size_t blocks) {
-  detail::kernels().packBlocks[w](in, out, blocks);
-}
+// Values checked per step while packing under a guessed width: whole blocks,
+// few enough that they stay in the first-level cache between the check and
+// the pack. (Measured: 32 blocks encode fastest.)
+constexpr size_t kChunkValues = 32 * kBlockFields;
+// Values handed to a sink per step, from a buffer that stays in the
+// first-level cache. (Measured: 16 blocks decode fastest.)
+constexpr size_t kSinkChunkValues = 16 * kBlockFields;
 
 int widthFor(int64_t largest) { return static_cast<int>(binLen(largest) + 1); }
 
 // Where the row has a packing kernel that reports the largest value, it
-// checks the width itself (see packAll).
+// checks the width itself (see packTo).
 bool checksWhilePacking(int w) { return detail::kernels().packBlocksLargest[w] != nullptr; }
 
 // The first fields of a stream (fewer than a block) with the zero padding in
@@ -66,48 +63,164 @@ void packHead(const int64_t* in, size_t fields, int w, uint8_t* out, size_t byte
   }
 }
 
-// Packs all n values with fields of w bits into `out` and returns n; with
-// `verify`, returns instead the start of the first chunk whose largest value
-// needs a wider field, leaving `out` alone.
-size_t packAll(const int64_t* in, size_t n, int w, bool verify, std::vector<uint8_t>& out) {
-  const uint64_t bytes = detail::checkedCount((static_cast<u128>(n) * w + 7) / 8, 1);
-  ByteStage stage(bytes);
+// Packs all n values with fields of w bits into the packedSize(n, w) bytes
+// at `out` and returns n; with `verify`, returns instead the start of the
+// first chunk whose largest value needs a wider field (what was written then
+// is of no use).
+size_t packTo(const int64_t* in, size_t n, int w, bool verify, uint8_t* out) {
   // The stream ends on a byte boundary and whole blocks are whole bytes, so
   // the blocks are the last n / 64 fields and the padding goes with the head.
   // (The head lies inside the first chunk, which a guessed width came from.)
   const size_t head = n % kBlockFields;
   const size_t headBytes = (head * static_cast<size_t>(w) + 7) / 8;
-  packHead(in, head, w, stage.stage(), headBytes);
-  stage.commit(headBytes);
-  for (size_t i = head; i < n; i += kChunkValues) {
-    const size_t count = std::min(kChunkValues, n - i);
-    if (verify && checksWhilePacking(w)) {
-      // The kernel gives the chunk's largest value as it packs; a chunk that
-      // needs more bits stops the pack (what it wrote is never used).
-      const int64_t top = detail::kernels().packBlocksLargest[w](in + i, stage.stage(), count / kBlockFields);
-      if (widthFor(top) > w) return i;
-    } else {
-      if (verify && widthFor(detail::kernels().maxFromZero(in + i, count)) > w) return i;
-      packBlocks(w, in + i, stage.stage(), count / kBlockFields);
-    }
-    stage.commit(count / kBlockFields * 8 * static_cast<size_t>(w));
+  packHead(in, head, w, out, headBytes);
+  out += headBytes;
+  const size_t blockBytes = 8 * static_cast<size_t>(w);
+  const detail::Kernels& k = detail::kernels();
+  if (!verify) {
+    if (n >= kBlockFields) k.packBlocks[w](in + head, out, n / kBlockFields);
+    return n;
   }
-  out = stage.take();
+  for (size_t i = head; i < n; i += kChunkValues) {
+    const size_t blocks = std::min(kChunkValues, n - i) / kBlockFields;
+    uint8_t* to = out + (i - head) / kBlockFields * blockBytes;
+    if (checksWhilePacking(w)) {
+      // The kernel gives the chunk's largest value as it packs.
+      if (widthFor(k.packBlocksLargest[w](in + i, to, blocks)) > w) return i;
+    } else {
+      if (widthFor(k.maxFromZero(in + i, blocks * kBlockFields)) > w) return i;
+      k.packBlocks[w](in + i, to, blocks);
+    }
+  }
   return n;
 }
 
+// Where the groups of a checked decode lie.
+struct Groups {
+  const uint8_t* p;
+  size_t size;     // bytes after any width byte
+  uint64_t width;  // bits per group
+  uint64_t count;
+  uint64_t cut;  // leading bits that belong to no group
+};
+
+// Everything decode checks, raised before any value is made.
+Groups locate(std::span<const uint8_t> i, int64_t l) {
+  Groups g{i.data(), i.size(), 0, 0, 0};
+  detail::takeWidthByte(g.p, g.size, l);
+  if (g.size == 0) return g;
+  if (l == 0) raise<ValueError>("bit width must be positive, got 0");
+
+  const u128 totalBits = static_cast<u128>(g.size) * 8;
+  if (l < 0) {
+    // The front cut keeps a whole number of |l| bits; any bit left means a
+    // group is read, and an empty group can never match a negative width.
+    const u128 magnitude = static_cast<u128>(-(l + 1)) + 1;
+    check(totalBits < magnitude, "bpe(76, 18) `item.parseBin(iitem) == rl` ");
+    return g;
+  }
+  g.width = static_cast<uint64_t>(l);
+  g.count = detail::checkedCount(totalBits / g.width, 8);
+  // With a group to read the input's bit count fits 64 bits.
+  if (g.count != 0) g.cut = static_cast<uint64_t>(totalBits % g.width);
+  return g;
+}
+
+// Unpacks every group in order, piece by piece: `out.at()` is where the next
+// piece goes, at most `out.room` values; `out.put(n)` takes the n values
+// just written and returns false to stop.
+template <class Out>
+bool unpackTo(const Groups& g, Out& out) {
+  if (g.width > static_cast<uint64_t>(kMaxBlockWidth)) {
+    for (uint64_t k = 0; k < g.count;) {
+      const uint64_t end = std::min<uint64_t>(g.count, k + out.room);
+      int64_t* to = out.at();
+      for (uint64_t j = k; j < end; ++j) *to++ = static_cast<int64_t>(detail::readWideGroup(g.p, g.cut + j * g.width, g.width));
+      if (!out.put(end - k)) return false;
+      k = end;
+    }
+    return true;
+  }
+  // Groups end at the end of the data: the last count / 64 of them form
+  // whole blocks, the rest come first, right after the cut.
+  const uint64_t head = g.count % kBlockFields;
+  if (head > 0) {
+    int64_t* to = out.at();
+    for (uint64_t k = 0; k < head; ++k) to[k] = static_cast<int64_t>(detail::readGroup(g.p, g.cut + k * g.width, g.width));
+    if (!out.put(head)) return false;
+  }
+  const uint64_t blocks = g.count / kBlockFields;
+  const uint64_t blockBytes = 8 * g.width;
+  const uint8_t* from = g.p + g.size - blocks * blockBytes;
+  const uint64_t step = out.room / kBlockFields;
+  for (uint64_t b = 0; b < blocks; b += step) {
+    const uint64_t k = std::min<uint64_t>(step, blocks - b);
+    detail::kernels().unpackBlocks[g.width](from + b * blockBytes, out.at(), k);
+    if (!out.put(k * kBlockFields)) return false;
+  }
+  return true;
+}
+
+// Straight into the caller's storage, in one piece per kind of group.
+struct SpanOut {
+  int64_t* next;
+  static constexpr uint64_t room = UINT64_MAX / 2;
+  int64_t* at() { return next; }
+  bool put(uint64_t n) {
+    next += n;
+    return true;
+  }
+};
+
+// Through a buffer that stays in the first-level cache, handed to a sink.
+struct SinkOut {
+  ValueSink& sink;
+  int64_t* stage;
+  static constexpr uint64_t room = kSinkChunkValues;
+  int64_t* at() { return stage; }
+  bool put(uint64_t n) { return sink.take(stage, n); }
+};
+
 }  // namespace
 
-std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
-  if (s.empty()) {
-    lo = binLen(0) + 1;
-    return {};
+uint64_t maxPackedSize(uint64_t n) { return packedSize(n, kWidestField); }
+
+uint64_t encodeInto(std::span<const int64_t> s, std::span<uint8_t> out, int64_t& width) {
+  const size_t n = s.size();
+  if (n == 0) {
+    width = widthFor(0);
+    return 0;
   }
+  int w;
+  if (static_cast<u128>(out.size()) * 8 >= static_cast<u128>(n) * kWidestField) {
+    // Room for any width: packing may start under the width of the first
+    // chunk and start over wider, the input read once when it was right.
+    w = detail::packWithWidth(
+        s.data(), n, kChunkValues, widthFor,
+        [&](int guess, bool verify) { return packTo(s.data(), n, guess, verify, out.data()); }, checksWhilePacking);
+  } else {
+    w = widthFor(detail::kernels().maxFromZero(s.data(), n));
+    detail::requireRoom(packedSize(n, w), out.size(), "bytes");
+    packTo(s.data(), n, w, false, out.data());
+  }
+  width = w;
+  return packedSize(n, w);
+}
+
+std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
+  // As encodeInto with room for any width, but the vector only ever grows
+  // to the packed size of the width being tried.
   std::vector<uint8_t> out;
-  const int w = detail::packWithWidth(
-      s.data(), s.size(), kChunkValues, widthFor,
-      [&](int width, bool verify) { return packAll(s.data(), s.size(), width, verify, out); }, checksWhilePacking);
-  lo = w;
+  int64_t width = widthFor(0);
+  if (!s.empty())
+    width = detail::packWithWidth(
+        s.data(), s.size(), kChunkValues, widthFor,
+        [&](int guess, bool verify) {
+          out.resize(packedSize(s.size(), guess));
+          return packTo(s.data(), s.size(), guess, verify, out.data());
+        },
+        checksWhilePacking);
+  lo = width;
   return out;
 }
 
@@ -118,71 +231,31 @@ uint64_t packedSize(uint64_t n, int64_t width) {
 }
 
 void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
-  const int w = static_cast<int>(width);
-  const size_t n = s.size();
-  const size_t head = n % kBlockFields;
-  const size_t headBytes = (head * static_cast<size_t>(w) + 7) / 8;
-  packHead(s.data(), head, w, out, headBytes);
-  if (n >= kBlockFields) packBlocks(w, s.data() + head, out + headBytes, n / kBlockFields);
+  packTo(s.data(), s.size(), static_cast<int>(width), false, out);
+}
+
+uint64_t decodedCount(std::span<const uint8_t> i, int64_t l) { return locate(i, l).count; }
+
+uint64_t decodeInto(std::span<const uint8_t> i, int64_t l, std::span<int64_t> out) {
+  const Groups g = locate(i, l);
+  detail::requireRoom(g.count, out.size(), "values");
+  SpanOut to{out.data()};
+  unpackTo(g, to);
+  return g.count;
 }
 
 bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
-  const uint8_t* p = i.data();
-  size_t size = i.size();
-  detail::takeWidthByte(p, size, l);
-  if (size == 0) return sink.start(0);
-  if (l == 0) raise<ValueError>("bit width must be positive, got 0");
-
-  const u128 totalBits = static_cast<u128>(size) * 8;
-  if (l < 0) {
-    // The front cut keeps a whole number of |l| bits; any bit left means a
-    // group is read, and an empty group can never match a negative width.
-    const u128 magnitude = static_cast<u128>(-(l + 1)) + 1;
-    check(totalBits < magnitude, "bpe(76, 18) `item.parseBin(iitem) == rl` ");
-    return sink.start(0);
-  }
-
-  const uint64_t width = static_cast<uint64_t>(l);
-  const uint64_t count = detail::checkedCount(totalBits / width, 8);
-  if (!sink.start(count)) return false;
-  if (count == 0) return true;
-  // Values are unpacked into a buffer that stays in the first-level cache
-  // and handed over from there.
-  alignas(64) int64_t stage[kDecodeChunkValues];
-  // The input lies in memory, so its bit count fits 64 bits from here on.
-  const uint64_t cut = static_cast<uint64_t>(totalBits % width);
-
-  if (width > static_cast<uint64_t>(kMaxBlockWidth)) {
-    for (uint64_t g = 0; g < count;) {
-      const uint64_t end = std::min<uint64_t>(count, g + kDecodeChunkValues);
-      int64_t* out = stage;
-      for (uint64_t k = g; k < end; ++k)
-        *out++ = static_cast<int64_t>(detail::readWideGroup(p, cut + k * width, width));
-      if (!sink.take(stage, end - g)) return false;
-      g = end;
-    }
-    return true;
-  }
-  // Groups end at the end of the data: the last count / 64 of them form
-  // whole blocks, the rest come first, right after the cut.
-  const uint64_t head = count % kBlockFields;
-  for (uint64_t g = 0; g < head; ++g)
-    stage[g] = static_cast<int64_t>(detail::readGroup(p, cut + g * width, width));
-  if (head > 0 && !sink.take(stage, head)) return false;
-  const uint64_t blocks = count / kBlockFields;
-  const uint8_t* block = p + size - blocks * 8 * width;
-  for (uint64_t b = 0; b < blocks; b += kDecodeChunkBlocks) {
-    const uint64_t k = std::min<uint64_t>(kDecodeChunkBlocks, blocks - b);
-    detail::kernels().unpackBlocks[width](block + b * 8 * width, stage, k);
-    if (!sink.take(stage, k * kBlockFields)) return false;
-  }
-  return true;
+  const Groups g = locate(i, l);
+  if (!sink.start(g.count)) return false;
+  alignas(64) int64_t stage[kSinkChunkValues];
+  SinkOut to{sink, stage};
+  return unpackTo(g, to);
 }
 
 std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
-  detail::VectorSink sink;
-  decodeInto(i, l, sink);
-  return std::move(sink.values);
+  std::vector<int64_t> out(decodedCount(i, l));
+  decodeInto(i, l, out);
+  return out;
 }
 
 }  // namespace vaskor::bpe

@@ -8,54 +8,150 @@
 #include "vaskor/byte_order.hpp"
 #include "vaskor/checked_size.hpp"
 #include "vaskor/kernels.hpp"
-#include "vaskor/staged_output.hpp"
-#include "vaskor/vector_sink.hpp"
+#include "vaskor/room.hpp"
 #include "vaskor/utils.hpp"
-#include "vaskor/width_choice.hpp"
 #include "vaskor/width_byte.hpp"
+#include "vaskor/width_choice.hpp"
 
 namespace vaskor::ne {
 
 namespace {
 
+using detail::kMaxWholeWidth;
+
 // Values handled per step, few enough to stay in the first-level cache.
 constexpr size_t kChunkValues = 2048;
-using ByteStage = detail::StagedOutput<uint8_t, kChunkValues * 8>;
 
 // ceil(binLen * 0.125) is exact in doubles, so whole-number division does.
 int widthFor(int64_t largest) { return static_cast<int>((binLen(largest) + 7) / 8); }
 
-// Packs all n values into nb bytes each and returns n; with `verify`,
-// returns instead the start of the first chunk whose largest value needs
-// more bytes, leaving `out` alone.
-size_t packAll(const int64_t* in, size_t n, int nb, bool verify, std::vector<uint8_t>& out) {
-  const uint64_t bytes = detail::checkedCount(static_cast<detail::u128>(n) * nb, 1);
-  ByteStage stage(bytes);
+// Packs all n values into nb bytes each at `out` and returns n; with
+// `verify`, returns instead the start of the first chunk whose largest value
+// needs more bytes, having written only the chunks before it.
+size_t packTo(const int64_t* in, size_t n, int nb, bool verify, uint8_t* out) {
+  const detail::Kernels& k = detail::kernels();
+  if (!verify) {
+    k.packWhole(nb, in, out, n);
+    return n;
+  }
   for (size_t i = 0; i < n; i += kChunkValues) {
     const size_t count = std::min(kChunkValues, n - i);
-    if (verify && widthFor(detail::kernels().maxFromZero(in + i, count)) > nb) return i;
-    detail::kernels().packWhole(nb, in + i, stage.stage(), count);
-    stage.commit(count * static_cast<size_t>(nb));
+    if (widthFor(k.maxFromZero(in + i, count)) > nb) return i;
+    k.packWhole(nb, in + i, out + i * static_cast<size_t>(nb), count);
   }
-  out = stage.take();
   return n;
 }
 
+// Where the groups of a checked decode lie.
+struct Groups {
+  const uint8_t* p;
+  size_t size;     // bytes after any width byte
+  uint64_t width;  // bytes per group
+  uint64_t count;
+};
+
+// Everything decode checks, raised before any value is made.
+Groups locate(std::span<const uint8_t> i, int64_t l) {
+  Groups g{i.data(), i.size(), 0, 0};
+  detail::takeWidthByte(g.p, g.size, l);
+  if (g.size == 0) return g;
+  if (l <= 0) raise<ValueError>("byte width must be positive, got " + std::to_string(l));
+  g.width = static_cast<uint64_t>(l);
+  g.count = detail::checkedCount(g.size / g.width + (g.size % g.width != 0), 8);
+  return g;
+}
+
+// Unpacks every group in order, piece by piece: `out.at()` is where the next
+// piece goes, at most `out.room` values; `out.put(n)` takes the n values
+// just written and returns false to stop.
+template <class Out>
+bool unpackTo(const Groups& g, Out& out) {
+  for (uint64_t k = 0; k < g.count;) {
+    const uint64_t end = std::min<uint64_t>(g.count, k + out.room);
+    const uint64_t from = k * g.width;
+    int64_t* to = out.at();
+    if (g.width <= static_cast<uint64_t>(kMaxWholeWidth)) {
+      // The piece's bytes; only the last piece can end in a short group.
+      const uint64_t bytes = std::min<uint64_t>(g.size - from, (end - k) * g.width);
+      detail::kernels().unpackWhole(static_cast<int>(g.width), g.p + from, bytes, to);
+    } else {
+      // Only the last 8 bytes of a wide group count; a short last group is
+      // read from the bytes it has.
+      for (uint64_t j = k; j < end; ++j) {
+        const uint64_t at = j * g.width;
+        const uint64_t left = g.size - at;
+        *to++ = static_cast<int64_t>(left >= g.width ? detail::loadBE64(g.p + at + g.width - 8)
+                                                     : detail::loadBETail(g.p + at, left));
+      }
+    }
+    if (!out.put(end - k)) return false;
+    k = end;
+  }
+  return true;
+}
+
+// Straight into the caller's storage, in one piece.
+struct SpanOut {
+  int64_t* next;
+  static constexpr uint64_t room = UINT64_MAX / 16;
+  int64_t* at() { return next; }
+  bool put(uint64_t n) {
+    next += n;
+    return true;
+  }
+};
+
+// Through a buffer that stays in the first-level cache, handed to a sink.
+struct SinkOut {
+  ValueSink& sink;
+  int64_t* stage;
+  static constexpr uint64_t room = kChunkValues;
+  int64_t* at() { return stage; }
+  bool put(uint64_t n) { return sink.take(stage, n); }
+};
+
 }  // namespace
 
-std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
-  if (s.empty()) {
-    lo = 1;
-    return {};
+uint64_t maxPackedSize(uint64_t n) { return packedSize(n, kMaxWholeWidth); }
+
+uint64_t encodeInto(std::span<const int64_t> s, std::span<uint8_t> out, int64_t& width) {
+  const size_t n = s.size();
+  if (n == 0) {
+    width = 1;
+    return 0;
   }
+  int nb;
+  if (static_cast<detail::u128>(out.size()) >= static_cast<detail::u128>(n) * kMaxWholeWidth) {
+    // Room for any width: each chunk's largest value is taken just before
+    // the chunk is packed, while it is in cache, so the input is read from
+    // memory once when the first chunk's width holds.
+    nb = detail::packWithWidth(
+        s.data(), n, kChunkValues, widthFor,
+        [&](int guess, bool verify) { return packTo(s.data(), n, guess, verify, out.data()); },
+        [](int) { return true; });
+  } else {
+    nb = widthFor(detail::kernels().maxFromZero(s.data(), n));
+    detail::requireRoom(packedSize(n, nb), out.size(), "bytes");
+    packTo(s.data(), n, nb, false, out.data());
+  }
+  width = nb;
+  return packedSize(n, nb);
+}
+
+std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
+  // As encodeInto with room for any width, but the vector only ever grows
+  // to the packed size of the width being tried.
   std::vector<uint8_t> out;
-  // Each chunk's largest value is taken just before the chunk is packed,
-  // while it is in cache, so the input is read from memory once.
-  const int nb = detail::packWithWidth(
-      s.data(), s.size(), kChunkValues, widthFor,
-      [&](int width, bool verify) { return packAll(s.data(), s.size(), width, verify, out); },
-      [](int) { return true; });
-  lo = nb;
+  int64_t width = 1;
+  if (!s.empty())
+    width = detail::packWithWidth(
+        s.data(), s.size(), kChunkValues, widthFor,
+        [&](int guess, bool verify) {
+          out.resize(packedSize(s.size(), guess));
+          return packTo(s.data(), s.size(), guess, verify, out.data());
+        },
+        [](int) { return true; });
+  lo = width;
   return out;
 }
 
@@ -66,50 +162,31 @@ uint64_t packedSize(uint64_t n, int64_t width) {
 }
 
 void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
-  detail::kernels().packWhole(static_cast<int>(width), s.data(), out, s.size());
+  packTo(s.data(), s.size(), static_cast<int>(width), false, out);
+}
+
+uint64_t decodedCount(std::span<const uint8_t> i, int64_t l) { return locate(i, l).count; }
+
+uint64_t decodeInto(std::span<const uint8_t> i, int64_t l, std::span<int64_t> out) {
+  const Groups g = locate(i, l);
+  detail::requireRoom(g.count, out.size(), "values");
+  SpanOut to{out.data()};
+  unpackTo(g, to);
+  return g.count;
 }
 
 bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
-  const uint8_t* p = i.data();
-  size_t size = i.size();
-  detail::takeWidthByte(p, size, l);
-  if (size == 0) return sink.start(0);
-  if (l <= 0) raise<ValueError>("byte width must be positive, got " + std::to_string(l));
-
-  const uint64_t width = static_cast<uint64_t>(l);
-  const uint64_t count = detail::checkedCount(size / width + (size % width != 0), 8);
-  if (!sink.start(count)) return false;
-  // Values are unpacked into a buffer that stays in the first-level cache
-  // and handed over from there.
+  const Groups g = locate(i, l);
+  if (!sink.start(g.count)) return false;
   alignas(64) int64_t stage[kChunkValues];
-  for (uint64_t g = 0; g < count;) {
-    const uint64_t end = std::min<uint64_t>(count, g + kChunkValues);
-    const uint64_t from = g * width;
-    if (width <= 8) {
-      // The chunk's bytes; only the last chunk can end in a short group.
-      const uint64_t bytes = std::min<uint64_t>(size - from, (end - g) * width);
-      detail::kernels().unpackWhole(static_cast<int>(width), p + from, bytes, stage);
-    } else {
-      // Only the last 8 bytes of a wide group count; a short last group is
-      // read from the bytes it has.
-      int64_t* out = stage;
-      for (uint64_t k = g; k < end; ++k) {
-        const uint64_t at = k * width;
-        const uint64_t left = size - at;
-        *out++ = static_cast<int64_t>(left >= width ? detail::loadBE64(p + at + width - 8)
-                                                    : detail::loadBETail(p + at, left));
-      }
-    }
-    if (!sink.take(stage, end - g)) return false;
-    g = end;
-  }
-  return true;
+  SinkOut to{sink, stage};
+  return unpackTo(g, to);
 }
 
 std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
-  detail::VectorSink sink;
-  decodeInto(i, l, sink);
-  return std::move(sink.values);
+  std::vector<int64_t> out(decodedCount(i, l));
+  decodeInto(i, l, out);
+  return out;
 }
 
 }  // namespace vaskor::ne
