@@ -105,9 +105,9 @@ PyObject* decoderBody(const Call& call) {
 }
 
 constexpr ArrayCodec bpeArrays{vaskor::bpe::widthOf, vaskor::bpe::packedSize, vaskor::bpe::packInto,
-                               vaskor::bpe::decodeInto};
+                               vaskor::bpe::decodedCount, vaskor::bpe::decodeInto};
 constexpr ArrayCodec neArrays{vaskor::ne::widthOf, vaskor::ne::packedSize, vaskor::ne::packInto,
-                              vaskor::ne::decodeInto};
+                              vaskor::ne::decodedCount, vaskor::ne::decodeInto};
 
 template <const ArrayCodec& codec, PyObject* (*listBody)(const Call&)>
 PyObject* encodeArrayBody(const Call& call) {

@@ -83,34 +83,6 @@ PyObject* encodeArray(const Call& call, const ArrayCodec& codec, PyObject* (*lis
 
 namespace {
 
-// Learns the count a decode gives, and stops it there: every check of the
-// input has passed by then.
-struct CountSink final : vaskor::ValueSink {
-  uint64_t count = 0;
-  bool start(uint64_t c) override {
-    count = c;
-    return false;
-  }
-  bool take(const int64_t*, size_t) override { return false; }
-};
-
-// Writes the values into storage of `capacity` items and never past it,
-// whatever another thread does to the input meanwhile.
-struct StorageSink final : vaskor::ValueSink {
-  uint8_t* out;
-  size_t capacity;
-  size_t written = 0;
-  StorageSink(uint8_t* o, size_t c) : out(o), capacity(c) {}
-  bool start(uint64_t) override { return true; }
-  bool take(const int64_t* values, size_t n) override {
-    const size_t room = capacity - written;
-    const size_t k = std::min(n, room);
-    std::memcpy(out + written * sizeof(int64_t), values, k * sizeof(int64_t));
-    written += k;
-    return k == n;
-  }
-};
-
 // array.array, held for the rest of the process once found.
 PyObject* arrayType() {
   static PyObject* type = nullptr;
@@ -174,11 +146,19 @@ PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
     if (!taken || !out.contiguous() || !isInt64Format(out.format(), out.itemSize()))
       return typeError(std::string(call.name()) + "() expected for out " + kInt64Buffer + ", got " +
                        whatCame(outObj.get(), out, taken));
+    if (reinterpret_cast<uintptr_t>(out.writableData()) % alignof(int64_t) != 0)
+      return typeError(std::string(call.name()) + "() expected for out " + kInt64Buffer +
+                       ", got one not aligned to 8 bytes");
+    // The codec reads its input while it writes: the two must not share bytes.
+    const uint8_t* outEnd = out.data() + out.size();
+    if (!view.empty() && out.size() > 0 && out.data() < view.data() + view.size() && view.data() < outEnd) {
+      pyLib->PyErr_SetString(pyLib->PyExc_ValueError,
+                             (std::string(call.name()) + "() cannot decode into out: it shares bytes with the input").c_str());
+      return nullptr;
+    }
   }
   try {
-    CountSink counted;
-    codec.decodeInto(view, l, counted);
-    const uint64_t count = counted.count;
+    const uint64_t count = codec.decodedCount(view, l);
     PyRef result;
     if (outObj) {
       const size_t available = out.size() / sizeof(int64_t);
@@ -197,13 +177,17 @@ PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
       }
     }
     if (!result) return nullptr;
-    const size_t capacity = std::min<uint64_t>(count, out.size() / sizeof(int64_t));
+    // The room taken with the buffer: another thread changing the input
+    // meanwhile (its width byte) makes the codec refuse, never overrun.
+    const size_t capacity = out.size() / sizeof(int64_t);
     // A new array is seen by no other thread, so it cannot move even when
     // taken through Python 2's old interface; a caller's buffer must be held.
     const bool unlock = (fromList || input.held()) && (!outObj || out.held()) &&
-                        std::max<size_t>(view.size(), capacity * sizeof(int64_t)) >= kUnlockedBytes;
-    StorageSink sink(out.writableData(), capacity);
-    if (capacity > 0) runUnlocked(unlock, [&] { codec.decodeInto(view, l, sink); });
+                        std::max<size_t>(view.size(), count * sizeof(int64_t)) >= kUnlockedBytes;
+    // The buffer's storage holds whole 8-byte items, aligned where numpy
+    // and array.array put them.
+    const std::span<int64_t> into(reinterpret_cast<int64_t*>(out.writableData()), capacity);
+    if (count > 0) runUnlocked(unlock, [&] { codec.decodeInto(view, l, into); });
     return result.release();
   } catch (const vaskor::Exception& failure) {
     return pythonException(failure);

@@ -9,7 +9,6 @@
 #include <span>
 
 #include "pybinding/function_table.hpp"
-#include "vaskor/value_sink.hpp"
 
 namespace pybinding {
 
@@ -17,7 +16,8 @@ struct ArrayCodec {
   int64_t (*widthOf)(int64_t);
   uint64_t (*packedSize)(uint64_t, int64_t);
   void (*packInto)(std::span<const int64_t>, int64_t, uint8_t*);
-  bool (*decodeInto)(std::span<const uint8_t>, int64_t, vaskor::ValueSink&);
+  uint64_t (*decodedCount)(std::span<const uint8_t>, int64_t);
+  uint64_t (*decodeInto)(std::span<const uint8_t>, int64_t, std::span<int64_t>);
 };
 
 // A list or tuple argument goes to the list function's body instead.

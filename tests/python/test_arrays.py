@@ -170,10 +170,18 @@ class Refused(unittest.TestCase):
         outs = [array.array('i', [0] * 8), b'\x00' * 64, bytearray(64)]
         if not PY2:
             outs.append(memoryview(array.array('q', [0] * 8))[::2])
+        if numpy is not None:
+            outs.append(numpy.zeros(8 * 8 + 1, numpy.uint8)[1:].view(numpy.int64))  # unaligned
         for out in outs:
             message = support.type_error(pyvaskor.bpeDecodeArray, packed, width, out)
             self.assertIn('expected for out a writable C-contiguous buffer of 8-byte signed integers',
                           message)
+        # Decoding a buffer into itself is refused, and leaves it as it was.
+        shared = array.array(INT64, [1, 2, 3, 4])
+        for data in [memoryview(shared), memoryview(shared)[1:3]] if not PY2 else []:
+            self.assertEqual(outcome(pyvaskor.neDecodeArray, data, 1, shared)[::2],
+                             ('ValueError', 'neDecodeArray() cannot decode into out: it shares bytes with the input'))
+            self.assertEqual(shared.tolist(), [1, 2, 3, 4])
 
     def test_codec_failures_match_list_decoders(self):
         for data, l in [(b'\x01', -1), (b'\x00\x01', 0), (b'\x01', 70), (b'\x41\x02', 0), (b'', -3)]:
