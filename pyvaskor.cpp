@@ -1,11 +1,12 @@
-// The pyvaskor module: its four functions, its start-up, run by the dynamic
+// The pyvaskor module: its functions, its start-up, run by the dynamic
 // loader, and the two init entries the host calls on import.
 #include <cstdint>
 #include <span>
 #include <utility>
 #include <vector>
 
-#include "pybinding/args.hpp"
+#include "pybinding/array_functions.hpp"
+#include "pybinding/function_table.hpp"
 #include "pybinding/conversion.hpp"
 #include "pybinding/errors.hpp"
 #include "pybinding/module_def.hpp"
@@ -29,7 +30,7 @@ namespace {
 // method array until the process ends.
 PyModuleDesc* moduleDesc = nullptr;
 
-// The native procedures, one per Python function. Each does what its
+// The native procedures of the list functions. Each does what its
 // codec's encode or decode does, through the parts the codec offers for it,
 // so that the result goes straight into Python objects: an encoder packs
 // into the bytes object of its result under the width that follows the
@@ -48,23 +49,19 @@ using Decoder = bool (*)(std::span<const uint8_t>, int64_t, vaskor::ValueSink&);
 constexpr Decoder bpeDecode = vaskor::bpe::decodeInto;
 constexpr Decoder neDecode = vaskor::ne::decodeInto;
 
-// The call frame all four share. After the argument check, phase 1 converts
-// the arguments (a recoverable failure is the caller's TypeError; a Defect
-// finds no handler), phase 2 runs the codec and converts its result (every
-// failure becomes a module exception). The bodies are never inlined into the
-// entry procedures, so all they allocate lies below the attach's mark.
-// Every argument is held from its fetch to the end of the call: Python code
-// that a conversion runs may drop the caller's references to it, and a
-// decoder reads a bytes argument in place. Such code may also take a
-// keyword out before its fetch, which fails the call as a missing argument.
-
-constexpr const char* kEncoderArgs[] = {"a"};
-constexpr const char* kDecoderArgs[] = {"bytes", "l"};
+// The list functions' bodies. After the argument check (done by the entry
+// procedure from the function's entry), phase 1 converts the arguments (a
+// recoverable failure is the caller's TypeError; a Defect finds no
+// handler), phase 2 runs the codec and converts its result (every failure
+// becomes a module exception). Every argument is held from its fetch to
+// the end of the call: Python code that a conversion runs may drop the
+// caller's references to it, and a decoder reads a bytes argument in
+// place. Such code may also take a keyword out before its fetch, which
+// fails the call as a missing argument.
 
 template <const Encoder& codec>
-[[gnu::noinline]] PyObject* encoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
-  if (!verifyArgs(args, kwargs, 1, 1, kEncoderArgs, funcName)) return nullptr;
-  PyRef aObj = takeRequiredArg(args, kwargs, 0, "a", funcName);
+PyObject* encoderBody(const Call& call) {
+  PyRef aObj = call.required(0);
   if (!aObj) return nullptr;
   IntArg a;
   int64_t largest = 0;
@@ -83,16 +80,15 @@ template <const Encoder& codec>
 }
 
 template <Decoder native>
-[[gnu::noinline]] PyObject* decoderBody(const char* funcName, PyObject* args, PyObject* kwargs) {
-  if (!verifyArgs(args, kwargs, 2, 2, kDecoderArgs, funcName)) return nullptr;
-  PyRef bytesObj = takeRequiredArg(args, kwargs, 0, "bytes", funcName);
+PyObject* decoderBody(const Call& call) {
+  PyRef bytesObj = call.required(0);
   if (!bytesObj) return nullptr;
   PyRef lObj;
   ByteArg bytes;
   int64_t l = 0;
   try {
     pyValueToNative(bytesObj.get(), bytes);
-    lObj = takeRequiredArg(args, kwargs, 1, "l", funcName);
+    lObj = call.required(1);
     if (!lObj) return nullptr;
     pyValueToNative(lObj.get(), l);
   } catch (const vaskor::CatchableError& failure) {
@@ -108,32 +104,44 @@ template <Decoder native>
   }
 }
 
-// The entry procedures: attach the thread, then run the body. Nothing native
-// unwinds past them: memory exhaustion takes the out-of-memory stop.
+constexpr ArrayCodec bpeArrays{vaskor::bpe::widthOf, vaskor::bpe::packedSize, vaskor::bpe::packInto,
+                               vaskor::bpe::decodedCount, vaskor::bpe::decodeInto};
+constexpr ArrayCodec neArrays{vaskor::ne::widthOf, vaskor::ne::packedSize, vaskor::ne::packInto,
+                              vaskor::ne::decodedCount, vaskor::ne::decodeInto};
 
-PyObject* bpeEncodePy_wrapper(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-  char mark = 0;
-  attachThread(&mark);
-  return vaskor::outermost([&] { return encoderBody<bpeEncode>("bpeEncode", args, kwargs); });
+template <const ArrayCodec& codec, PyObject* (*listBody)(const Call&)>
+PyObject* encodeArrayBody(const Call& call) {
+  return encodeArray(call, codec, listBody);
+}
+template <const ArrayCodec& codec>
+PyObject* decodeArrayBody(const Call& call) {
+  return decodeArray(call, codec);
 }
 
-PyObject* neEncodePy_wrapper(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-  char mark = 0;
-  attachThread(&mark);
-  return vaskor::outermost([&] { return encoderBody<neEncode>("neEncode", args, kwargs); });
-}
+constexpr const char* kEncoderParams[] = {"a"};
+constexpr const char* kDecoderParams[] = {"bytes", "l"};
+constexpr const char* kArrayDecoderParams[] = {"bytes", "l", "out"};
 
-PyObject* bpeDecodePy_wrapper(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-  char mark = 0;
-  attachThread(&mark);
-  return vaskor::outermost([&] { return decoderBody<bpeDecode>("bpeDecode", args, kwargs); });
-}
+// The module's functions in the order of its method list: name,
+// parameters, how many of them are required, body.
+#define PYVASKOR_FUNCTIONS(F)                                                          \
+  F(bpeEncode, kEncoderParams, 1, encoderBody<bpeEncode>)                             \
+  F(neEncode, kEncoderParams, 1, encoderBody<neEncode>)                               \
+  F(bpeDecode, kDecoderParams, 2, decoderBody<bpeDecode>)                             \
+  F(neDecode, kDecoderParams, 2, decoderBody<neDecode>)                               \
+  F(bpeEncodeArray, kEncoderParams, 1, (encodeArrayBody<bpeArrays, encoderBody<bpeEncode>>)) \
+  F(neEncodeArray, kEncoderParams, 1, (encodeArrayBody<neArrays, encoderBody<neEncode>>))    \
+  F(bpeDecodeArray, kArrayDecoderParams, 2, decodeArrayBody<bpeArrays>)               \
+  F(neDecodeArray, kArrayDecoderParams, 2, decodeArrayBody<neArrays>)
 
-PyObject* neDecodePy_wrapper(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-  char mark = 0;
-  attachThread(&mark);
-  return vaskor::outermost([&] { return decoderBody<neDecode>("neDecode", args, kwargs); });
-}
+// Each entry's definition and its entry procedure, `<name>Py_wrapper`.
+#define PYVASKOR_DEFINE(name, params, required, body)                              \
+  constexpr ModuleFunction name##Function{#name, params, required, body};          \
+  PyObject* name##Py_wrapper(PyObject*, PyObject* args, PyObject* kwargs) noexcept { \
+    return runEntry(name##Function, args, kwargs);                                 \
+  }
+PYVASKOR_FUNCTIONS(PYVASKOR_DEFINE)
+#undef PYVASKOR_DEFINE
 
 __attribute__((constructor)) void startUp() {
   vaskor::outermost([] {
@@ -150,10 +158,9 @@ __attribute__((constructor)) void startUp() {
                            reinterpret_cast<void*>(&PyInit_pyvaskor));
     curModuleDef = moduleDesc;
 
-    registerMethod("bpeEncode", nullptr, bpeEncodePy_wrapper);
-    registerMethod("neEncode", nullptr, neEncodePy_wrapper);
-    registerMethod("bpeDecode", nullptr, bpeDecodePy_wrapper);
-    registerMethod("neDecode", nullptr, neDecodePy_wrapper);
+#define PYVASKOR_REGISTER(name, params, required, body) registerMethod(#name, nullptr, name##Py_wrapper);
+    PYVASKOR_FUNCTIONS(PYVASKOR_REGISTER)
+#undef PYVASKOR_REGISTER
   });
 }
 

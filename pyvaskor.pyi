@@ -1,9 +1,18 @@
 # Type stubs for the pyvaskor extension module.
 #
 # Every parameter may be given by position or by keyword, under the names
-# below; all are required. Wrong argument counts, names or types raise
+# below; all but out are required. Wrong argument counts, names or types raise
 # TypeError; a failure inside a codec raises a subclass of NimPyException.
-from typing import List, Tuple, Union
+import sys
+from array import array
+from mmap import mmap
+from typing import Any, List, Optional, Tuple, Union
+
+if sys.version_info >= (3, 12):
+    from collections.abc import Buffer as _Buffer
+else:
+    # Any object exporting a buffer: these and numpy arrays, among others.
+    _Buffer = Union[bytes, bytearray, memoryview, array[Any], mmap]
 
 # The values to pack: a list or tuple of ints in the signed 64-bit range.
 _Values = Union[List[int], Tuple[int, ...]]
@@ -35,4 +44,22 @@ def neEncode(a: _Values) -> Tuple[bytes, int]:
 def neDecode(bytes: _Packed, l: int) -> List[int]:
     """Whole-byte format: unpacks at width l bytes; l == 0 takes the width
     from the first byte."""
+    ...
+
+def bpeEncodeArray(a: Union[_Buffer, _Values]) -> Tuple[bytes, int]:
+    """bpeEncode of the integer items of a C-contiguous buffer (numpy
+    integer dtypes, array.array, memoryview; bytes read as unsigned)."""
+    ...
+
+def neEncodeArray(a: Union[_Buffer, _Values]) -> Tuple[bytes, int]:
+    """neEncode of the integer items of a C-contiguous buffer."""
+    ...
+
+def bpeDecodeArray(bytes: Union[_Buffer, _Packed], l: int, out: Optional[_Buffer] = ...) -> Union[array[int], int]:
+    """bpeDecode of any buffer read as bytes: a new array.array('q'), or
+    with out (8-byte signed integers) the count of values written there."""
+    ...
+
+def neDecodeArray(bytes: Union[_Buffer, _Packed], l: int, out: Optional[_Buffer] = ...) -> Union[array[int], int]:
+    """neDecode of any buffer read as bytes, into a new array.array('q') or out."""
     ...

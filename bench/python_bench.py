@@ -17,7 +17,8 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from pybench import magnitudes  # noqa: E402
-from pybench.common import MEM_N, TARGET_N  # noqa: E402
+from pybench.arrays import run_arrays  # noqa: E402
+from pybench.common import MEM_N, TARGET_N, load_module  # noqa: E402
 from pybench.memory import child_memory  # noqa: E402
 from pybench.report import build_report, context_lines, mem_lines, text_table, write_markdown  # noqa: E402
 from pybench.runner import run  # noqa: E402
@@ -59,6 +60,7 @@ def main():
     print('Targets at N=10^%d:' % len(str(nref)[1:]))
     for t in targets:
         print(t)
+    run_arrays(load_module(None), args.quick)
     if args.out:
         if not os.path.isdir(args.out):
             os.makedirs(args.out)

@@ -109,6 +109,10 @@ HostProfile identifyHost(void* handle, const PyLib& lib) {
     p.hostIncRef = p.exportedIncRef;
     p.hostDecRef = p.exportedDecRef;
   }
+  if (p.kind == HostKind::PyPy)
+    p.bufferSize = kBufferSizePyPy;
+  else
+    p.bufferSize = lib.pythonVersion.major < 3 ? kBufferSizePython2 : kBufferSizePython3;
   p.dealloc = symbol<void (*)(PyObject*)>(handle, "_Py_Dealloc");
   return p;
 }

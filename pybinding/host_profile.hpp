@@ -86,6 +86,8 @@ struct HostProfile {
   void (*exportedDecRef)(PyObject*) = nullptr;
   // The host's own deallocation entry; null: the type's tp_dealloc.
   void (*dealloc)(PyObject*) = nullptr;
+  // The size of the host's buffer view record (PyBufferHead is its start).
+  size_t bufferSize = 80;
   // Set by the first init call: layouts checked, and why the host cannot be
   // served (null when it can).
   bool checked = false;
@@ -191,6 +193,34 @@ inline size_t moduleDefSize() { return hostProfile.headSize + sizeof(ModuleDefFi
 inline ModuleDefFields& moduleDefFields(void* block) {
   return hostField<ModuleDefFields>(block, hostProfile.headSize);
 }
+
+// The start of the host's buffer view record (Py_buffer), the same on every
+// host; what follows differs: CPython 3 ends with one pointer (80 bytes in
+// all), CPython 2.7 keeps a two-word small table before it (96), PyPy its
+// own copies of the format, strides and shape (784).
+struct PyBufferHead {
+  void* buf;
+  PyObject* obj;
+  Py_ssize_t len;
+  Py_ssize_t itemsize;
+  int readonly;
+  int ndim;
+  char* format;
+  Py_ssize_t* shape;
+  Py_ssize_t* strides;
+  Py_ssize_t* suboffsets;
+};
+static_assert(sizeof(PyBufferHead) == 72);
+constexpr size_t kBufferSizePython3 = 80;
+constexpr size_t kBufferSizePython2 = 96;
+constexpr size_t kBufferSizePyPy = 784;
+constexpr size_t kBufferSizeMax = kBufferSizePyPy;
+
+// Request flags of the new buffer interface.
+constexpr int PyBUF_WRITABLE = 0x0001;
+constexpr int PyBUF_FORMAT = 0x0004;
+constexpr int PyBUF_ND = 0x0008;
+constexpr int PyBUF_STRIDES = 0x0010 | PyBUF_ND;
 
 struct PyLib;
 

@@ -19,6 +19,9 @@ class PyRef {
     return PyRef(o);
   }
 
+  // Takes over the reference `o` carries (a new reference; may be null).
+  static PyRef adopt(PyObject* o) { return PyRef(o); }
+
   PyRef(PyRef&& other) noexcept : o_(std::exchange(other.o_, nullptr)) {}
   PyRef& operator=(PyRef&& other) noexcept {
     PyRef gone(std::move(*this));
@@ -33,6 +36,8 @@ class PyRef {
 
   PyObject* get() const { return o_; }
   explicit operator bool() const { return o_ != nullptr; }
+  // Hands the reference to the caller.
+  PyObject* release() { return std::exchange(o_, nullptr); }
 
  private:
   explicit PyRef(PyObject* o) : o_(o) {}

@@ -66,7 +66,7 @@ def main():
 
 # Sample arguments per parameter name, and what a result must look like per
 # declared return type.
-SAMPLES = {"a": [1, 2, 3], "bytes": b"\x00\x53", "l": 3}
+SAMPLES = {"a": [1, 2, 3], "bytes": b"\x00\x53", "l": 3, "out": None}
 
 
 def result_matches(annotation, result):
@@ -76,6 +76,9 @@ def result_matches(annotation, result):
                 and isinstance(result[0], bytes) and isinstance(result[1], int_types))
     if annotation == "List[int]":
         return type(result) is list and all(isinstance(v, int_types) for v in result)
+    if annotation == "Union[array[int], int]":
+        import array
+        return isinstance(result, (array.array,) + int_types)
     return False
 
 
@@ -105,7 +108,7 @@ def check_stub(pyvaskor, stub_path):
     check(issubclass(pyvaskor.NimPyException, Exception), "NimPyException derives from Exception")
 
     for name, params, returns in defs:
-        names = [p.split(":")[0].strip() for p in params.split(",") if p.strip()]
+        names = [p.split(":")[0].strip() for p in re.split(r",(?![^\[]*\])", params) if p.strip()]
         fn = getattr(pyvaskor, name, None)
         if fn is None or any(n not in SAMPLES for n in names):
             check(False, "%s(%s): unknown function or parameter" % (name, ", ".join(names)))

@@ -2,6 +2,7 @@
 module, taken 10,000 times, must leave that total exactly where it was, or
 every leak hunter run against a program that uses the module flags it."""
 
+import array
 import gc
 import itertools
 import sys
@@ -13,6 +14,13 @@ PY2 = sys.version_info[0] == 2
 CALLS = 10000
 # A later init call makes a new base class, so failures are told by module.
 NIMPY = 'nimpy'
+
+INT64 = 'l' if PY2 else 'q'
+VALUES = array.array(INT64, [1, 2, 3])
+LARGE = array.array(INT64, range(20000))  # large enough to release the lock
+LARGE_PACKED = pyvaskor.neEncode(list(LARGE))
+OUT = array.array(INT64, [0] * 8)
+VALUE_ERROR = ValueError.__module__
 
 CASES = [
     # label, function, positional, keywords, exception raised
@@ -36,6 +44,23 @@ CASES = [
     ('check failure', pyvaskor.bpeDecode, (b'\x01', -1), {}, NIMPY),
     ('bit width 0 in front', pyvaskor.bpeDecode, (b'\x00\x01', 0), {}, NIMPY),
     ('byte width negative', pyvaskor.neDecode, (b'\x01', -1), {}, NIMPY),
+    ('array', pyvaskor.bpeEncodeArray, (VALUES,), {}, None),
+    ('array large', pyvaskor.neEncodeArray, (LARGE,), {}, None),
+    ('array as list', pyvaskor.neEncodeArray, ([1, 2],), {}, None),
+    ('array bytes', pyvaskor.bpeEncodeArray, (bytearray(b'ab'),), {}, None),
+    ('array no buffer', pyvaskor.bpeEncodeArray, (5,), {}, 'TypeError'),
+    ('array format', pyvaskor.neEncodeArray, (array.array('d', [1.0]),), {}, 'TypeError'),
+    ('array unsigned', pyvaskor.neEncodeArray, (array.array('L', [2 ** 63]),) if PY2 else
+     (array.array('Q', [2 ** 63]),), {}, 'TypeError'),
+    ('array decode', pyvaskor.bpeDecodeArray, (b'\x00\x53', 3), {}, None),
+    ('array decode large', pyvaskor.neDecodeArray, LARGE_PACKED, {}, None),
+    ('array decode out', pyvaskor.neDecodeArray, (), {'bytes': b'\x01\x02', 'l': 1, 'out': OUT}, None),
+    ('array decode large out', pyvaskor.neDecodeArray, LARGE_PACKED + (LARGE,), {}, None),
+    ('array decode out small', pyvaskor.neDecodeArray, (b'\x01' * 9, 1, OUT), {}, VALUE_ERROR),
+    ('array decode out refused', pyvaskor.neDecodeArray, (b'\x01', 1, b'x' * 8), {}, 'TypeError'),
+    ('array decode bad l', pyvaskor.bpeDecodeArray, (b'', 'x'), {}, 'TypeError'),
+    ('array decode failure', pyvaskor.bpeDecodeArray, (b'\x01', -1), {}, NIMPY),
+    ('array decode too many', pyvaskor.bpeDecodeArray, (b'', 1, None, 2), {}, 'TypeError'),
 ]
 
 
