@@ -10,7 +10,7 @@
 #include "pybinding/args.hpp"
 #include "pybinding/process_hooks.hpp"
 #include "pybinding/py_ref.hpp"
-#include "runtime/failure.hpp"
+#include "vaskor/failure.hpp"
 
 namespace pybinding {
 
