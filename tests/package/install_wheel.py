@@ -80,8 +80,11 @@ def main():
     p.add_argument("--python", required=True)
     p.add_argument("--work", required=True)
     args = p.parse_args()
-    if not os.path.exists(args.python):
+    # A bare command name is looked up on PATH, as a user's shell would.
+    found = args.python if os.sep in args.python else shutil.which(args.python)
+    if not found or not os.path.exists(found):
         skip("%s is not installed here" % args.python)
+    args.python = found
 
     work = os.path.abspath(args.work)
     shutil.rmtree(work, ignore_errors=True)
