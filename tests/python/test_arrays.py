@@ -16,7 +16,10 @@ import support
 
 try:
     import numpy
-except ImportError:
+    # Another machine's numpy on the path (an emulated interpreter sees the
+    # build machine's) imports as an empty namespace package.
+    numpy.ndarray
+except (ImportError, AttributeError):
     numpy = None
 
 PY2 = sys.version_info[0] == 2
