@@ -61,8 +61,8 @@ bench-native:
 	$(call configure,bench,$(BENCH_BUILD))
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target native_bench into_bench
 	mkdir -p bench/results
-	$(BENCH_BUILD)/bench/native_bench --md=bench/results/native_bench.md $(BENCH_ARGS)
-	$(BENCH_BUILD)/bench/into_bench --md=bench/results/into_bench.md $(filter --quick,$(BENCH_ARGS))
+	$(BENCH_BUILD)/bench/native_bench --md=bench/results/native_bench.md $(filter-out --row=%,$(BENCH_ARGS))
+	$(BENCH_BUILD)/bench/into_bench --md=bench/results/into_bench.md $(filter --quick --row=%,$(BENCH_ARGS))
 
 bench-python:
 	$(call configure,bench,$(BENCH_BUILD))

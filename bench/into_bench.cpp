@@ -18,6 +18,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bench/bench_summary.hpp"
@@ -56,6 +57,20 @@ std::vector<int64_t> valuesFor(bool bits, int w, size_t n) {
   return v;
 }
 
+// The inputs of the last benchmark, kept for the next: Google Benchmark runs
+// each one several times while it settles the iteration count, and making
+// 16Mi inputs anew each time would take longer than timing them.
+template <class T, class Make>
+const std::vector<T>& lastInput(std::tuple<bool, int, size_t> key, Make make) {
+  static std::tuple<bool, int, size_t> kept{false, -1, 0};
+  static std::vector<T> input;
+  if (kept != key) {
+    input = make();
+    kept = key;
+  }
+  return input;
+}
+
 // memcpy of n int64 values, timed for `reps` copies.
 double memcpyRate(size_t n, int64_t reps) {
   std::vector<int64_t> from(n, 1), to(n, 2);
@@ -78,7 +93,7 @@ void timed(benchmark::State& st, const std::string& k, size_t n, Body body) {
 }
 
 void encodeBench(benchmark::State& st, bool bits, int w, size_t n, Form form) {
-  const std::vector<int64_t> v = valuesFor(bits, w, n);
+  const std::vector<int64_t>& v = lastInput<int64_t>({bits, w, n}, [&] { return valuesFor(bits, w, n); });
   std::vector<uint8_t> out(bits ? vaskor::bpe::maxPackedSize(n) : vaskor::ne::maxPackedSize(n), 0);
   int64_t width = 0;
   const char* codec = bits ? "bpe" : "ne";
@@ -95,17 +110,19 @@ void encodeBench(benchmark::State& st, bool bits, int w, size_t n, Form form) {
 }
 
 void decodeBench(benchmark::State& st, bool bits, int w, size_t n, Form form) {
-  std::vector<uint8_t> packed;
-  if (bits && w > 65) {
-    // Above the widest field only an explicit width reaches: random groups.
-    packed.resize(n * static_cast<size_t>(w) / 8);
-    std::mt19937_64 rng(static_cast<uint64_t>(w));
-    for (uint8_t& b : packed) b = static_cast<uint8_t>(rng());
-  } else {
-    int64_t width = 0;
-    const std::vector<int64_t> v = valuesFor(bits, w, n);
-    packed = bits ? vaskor::bpe::encode(v, width) : vaskor::ne::encode(v, width);
-  }
+  const std::vector<uint8_t>& packed = lastInput<uint8_t>({bits, w, n}, [&] {
+    std::vector<uint8_t> bytes;
+    if (bits && w > 65) {
+      // Above the widest field only an explicit width reaches: random groups.
+      bytes.resize(n * static_cast<size_t>(w) / 8);
+      std::mt19937_64 rng(static_cast<uint64_t>(w));
+      for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
+    } else {
+      int64_t width = 0;
+      bytes = bits ? vaskor::bpe::encode(valuesFor(bits, w, n), width) : vaskor::ne::encode(valuesFor(bits, w, n), width);
+    }
+    return bytes;
+  });
   const uint64_t count = bits ? vaskor::bpe::decodedCount(packed, w) : vaskor::ne::decodedCount(packed, w);
   std::vector<int64_t> out(count, 0);
   timed(st, key(bits ? "bpe" : "ne", "decode", form, w, n), count, [&] {
@@ -209,10 +226,12 @@ void table(std::ostream& md, bool bits, const Plan& p) {
 int main(int argc, char** argv) {
   std::string mdPath;
   bool quick = false;
+  std::string row;  // another row of the kernel table than the preferred one
   std::vector<char*> rest{argv[0]};
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "--md=", 5) == 0) mdPath = argv[i] + 5;
     else if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+    else if (std::strncmp(argv[i], "--row=", 6) == 0) row = argv[i] + 6;
     else rest.push_back(argv[i]);
   }
   int rc = static_cast<int>(rest.size());
@@ -220,6 +239,18 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&rc, rest.data());
   if (benchmark::ReportUnrecognizedArguments(rc, rest.data())) return 1;
 
+  if (!row.empty()) {
+    bool found = false;
+    for (const vaskor::detail::KernelRow& r : vaskor::detail::kernelRows())
+      if (r.supported && row == r.kernels->name) {
+        vaskor::detail::useKernels(*r.kernels);
+        found = true;
+      }
+    if (!found) {
+      std::fprintf(stderr, "into_bench: no row '%s' this processor runs\n", row.c_str());
+      return 1;
+    }
+  }
   const Plan plan = planFor(quick);
   registerAll(plan, quick);
   const std::string loadBefore = vaskor_bench::loadAvg();
