@@ -7,6 +7,7 @@
 #include "vaskor/bit_stream.hpp"
 #include "vaskor/checked_size.hpp"
 #include "vaskor/kernels.hpp"
+#include "vaskor/value_out.hpp"
 #include "vaskor/room.hpp"
 #include "vaskor/utils.hpp"
 #include "vaskor/width_byte.hpp"
@@ -159,26 +160,6 @@ bool unpackTo(const Groups& g, Out& out) {
   return true;
 }
 
-// Straight into the caller's storage, in one piece per kind of group.
-struct SpanOut {
-  int64_t* next;
-  static constexpr uint64_t room = UINT64_MAX / 2;
-  int64_t* at() { return next; }
-  bool put(uint64_t n) {
-    next += n;
-    return true;
-  }
-};
-
-// Through a buffer that stays in the first-level cache, handed to a sink.
-struct SinkOut {
-  ValueSink& sink;
-  int64_t* stage;
-  static constexpr uint64_t room = kSinkChunkValues;
-  int64_t* at() { return stage; }
-  bool put(uint64_t n) { return sink.take(stage, n); }
-};
-
 }  // namespace
 
 uint64_t maxPackedSize(uint64_t n) { return packedSize(n, kWidestField); }
@@ -237,7 +218,7 @@ uint64_t decodedCount(std::span<const uint8_t> i, int64_t l) { return locate(i, 
 uint64_t decodeInto(std::span<const uint8_t> i, int64_t l, std::span<int64_t> out) {
   const Groups g = locate(i, l);
   detail::requireRoom(g.count, out.size(), "values");
-  SpanOut to{out.data()};
+  detail::SpanOut<UINT64_MAX / 2> to{out.data()};
   unpackTo(g, to);
   return g.count;
 }
@@ -246,7 +227,7 @@ bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
   const Groups g = locate(i, l);
   if (!sink.start(g.count)) return false;
   alignas(64) int64_t stage[kSinkChunkValues];
-  SinkOut to{sink, stage};
+  detail::SinkOut<kSinkChunkValues> to{sink, stage};
   return unpackTo(g, to);
 }
 
