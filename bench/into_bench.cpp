@@ -10,12 +10,14 @@
 // machine; the rates drift with the load.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
+#include <span>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -46,15 +48,15 @@ std::string key(const char* codec, const char* op, Form form, int w, size_t n) {
 }
 
 // n values whose largest sets the width: w bits (bit-packed) or w bytes.
-std::vector<int64_t> valuesFor(bool bits, int w, size_t n) {
+// Filled in place: a vector that keeps its storage takes no page faults.
+void valuesFor(bool bits, int w, size_t n, std::vector<int64_t>& v) {
   const int valueBits = bits ? w - 1 : 8 * w;  // binLen of the largest
   const int64_t top = valueBits >= 64 ? INT64_MAX : int64_t{1} << (valueBits - 1);
   const uint64_t mask = static_cast<uint64_t>(top) - 1;
   std::mt19937_64 rng(static_cast<uint64_t>(w) * 7919 + n);
-  std::vector<int64_t> v(n);
+  v.resize(n);
   for (int64_t& x : v) x = static_cast<int64_t>(rng() & mask);
   v[n / 2] = top;
-  return v;
 }
 
 // The inputs of the last benchmark, kept for the next: Google Benchmark runs
@@ -65,18 +67,33 @@ const std::vector<T>& lastInput(std::tuple<bool, int, size_t> key, Make make) {
   static std::tuple<bool, int, size_t> kept{false, -1, 0};
   static std::vector<T> input;
   if (kept != key) {
-    input = make();
+    make(input);
     kept = key;
   }
   return input;
 }
 
-// memcpy of n int64 values, timed for `reps` copies.
+// Storage that lives for the whole run, grown to the largest size asked
+// for and touched once: the 16Mi runs would otherwise spend more time in
+// page faults and fills than in the codecs.
+template <class T>
+T* kept(std::vector<T>& store, size_t n, T fill) {
+  if (store.size() < n) store.assign(n, fill);
+  return store.data();
+}
+
+std::vector<int64_t> gCopyFrom, gCopyTo;
+
+// memcpy of n int64 values, timed over up to `reps` copies: about 256 MiB
+// in all is plenty for a stable rate, and more only makes the 16Mi runs long.
 double memcpyRate(size_t n, int64_t reps) {
-  std::vector<int64_t> from(n, 1), to(n, 2);
+  const int64_t enough = std::max<int64_t>(2, static_cast<int64_t>((size_t{32} << 20) / n));
+  reps = std::min(reps, enough);
+  const int64_t* from = kept(gCopyFrom, n, int64_t{1});
+  int64_t* to = kept(gCopyTo, n, int64_t{2});
   const auto t0 = Clock::now();
   for (int64_t r = 0; r < reps; ++r) {
-    std::memcpy(to.data(), from.data(), n * sizeof(int64_t));
+    std::memcpy(to, from, n * sizeof(int64_t));
     benchmark::ClobberMemory();
   }
   const double s = std::chrono::duration<double>(Clock::now() - t0).count();
@@ -93,8 +110,10 @@ void timed(benchmark::State& st, const std::string& k, size_t n, Body body) {
 }
 
 void encodeBench(benchmark::State& st, bool bits, int w, size_t n, Form form) {
-  const std::vector<int64_t>& v = lastInput<int64_t>({bits, w, n}, [&] { return valuesFor(bits, w, n); });
-  std::vector<uint8_t> out(bits ? vaskor::bpe::maxPackedSize(n) : vaskor::ne::maxPackedSize(n), 0);
+  const std::vector<int64_t>& v = lastInput<int64_t>({bits, w, n}, [&](std::vector<int64_t>& in) { valuesFor(bits, w, n, in); });
+  static std::vector<uint8_t> store;
+  const size_t room = bits ? vaskor::bpe::maxPackedSize(n) : vaskor::ne::maxPackedSize(n);
+  const std::span<uint8_t> out(kept(store, room, uint8_t{0}), room);
   int64_t width = 0;
   const char* codec = bits ? "bpe" : "ne";
   timed(st, key(codec, "encode", form, w, n), n, [&] {
@@ -110,21 +129,23 @@ void encodeBench(benchmark::State& st, bool bits, int w, size_t n, Form form) {
 }
 
 void decodeBench(benchmark::State& st, bool bits, int w, size_t n, Form form) {
-  const std::vector<uint8_t>& packed = lastInput<uint8_t>({bits, w, n}, [&] {
-    std::vector<uint8_t> bytes;
+  const std::vector<uint8_t>& packed = lastInput<uint8_t>({bits, w, n}, [&](std::vector<uint8_t>& bytes) {
     if (bits && w > 65) {
       // Above the widest field only an explicit width reaches: random groups.
       bytes.resize(n * static_cast<size_t>(w) / 8);
       std::mt19937_64 rng(static_cast<uint64_t>(w));
       for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
     } else {
+      static std::vector<int64_t> values;
+      valuesFor(bits, w, n, values);
       int64_t width = 0;
-      bytes = bits ? vaskor::bpe::encode(valuesFor(bits, w, n), width) : vaskor::ne::encode(valuesFor(bits, w, n), width);
+      bytes.resize(bits ? vaskor::bpe::maxPackedSize(n) : vaskor::ne::maxPackedSize(n));
+      bytes.resize(bits ? vaskor::bpe::encodeInto(values, bytes, width) : vaskor::ne::encodeInto(values, bytes, width));
     }
-    return bytes;
   });
   const uint64_t count = bits ? vaskor::bpe::decodedCount(packed, w) : vaskor::ne::decodedCount(packed, w);
-  std::vector<int64_t> out(count, 0);
+  static std::vector<int64_t> store;
+  const std::span<int64_t> out(kept(store, count, int64_t{0}), count);
   timed(st, key(bits ? "bpe" : "ne", "decode", form, w, n), count, [&] {
     if (form == Form::kVector) {
       auto r = bits ? vaskor::bpe::decode(packed, w) : vaskor::ne::decode(packed, w);
@@ -161,9 +182,13 @@ Plan planFor(bool quick) {
 
 void registerAll(const Plan& p, bool quick) {
   auto add = [&](const std::string& name, size_t n, auto fn) {
-    // Memory-sized runs take a few iterations; cached ones many.
-    const double minTime = n > (size_t{1} << 18) ? (quick ? 0.05 : 0.1) : (quick ? 0.02 : 0.05);
-    benchmark::RegisterBenchmark(name.c_str(), fn)->MinTime(minTime)->Unit(benchmark::kMicrosecond);
+    // Memory-sized runs take a fixed few iterations (a 16Mi one lasts tens of
+    // milliseconds); cached ones as many as a short time allows.
+    benchmark::internal::Benchmark* b = benchmark::RegisterBenchmark(name.c_str(), fn)->Unit(benchmark::kMicrosecond);
+    if (n > (size_t{1} << 18))
+      b->Iterations(quick ? 4 : 6);
+    else
+      b->MinTime(quick ? 0.02 : 0.05);
   };
   for (int bits = 1; bits >= 0; --bits) {
     const std::vector<int>& widths = bits ? p.bitWidths : p.byteWidths;
