@@ -34,10 +34,6 @@ constexpr size_t kSinkChunkValues = 16 * kBlockFields;
 
 int widthFor(int64_t largest) { return static_cast<int>(binLen(largest) + 1); }
 
-// Where the row has a packing kernel that reports the largest value, it
-// checks the width itself (see packTo).
-bool checksWhilePacking(int w) { return detail::kernels().packBlocksLargest[w] != nullptr; }
-
 // The first fields of a stream (fewer than a block) with the zero padding in
 // front of them; `bytes` is the whole head, padding included.
 void packHead(const int64_t* in, size_t fields, int w, uint8_t* out, size_t bytes) {
@@ -63,36 +59,41 @@ void packHead(const int64_t* in, size_t fields, int w, uint8_t* out, size_t byte
   }
 }
 
-// Packs all n values with fields of w bits into the packedSize(n, w) bytes
-// at `out` and returns n; with `verify`, returns instead the start of the
-// first chunk whose largest value needs a wider field (what was written then
-// is of no use).
-size_t packTo(const int64_t* in, size_t n, int w, bool verify, uint8_t* out) {
+// Packs the values [from, to) of n with fields of w bits at their places in
+// the packedSize(n, w) bytes at `out` and returns `to`; with `verify`,
+// returns instead the start of the first chunk whose largest value needs a
+// wider field (that chunk's bytes are then of no use). `from` is 0 or a
+// chunk start, and so is `to` unless it is n.
+size_t packTo(const int64_t* in, size_t n, int w, size_t from, size_t to, bool verify, uint8_t* out) {
   // The stream ends on a byte boundary and whole blocks are whole bytes, so
-  // the blocks are the last n / 64 fields and the padding goes with the head.
-  // (The head lies inside the first chunk, which a guessed width came from.)
+  // the blocks are the last n / 64 fields and the padding goes with the
+  // head, which chunks start after. (It lies inside the first chunk, which a
+  // guessed width came from.)
   const size_t head = n % kBlockFields;
   const size_t headBytes = (head * static_cast<size_t>(w) + 7) / 8;
-  packHead(in, head, w, out, headBytes);
+  if (from == 0) {
+    packHead(in, head, w, out, headBytes);
+    from = head;
+  }
   out += headBytes;
   const size_t blockBytes = 8 * static_cast<size_t>(w);
   const detail::Kernels& k = detail::kernels();
   if (!verify) {
-    if (n >= kBlockFields) k.packBlocks[w](in + head, out, n / kBlockFields);
-    return n;
+    if (to > from) k.packBlocks[w](in + from, out + (from - head) / kBlockFields * blockBytes, (to - from) / kBlockFields);
+    return to;
   }
-  for (size_t i = head; i < n; i += kChunkValues) {
-    const size_t blocks = std::min(kChunkValues, n - i) / kBlockFields;
-    uint8_t* to = out + (i - head) / kBlockFields * blockBytes;
-    if (checksWhilePacking(w)) {
+  for (size_t i = from; i < to; i += kChunkValues) {
+    const size_t blocks = std::min(kChunkValues, to - i) / kBlockFields;
+    uint8_t* at = out + (i - head) / kBlockFields * blockBytes;
+    if (k.packBlocksLargest[w] != nullptr) {
       // The kernel gives the chunk's largest value as it packs.
-      if (widthFor(k.packBlocksLargest[w](in + i, to, blocks)) > w) return i;
+      if (widthFor(k.packBlocksLargest[w](in + i, at, blocks)) > w) return i;
     } else {
       if (widthFor(k.maxFromZero(in + i, blocks * kBlockFields)) > w) return i;
-      k.packBlocks[w](in + i, to, blocks);
+      k.packBlocks[w](in + i, at, blocks);
     }
   }
-  return n;
+  return to;
 }
 
 // Where the groups of a checked decode lie.
@@ -172,15 +173,14 @@ uint64_t encodeInto(std::span<const int64_t> s, std::span<uint8_t> out, int64_t&
   }
   int w;
   if (static_cast<u128>(out.size()) * 8 >= static_cast<u128>(n) * kWidestField) {
-    // Room for any width: packing may start under the width of the first
-    // chunk and start over wider, the input read once when it was right.
-    w = detail::packWithWidth(
-        s.data(), n, kChunkValues, widthFor,
-        [&](int guess, bool verify) { return packTo(s.data(), n, guess, verify, out.data()); }, checksWhilePacking);
+    // Room for any width: a long input may be packed under a guess first.
+    w = detail::packWithWidth(s.data(), n, kChunkValues, widthFor, [&](int guess, size_t from, size_t to, bool verify) {
+      return packTo(s.data(), n, guess, from, to, verify, out.data());
+    });
   } else {
     w = widthFor(detail::kernels().maxFromZero(s.data(), n));
     detail::requireRoom(packedSize(n, w), out.size(), "bytes");
-    packTo(s.data(), n, w, false, out.data());
+    packTo(s.data(), n, w, 0, n, false, out.data());
   }
   width = w;
   return packedSize(n, w);
@@ -192,13 +192,11 @@ std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
   std::vector<uint8_t> out;
   int64_t width = widthFor(0);
   if (!s.empty())
-    width = detail::packWithWidth(
-        s.data(), s.size(), kChunkValues, widthFor,
-        [&](int guess, bool verify) {
-          out.resize(packedSize(s.size(), guess));
-          return packTo(s.data(), s.size(), guess, verify, out.data());
-        },
-        checksWhilePacking);
+    width = detail::packWithWidth(s.data(), s.size(), kChunkValues, widthFor,
+                                  [&](int guess, size_t from, size_t to, bool verify) {
+                                    out.resize(packedSize(s.size(), guess));
+                                    return packTo(s.data(), s.size(), guess, from, to, verify, out.data());
+                                  });
   lo = width;
   return out;
 }
@@ -210,7 +208,7 @@ uint64_t packedSize(uint64_t n, int64_t width) {
 }
 
 void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
-  packTo(s.data(), s.size(), static_cast<int>(width), false, out);
+  packTo(s.data(), s.size(), static_cast<int>(width), 0, s.size(), false, out);
 }
 
 uint64_t decodedCount(std::span<const uint8_t> i, int64_t l) { return locate(i, l).count; }

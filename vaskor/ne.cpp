@@ -26,28 +26,28 @@ constexpr size_t kChunkValues = 2048;
 // ceil(binLen * 0.125) is exact in doubles, so whole-number division does.
 int widthFor(int64_t largest) { return static_cast<int>((binLen(largest) + 7) / 8); }
 
-// Packs all n values into nb bytes each at `out` and returns n; with
-// `verify`, returns instead the start of the first chunk whose largest value
-// needs more bytes, having written only the chunks before it.
-size_t packTo(const int64_t* in, size_t n, int nb, bool verify, uint8_t* out) {
+// Packs the values [from, to) into nb bytes each at their places from `out`
+// and returns `to`; with `verify`, returns instead the start of the first
+// chunk whose largest value needs more bytes (that chunk's bytes are then of
+// no use). `from` is 0 or a chunk start, and so is `to` unless it is n.
+size_t packTo(const int64_t* in, int nb, size_t from, size_t to, bool verify, uint8_t* out) {
   const detail::Kernels& k = detail::kernels();
   if (!verify) {
-    k.packWhole(nb, in, out, n);
-    return n;
+    k.packWhole(nb, in + from, out + from * static_cast<size_t>(nb), to - from);
+    return to;
   }
-  for (size_t i = 0; i < n; i += kChunkValues) {
-    const size_t count = std::min(kChunkValues, n - i);
-    uint8_t* to = out + i * static_cast<size_t>(nb);
+  for (size_t i = from; i < to; i += kChunkValues) {
+    const size_t count = std::min(kChunkValues, to - i);
+    uint8_t* at = out + i * static_cast<size_t>(nb);
     if (k.packWholeLargest != nullptr) {
-      // The chunk's largest value comes with the pack; a chunk too wide for
-      // the guess is written too, and the caller packs again.
-      if (widthFor(k.packWholeLargest(nb, in + i, to, count)) > nb) return i;
+      // The chunk's largest value comes with the pack.
+      if (widthFor(k.packWholeLargest(nb, in + i, at, count)) > nb) return i;
     } else {
       if (widthFor(k.maxFromZero(in + i, count)) > nb) return i;
-      k.packWhole(nb, in + i, to, count);
+      k.packWhole(nb, in + i, at, count);
     }
   }
-  return n;
+  return to;
 }
 
 // Where the groups of a checked decode lie.
@@ -110,17 +110,14 @@ uint64_t encodeInto(std::span<const int64_t> s, std::span<uint8_t> out, int64_t&
   }
   int nb;
   if (static_cast<detail::u128>(out.size()) >= static_cast<detail::u128>(n) * kMaxWholeWidth) {
-    // Room for any width: each chunk's largest value is taken just before
-    // the chunk is packed, while it is in cache, so the input is read from
-    // memory once when the first chunk's width holds.
-    nb = detail::packWithWidth(
-        s.data(), n, kChunkValues, widthFor,
-        [&](int guess, bool verify) { return packTo(s.data(), n, guess, verify, out.data()); },
-        [](int) { return true; });
+    // Room for any width: a long input may be packed under a guess first.
+    nb = detail::packWithWidth(s.data(), n, kChunkValues, widthFor, [&](int guess, size_t from, size_t to, bool verify) {
+      return packTo(s.data(), guess, from, to, verify, out.data());
+    });
   } else {
     nb = widthFor(detail::kernels().maxFromZero(s.data(), n));
     detail::requireRoom(packedSize(n, nb), out.size(), "bytes");
-    packTo(s.data(), n, nb, false, out.data());
+    packTo(s.data(), nb, 0, n, false, out.data());
   }
   width = nb;
   return packedSize(n, nb);
@@ -132,13 +129,11 @@ std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
   std::vector<uint8_t> out;
   int64_t width = 1;
   if (!s.empty())
-    width = detail::packWithWidth(
-        s.data(), s.size(), kChunkValues, widthFor,
-        [&](int guess, bool verify) {
-          out.resize(packedSize(s.size(), guess));
-          return packTo(s.data(), s.size(), guess, verify, out.data());
-        },
-        [](int) { return true; });
+    width = detail::packWithWidth(s.data(), s.size(), kChunkValues, widthFor,
+                                  [&](int guess, size_t from, size_t to, bool verify) {
+                                    out.resize(packedSize(s.size(), guess));
+                                    return packTo(s.data(), guess, from, to, verify, out.data());
+                                  });
   lo = width;
   return out;
 }
@@ -150,7 +145,7 @@ uint64_t packedSize(uint64_t n, int64_t width) {
 }
 
 void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
-  packTo(s.data(), s.size(), static_cast<int>(width), false, out);
+  packTo(s.data(), static_cast<int>(width), 0, s.size(), false, out);
 }
 
 uint64_t decodedCount(std::span<const uint8_t> i, int64_t l) { return locate(i, l).count; }

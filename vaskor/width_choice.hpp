@@ -1,10 +1,14 @@
 // How both encoders settle their width (private). The width follows the
 // largest value, so the input has to be read twice: once for the largest
-// value, once to pack. Inputs that fit the second-level cache do just that.
-// Larger ones are packed chunk by chunk under the width of the first chunk,
-// each chunk checked while it is in cache, so the input leaves memory once;
-// a chunk that needs a wider field stops the pack, and it starts over with
-// the largest value of the rest.
+// value, once to pack. Inputs that fit the second-level cache do just that:
+// the scan costs less than a pack, and packing under a guess that turns out
+// too narrow costs a pack of everything before the surprise.
+// Larger ones are packed chunk by chunk, each chunk checked while it is in
+// cache, so the input leaves memory once: under the width of the first
+// chunk, and from a chunk that needs a wider field on under that chunk's
+// width. Where a chunk goes depends only on the count and the width, so what
+// the last width packed stays, and only the values before it are packed
+// again at the end, from the first value.
 #pragma once
 
 #include <algorithm>
@@ -15,39 +19,32 @@
 
 namespace vaskor::detail {
 
-inline constexpr size_t kExactWidthLimit = size_t{1} << 18;  // values (2 MiB)
+inline constexpr size_t kExactWidthLimit = size_t{1} << 17;  // values (1 MiB)
 
-// `widthFor(largest)` gives the width; `pack(width, verify)` packs everything
-// and returns n, or with `verify` the start of the first chunk that needs a
-// wider field. `checksWhilePacking(width)` tells that a pack with `verify`
-// at that width checks each chunk from the values it packs, without reading
-// them again; such inputs take the one-pass way whatever their size.
-// Returns the width used.
-template <class WidthFor, class Pack, class ChecksWhilePacking>
-int packWithWidth(const int64_t* in, size_t n, size_t firstChunk, WidthFor widthFor, Pack pack,
-                  ChecksWhilePacking checksWhilePacking) {
-  if (n <= firstChunk) {
-    const int w = widthFor(kernels().maxFromZero(in, n));
-    pack(w, false);
-    return w;
-  }
-  const int guess = widthFor(kernels().maxFromZero(in, firstChunk));
-  if (n <= kExactWidthLimit && !checksWhilePacking(guess)) {
-    const int w = std::max(guess, widthFor(kernels().maxFromZero(in + firstChunk, n - firstChunk)));
-    pack(w, false);
-    return w;
-  }
-  const size_t stop = pack(guess, true);
-  if (stop == n) return guess;
-  // Everything before `stop` fits the guess, so the rest decides.
-  const int w = std::max(guess, widthFor(kernels().maxFromZero(in + stop, n - stop)));
-  pack(w, false);
-  return w;
-}
-
+// `widthFor(largest)` gives the width. `pack(width, from, to, verify)` packs
+// the values [from, to) at their places for that width and returns `to`, or
+// with `verify` the start of the first chunk of `chunk` values (counted from
+// `from`) that needs a wider field; `from` is 0 or such a start, and so is
+// `to` unless it is n. Returns the width used.
 template <class WidthFor, class Pack>
-int packWithWidth(const int64_t* in, size_t n, size_t firstChunk, WidthFor widthFor, Pack pack) {
-  return packWithWidth(in, n, firstChunk, widthFor, pack, [](int) { return false; });
+int packWithWidth(const int64_t* in, size_t n, size_t chunk, WidthFor widthFor, Pack pack) {
+  if (n <= kExactWidthLimit) {
+    const int w = widthFor(kernels().maxFromZero(in, n));
+    pack(w, 0, n, false);
+    return w;
+  }
+  int w = widthFor(kernels().maxFromZero(in, std::min(chunk, n)));
+  size_t kept = 0;  // the values from here on are packed under w
+  for (;;) {
+    const size_t stop = pack(w, kept, n, true);
+    if (stop == n) break;
+    // Everything before `stop` fits w; the chunk at `stop` sets the next
+    // guess, so the next pass gets past it.
+    w = std::max(w, widthFor(kernels().maxFromZero(in + stop, std::min(chunk, n - stop))));
+    kept = stop;
+  }
+  if (kept > 0) pack(w, 0, kept, false);
+  return w;
 }
 
 }  // namespace vaskor::detail

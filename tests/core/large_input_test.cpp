@@ -1,11 +1,13 @@
 // Inputs past the size at which the encoders stop finding the largest value
-// up front and instead guess the width from the first chunk: the result must
-// not depend on where the largest value stands.
+// up front and instead guess the width from the first chunk, and from each
+// chunk that needs more: the result must not depend on where the largest
+// value stands.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "tests/core/test_support.hpp"
+#include "vaskor/kernels.hpp"
 #include "vaskor/width_choice.hpp"
 
 namespace {
@@ -45,6 +47,35 @@ TEST(LargeInputs, WholeByteWidthDoesNotDependOnWhereTheLargestValueIs) {
     ASSERT_EQ(lo, refLo) << at;
     EXPECT_EQ(lo, at < kLarge ? 3 : 1);
   }
+}
+
+TEST(LargeInputs, WidthThatGrowsSeveralTimesGivesTheReferenceBytes) {
+  // Each peak is wider than those before it, so the pack goes on wider from
+  // each and packs what came before again at the end; the last peak is
+  // narrower and must not narrow anything. Both forms, both codecs, every
+  // row (with and without kernels that find the largest value as they pack).
+  const std::pair<size_t, int64_t> peaks[] = {
+      {3000, 300}, {kLarge / 3, int64_t{1} << 30}, {kLarge - 100, INT64_MAX - 7}, {kLarge - 1, 1000}};
+  Values v = withPeak(kLarge, 4, 0);
+  for (const auto& [at, peak] : peaks) v[at] = peak;
+  const vaskor::detail::Kernels& chosen = vaskor::detail::kernels();
+  for (const vaskor::detail::KernelRow& row : vaskor::detail::kernelRows()) {
+    if (!row.supported) continue;
+    vaskor::detail::useKernels(*row.kernels);
+    SCOPED_TRACE(row.kernels->name);
+    for (bool bits : {true, false}) {
+      int64_t refLo = 0, lo = 0, intoLo = 0;
+      const Bytes want = bits ? vaskor_ref::bpeEncode(v, refLo) : vaskor_ref::neEncode(v, refLo);
+      EXPECT_EQ(bits ? vaskor::bpe::encode(v, lo) : vaskor::ne::encode(v, lo), want) << bits;
+      EXPECT_EQ(lo, refLo);
+      Bytes into(bits ? vaskor::bpe::maxPackedSize(v.size()) : vaskor::ne::maxPackedSize(v.size()), 0xA5);
+      const uint64_t written = bits ? vaskor::bpe::encodeInto(v, into, intoLo) : vaskor::ne::encodeInto(v, into, intoLo);
+      into.resize(written);
+      EXPECT_EQ(into, want) << bits;
+      EXPECT_EQ(intoLo, refLo);
+    }
+  }
+  vaskor::detail::useKernels(chosen);
 }
 
 TEST(LargeInputs, DecodeInChunks) {
