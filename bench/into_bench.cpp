@@ -110,7 +110,8 @@ void timed(benchmark::State& st, const std::string& k, size_t n, Body body) {
 }
 
 void encodeBench(benchmark::State& st, bool bits, int w, size_t n, Form form) {
-  const std::vector<int64_t>& v = lastInput<int64_t>({bits, w, n}, [&](std::vector<int64_t>& in) { valuesFor(bits, w, n, in); });
+  const std::vector<int64_t>& v =
+      lastInput<int64_t>({bits, w, n}, [&](std::vector<int64_t>& in) { valuesFor(bits, w, n, in); });
   static std::vector<uint8_t> store;
   const size_t room = bits ? vaskor::bpe::maxPackedSize(n) : vaskor::ne::maxPackedSize(n);
   const std::span<uint8_t> out(kept(store, room, uint8_t{0}), room);

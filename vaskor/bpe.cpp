@@ -79,7 +79,8 @@ size_t packTo(const int64_t* in, size_t n, int w, size_t from, size_t to, bool v
   const size_t blockBytes = 8 * static_cast<size_t>(w);
   const detail::Kernels& k = detail::kernels();
   if (!verify) {
-    if (to > from) k.packBlocks[w](in + from, out + (from - head) / kBlockFields * blockBytes, (to - from) / kBlockFields);
+    if (to > from)
+      k.packBlocks[w](in + from, out + (from - head) / kBlockFields * blockBytes, (to - from) / kBlockFields);
     return to;
   }
   for (size_t i = from; i < to; i += kChunkValues) {
@@ -174,9 +175,10 @@ uint64_t encodeInto(std::span<const int64_t> s, std::span<uint8_t> out, int64_t&
   int w;
   if (static_cast<u128>(out.size()) * 8 >= static_cast<u128>(n) * kWidestField) {
     // Room for any width: a long input may be packed under a guess first.
-    w = detail::packWithWidth(s.data(), n, kChunkValues, widthFor, [&](int guess, size_t from, size_t to, bool verify) {
-      return packTo(s.data(), n, guess, from, to, verify, out.data());
-    });
+    w = detail::packWithWidth(s.data(), n, kChunkValues, widthFor,
+                              [&](int guess, size_t from, size_t to, bool verify) {
+                                return packTo(s.data(), n, guess, from, to, verify, out.data());
+                              });
   } else {
     w = widthFor(detail::kernels().maxFromZero(s.data(), n));
     detail::requireRoom(packedSize(n, w), out.size(), "bytes");
