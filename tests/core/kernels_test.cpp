@@ -155,9 +155,9 @@ TEST_P(KernelRows, BitBlocksEveryWidthAndOffset) {
 // under ASan).
 TEST_P(KernelRows, WideGroupsEveryOffset) {
   std::mt19937_64 rng(79);
-  for (uint64_t w : {66, 67, 71, 72, 100, 127, 128, 129, 1000}) {
+  for (uint64_t w : {66, 67, 71, 72, 100, 127, 128, 129, 200, 255, 256, 1000}) {
     for (uint64_t firstBit = 0; firstBit < 8; ++firstBit) {
-      for (size_t count : {1, 7, 8, 9, 17, 40}) {
+      for (size_t count : {1, 7, 8, 9, 17, 40, 67}) {
         Bytes data((firstBit + count * w + 7) / 8);
         for (uint8_t& x : data) x = static_cast<uint8_t>(rng());
         Values want;

@@ -4,9 +4,9 @@
 // they start, byte-reversed, and the ninth, shifted together.
 // Up to 127 bits the eight groups lie in two 64-byte registers, read as
 // big-endian words, and two word permutes pick each group's two words (byte
-// permutes across two registers measured a third slower); wider ones are
-// loaded 16 bytes per group, four groups to a register, and byte-shuffled
-// within each 16.
+// permutes across two registers measured a third slower); up to 255 bits in
+// four, picked from each pair. Wider ones are loaded 16 bytes per group,
+// four groups to a register, and byte-shuffled within each 16.
 // (Gathers measured slower here than the scalar loop.)
 #include <immintrin.h>
 
@@ -19,7 +19,8 @@ namespace vaskor::detail {
 
 namespace {
 
-constexpr uint64_t kMaxPermutedGroup = 127;  // eight groups and a byte in 128 bytes
+constexpr uint64_t kMaxPermutedGroup = 127;      // eight groups and a byte in two registers
+constexpr uint64_t kMaxPermutedFourGroup = 255;  // and in four
 constexpr __mmask8 kAll = 0xFF;
 
 // Where the last 64 bits of group `lane` of each eight start, in bits from
@@ -28,17 +29,23 @@ uint64_t lastBitsOf(uint64_t firstBit, uint64_t bitWidth, uint64_t lane) {
   return firstBit % 8 + (lane + 1) * bitWidth - 64;
 }
 
+// The 64 * registers bytes of an eight read as big-endian words; a group's
+// last 64 bits are the word they start in and the next, shifted together
+// (a shift by 64 gives 0). With four registers each word is picked from
+// both pairs and the pair its index lies in kept.
+template <int registers>
 [[VASKOR_AVX512_TARGET]] size_t permuted(const uint8_t* start, uint64_t firstBit, uint64_t bitWidth, int64_t* out,
                                          size_t count) {
+  constexpr size_t window = 64 * registers;
   const size_t bytes = (firstBit % 8 + count * bitWidth + 7) / 8;  // from `start`
-  // The 128 bytes of an eight read as sixteen big-endian words; a group's
-  // last 64 bits are the word they start in and the next, shifted together
-  // (a shift by 64 gives 0).
   alignas(64) int64_t firstWord[8], nextWord[8], shiftUp[8], shiftDown[8];
+  __mmask8 firstInHighPair = 0, nextInHighPair = 0;
   for (uint64_t lane = 0; lane < 8; ++lane) {
     const uint64_t from = lastBitsOf(firstBit, bitWidth, lane);
-    firstWord[lane] = static_cast<int64_t>(from / 64);
-    nextWord[lane] = static_cast<int64_t>(from / 64 + 1);
+    firstWord[lane] = static_cast<int64_t>(from / 64 % 16);
+    nextWord[lane] = static_cast<int64_t>((from / 64 + 1) % 16);
+    if (from / 64 >= 16) firstInHighPair |= static_cast<__mmask8>(1 << lane);
+    if (from / 64 + 1 >= 16) nextInHighPair |= static_cast<__mmask8>(1 << lane);
     shiftUp[lane] = static_cast<int64_t>(from % 64);
     shiftDown[lane] = static_cast<int64_t>(64 - from % 64);
   }
@@ -46,14 +53,18 @@ uint64_t lastBitsOf(uint64_t firstBit, uint64_t bitWidth, uint64_t lane) {
   const __m512i up = _mm512_load_si512(shiftUp), down = _mm512_load_si512(shiftDown);
   const __m512i bigEndian =
       _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7));
-  // Eights whose 128-byte window stays inside the data.
-  const size_t direct = bytes >= 128 ? std::min(count / 8, (bytes - 128) / bitWidth + 1) : 0;
+  // Eights whose window stays inside the data.
+  const size_t direct = bytes >= window ? std::min(count / 8, (bytes - window) / bitWidth + 1) : 0;
   for (size_t g = 0; g < direct; ++g) {
     const uint8_t* at = start + g * bitWidth;
-    const __m512i low = _mm512_shuffle_epi8(_mm512_loadu_si512(at), bigEndian);
-    const __m512i high = _mm512_shuffle_epi8(_mm512_loadu_si512(at + 64), bigEndian);
-    const __m512i first = _mm512_permutex2var_epi64(low, pickFirst, high);
-    const __m512i next = _mm512_permutex2var_epi64(low, pickNext, high);
+    __m512i words[registers];
+    for (int r = 0; r < registers; ++r) words[r] = _mm512_shuffle_epi8(_mm512_loadu_si512(at + 64 * r), bigEndian);
+    __m512i first = _mm512_permutex2var_epi64(words[0], pickFirst, words[1]);
+    __m512i next = _mm512_permutex2var_epi64(words[0], pickNext, words[1]);
+    if constexpr (registers == 4) {
+      first = _mm512_mask_blend_epi64(firstInHighPair, first, _mm512_permutex2var_epi64(words[2], pickFirst, words[3]));
+      next = _mm512_mask_blend_epi64(nextInHighPair, next, _mm512_permutex2var_epi64(words[2], pickNext, words[3]));
+    }
     _mm512_storeu_si512(out + 8 * g, _mm512_or_si512(_mm512_maskz_sllv_epi64(kAll, first, up),
                                                      _mm512_maskz_srlv_epi64(kAll, next, down)));
   }
@@ -114,8 +125,13 @@ uint64_t lastBitsOf(uint64_t firstBit, uint64_t bitWidth, uint64_t lane) {
 [[VASKOR_AVX512_TARGET]] void unpackWideGroupsAvx512(const uint8_t* data, uint64_t firstBit, uint64_t bitWidth,
                                                      int64_t* out, size_t count) {
   const uint8_t* start = data + firstBit / 8;
-  const size_t done = bitWidth <= kMaxPermutedGroup ? permuted(start, firstBit, bitWidth, out, count)
-                                                    : windowed(start, firstBit, bitWidth, out, count);
+  size_t done;
+  if (bitWidth <= kMaxPermutedGroup)
+    done = permuted<2>(start, firstBit, bitWidth, out, count);
+  else if (bitWidth <= kMaxPermutedFourGroup)
+    done = permuted<4>(start, firstBit, bitWidth, out, count);
+  else
+    done = windowed(start, firstBit, bitWidth, out, count);
   unpackWideGroupsScalar(data, firstBit + done * bitWidth, bitWidth, out + done, count - done);
 }
 
