@@ -175,7 +175,7 @@ uint64_t encodeInto(std::span<const int64_t> s, std::span<uint8_t> out, int64_t&
   int w;
   if (static_cast<u128>(out.size()) * 8 >= static_cast<u128>(n) * kWidestField) {
     // Room for any width: a long input may be packed under a guess first.
-    w = detail::packWithWidth(s.data(), n, kChunkValues, widthFor,
+    w = detail::packWithWidth(s.data(), n, kChunkValues, detail::kExactWidthLimit, widthFor,
                               [&](int guess, size_t from, size_t to, bool verify) {
                                 return packTo(s.data(), n, guess, from, to, verify, out.data());
                               });
@@ -194,7 +194,7 @@ std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
   std::vector<uint8_t> out;
   int64_t width = widthFor(0);
   if (!s.empty())
-    width = detail::packWithWidth(s.data(), s.size(), kChunkValues, widthFor,
+    width = detail::packWithWidth(s.data(), s.size(), kChunkValues, detail::kExactWidthLimit, widthFor,
                                   [&](int guess, size_t from, size_t to, bool verify) {
                                     out.resize(packedSize(s.size(), guess));
                                     return packTo(s.data(), s.size(), guess, from, to, verify, out.data());

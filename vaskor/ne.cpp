@@ -23,6 +23,11 @@ using detail::kMaxWholeWidth;
 // Values handled per step, few enough to stay in the first-level cache.
 constexpr size_t kChunkValues = 2048;
 
+// The width changes only where the largest value crosses a byte, so the
+// first chunk's width nearly always holds, and a scan up front would only
+// add its cost: every input is packed under a guess first.
+constexpr size_t kGuessFromStart = 0;
+
 // ceil(binLen * 0.125) is exact in doubles, so whole-number division does.
 int widthFor(int64_t largest) { return static_cast<int>((binLen(largest) + 7) / 8); }
 
@@ -111,7 +116,7 @@ uint64_t encodeInto(std::span<const int64_t> s, std::span<uint8_t> out, int64_t&
   int nb;
   if (static_cast<detail::u128>(out.size()) >= static_cast<detail::u128>(n) * kMaxWholeWidth) {
     // Room for any width: a long input may be packed under a guess first.
-    nb = detail::packWithWidth(s.data(), n, kChunkValues, widthFor,
+    nb = detail::packWithWidth(s.data(), n, kChunkValues, kGuessFromStart, widthFor,
                                [&](int guess, size_t from, size_t to, bool verify) {
                                  return packTo(s.data(), guess, from, to, verify, out.data());
                                });
@@ -130,7 +135,7 @@ std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
   std::vector<uint8_t> out;
   int64_t width = 1;
   if (!s.empty())
-    width = detail::packWithWidth(s.data(), s.size(), kChunkValues, widthFor,
+    width = detail::packWithWidth(s.data(), s.size(), kChunkValues, kGuessFromStart, widthFor,
                                   [&](int guess, size_t from, size_t to, bool verify) {
                                     out.resize(packedSize(s.size(), guess));
                                     return packTo(s.data(), guess, from, to, verify, out.data());

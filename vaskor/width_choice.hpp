@@ -1,14 +1,14 @@
 // How both encoders settle their width (private). The width follows the
 // largest value, so the input has to be read twice: once for the largest
-// value, once to pack. Inputs that fit the second-level cache do just that:
-// the scan costs less than a pack, and packing under a guess that turns out
-// too narrow costs a pack of everything before the surprise.
-// Larger ones are packed chunk by chunk, each chunk checked while it is in
-// cache, so the input leaves memory once: under the width of the first
-// chunk, and from a chunk that needs a wider field on under that chunk's
-// width. Where a chunk goes depends only on the count and the width, so what
-// the last width packed stays, and only the values before it are packed
-// again at the end, from the first value.
+// value, once to pack. Up to `exactUpTo` values that is what happens: in
+// cache the scan costs less than a pack, while packing under a guess that
+// turns out too narrow halfway costs half a pack more.
+// Beyond it the input is packed chunk by chunk, each chunk checked while it
+// is in cache, so the input leaves memory once: under the width of the
+// first chunk, and from a chunk that needs a wider field on under that
+// chunk's width. Where a chunk goes depends only on the count and the
+// width, so what the last width packed stays, and only the values before
+// it are packed again at the end.
 #pragma once
 
 #include <algorithm>
@@ -19,7 +19,9 @@
 
 namespace vaskor::detail {
 
-inline constexpr size_t kExactWidthLimit = size_t{1} << 17;  // values (1 MiB)
+// Where the scan up front stops paying: values that still fit the
+// second-level cache (1 MiB).
+inline constexpr size_t kExactWidthLimit = size_t{1} << 17;
 
 // `widthFor(largest)` gives the width. `pack(width, from, to, verify)` packs
 // the values [from, to) at their places for that width and returns `to`, or
@@ -27,8 +29,8 @@ inline constexpr size_t kExactWidthLimit = size_t{1} << 17;  // values (1 MiB)
 // `from`) that needs a wider field; `from` is 0 or such a start, and so is
 // `to` unless it is n. Returns the width used.
 template <class WidthFor, class Pack>
-int packWithWidth(const int64_t* in, size_t n, size_t chunk, WidthFor widthFor, Pack pack) {
-  if (n <= kExactWidthLimit) {
+int packWithWidth(const int64_t* in, size_t n, size_t chunk, size_t exactUpTo, WidthFor widthFor, Pack pack) {
+  if (n <= exactUpTo) {
     const int w = widthFor(kernels().maxFromZero(in, n));
     pack(w, 0, n, false);
     return w;
