@@ -114,6 +114,21 @@ class Accepted(unittest.TestCase):
                 self.assertEqual(array_fn(in_front, 0).tolist(), list_fn(in_front, 0))
                 m.close()
 
+    def test_new_arrays_are_ordinary(self):
+        # Large results get storage of their own: it must grow, shrink and
+        # copy as any array's does.
+        for n in (0, 1, 3, 700000):
+            packed, width = pyvaskor.bpeEncode(list(range(-n, n, 2)))
+            got = pyvaskor.bpeDecodeArray(packed, width)
+            expected = pyvaskor.bpeDecode(packed, width)
+            self.assertEqual(got.tolist(), expected)
+            got.append(-1)
+            got.extend(got[:5])
+            del got[1:3]
+            expected = expected + [-1]
+            expected = (expected + expected[:5])[:1] + (expected + expected[:5])[3:]
+            self.assertEqual((got.buffer_info()[1], got.tolist()), (len(expected), expected), n)
+
     @unittest.skipIf(numpy is None, 'needs numpy')
     def test_numpy_round_trip(self):
         a = numpy.arange(0, 100000, 7, dtype=numpy.int64) * 3 ** 20
