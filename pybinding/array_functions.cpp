@@ -6,6 +6,7 @@
 
 #include "pybinding/conversion.hpp"
 #include "pybinding/errors.hpp"
+#include "pybinding/int64_array.hpp"
 #include "pybinding/int_items.hpp"
 #include "pybinding/py_buffer.hpp"
 #include "pybinding/py_lib.hpp"
@@ -56,14 +57,17 @@ PyObject* encodeArray(const Call& call, const ArrayCodec& codec, PyObject* (*lis
   const size_t n = buffer.size() / buffer.itemSize();
   const bool unlock = buffer.held() && buffer.size() >= kUnlockedBytes;
   IntItems items;
+  int64_t width = 0;
   try {
-    runUnlocked(unlock, [&] { items.read(buffer.data(), n, kind); });
+    runUnlocked(unlock, [&] {
+      items.read(buffer.data(), n, kind);
+      width = codec.widthOf(items.values());
+    });
     if (items.outOfRange()) raiseConversionError("int");
   } catch (const vaskor::CatchableError& failure) {
     return pythonTypeError(failure);
   }
   try {
-    const int64_t width = codec.widthOf(items.largest());
     const uint64_t size = codec.packedSize(n, width);
     PyRef tuple = PyRef::adopt(pyLib->PyTuple_New(2));
     if (!tuple) return nullptr;
@@ -80,38 +84,6 @@ PyObject* encodeArray(const Call& call, const ArrayCodec& codec, PyObject* (*lis
     return pythonException(failure);
   }
 }
-
-namespace {
-
-// array.array, held for the rest of the process once found.
-PyObject* arrayType() {
-  static PyObject* type = nullptr;
-  if (type == nullptr) {
-    PyRef module = PyRef::adopt(pyLib->PyImport_ImportModule("array"));
-    if (!module) return nullptr;
-    type = pyLib->PyObject_GetAttrString(module.get(), "array");
-  }
-  return type;
-}
-
-// A new array.array of `count` zeros of 8-byte signed integers ('l' on
-// Python 2, which has no 'q'), made as [0] * count without an int per item.
-PyRef newInt64Array(uint64_t count) {
-  PyObject* type = arrayType();
-  if (type == nullptr) return PyRef();
-  const char* code = pyLib->pythonVersion.major == 2 ? "l" : "q";
-  PyRef args = PyRef::adopt(pyLib->Py_BuildValue("(s[i])", code, 0));
-  if (!args) return PyRef();
-  PyRef one = PyRef::adopt(pyLib->PyObject_Call(type, args.get(), nullptr));
-  if (!one) return PyRef();
-  if (count > static_cast<uint64_t>(INT64_MAX) / sizeof(int64_t)) {
-    pyLib->PyErr_SetString(pyLib->PyExc_MemoryError, "");
-    return PyRef();
-  }
-  return PyRef::adopt(pyLib->PySequence_Repeat(one.get(), static_cast<Py_ssize_t>(count)));
-}
-
-}  // namespace
 
 PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
   PyRef bytesObj = call.required(0);
@@ -160,34 +132,40 @@ PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
   try {
     const uint64_t count = codec.decodedCount(view, l);
     PyRef result;
+    int64_t* storage = nullptr;
+    size_t capacity = 0;
     if (outObj) {
-      const size_t available = out.size() / sizeof(int64_t);
-      if (count > available) {
+      capacity = out.size() / sizeof(int64_t);
+      if (count > capacity) {
         const std::string msg = std::string(call.name()) + "() needs room for " + std::to_string(count) +
-                                " values, out has " + std::to_string(available);
+                                " values, out has " + std::to_string(capacity);
         pyLib->PyErr_SetString(pyLib->PyExc_ValueError, msg.c_str());
         return nullptr;
       }
       result = PyRef::adopt(nativeValueToPy(static_cast<int64_t>(count)));
+      // The buffer's storage holds whole 8-byte items, aligned where numpy
+      // and array.array put them.
+      storage = reinterpret_cast<int64_t*>(out.writableData());
     } else {
-      result = newInt64Array(count);
-      if (result && !out.take(result.get(), true)) {
-        typeError("array.array gave no writable buffer");
-        return nullptr;
-      }
+      result = newInt64Array(count, storage);
+      capacity = count;
     }
     if (!result) return nullptr;
-    // The room taken with the buffer: another thread changing the input
-    // meanwhile (its width byte) makes the codec refuse, never overrun.
-    const size_t capacity = out.size() / sizeof(int64_t);
     // A new array is seen by no other thread, so it cannot move even when
-    // taken through Python 2's old interface; a caller's buffer must be held.
+    // Python 2 gives its storage through the old interface; a caller's
+    // buffer must be held.
     const bool unlock = (fromList || input.held()) && (!outObj || out.held()) &&
                         std::max<size_t>(view.size(), count * sizeof(int64_t)) >= kUnlockedBytes;
-    // The buffer's storage holds whole 8-byte items, aligned where numpy
-    // and array.array put them.
-    const std::span<int64_t> into(reinterpret_cast<int64_t*>(out.writableData()), capacity);
-    if (count > 0) runUnlocked(unlock, [&] { codec.decodeInto(view, l, into); });
+    // The room is fixed before the codec runs: another thread changing the
+    // input meanwhile (its width byte) makes the codec refuse, never overrun.
+    const std::span<int64_t> into(storage, capacity);
+    if (count > 0)
+      runUnlocked(unlock, [&] {
+        const uint64_t written = codec.decodeInto(view, l, into);
+        // Fewer only when another thread changed the input's width byte: a
+        // new array's storage is not left as the allocator gave it.
+        if (!outObj && written < count) std::fill(into.begin() + written, into.end(), 0);
+      });
     return result.release();
   } catch (const vaskor::Exception& failure) {
     return pythonException(failure);

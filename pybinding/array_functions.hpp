@@ -13,7 +13,7 @@
 namespace pybinding {
 
 struct ArrayCodec {
-  int64_t (*widthOf)(int64_t);
+  int64_t (*widthOf)(std::span<const int64_t>);
   uint64_t (*packedSize)(uint64_t, int64_t);
   void (*packInto)(std::span<const int64_t>, int64_t, uint8_t*);
   uint64_t (*decodedCount)(std::span<const uint8_t>, int64_t);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "pybinding/errors.hpp"
+#include "pybinding/fresh_storage.hpp"
 #include "pybinding/py_lib.hpp"
 #include "pybinding/py_ref.hpp"
 #include "vaskor/failure.hpp"
@@ -201,6 +202,7 @@ PyObject* newPairBytes(size_t size, uint8_t*& storage) {
     return nullptr;
   }
   storage = reinterpret_cast<uint8_t*>(buf);
+  adviseHugePages(storage, size);
   return bytes;
 }
 

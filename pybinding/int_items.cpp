@@ -35,28 +35,10 @@ inline T load(const uint8_t* p) {
   return v;
 }
 
-// Widens every item into `out`, keeping the greatest value.
+// Widens every item into `out`.
 template <class T>
-int64_t widen(const uint8_t* data, size_t n, int64_t* out) {
-  int64_t largest = 0;
-  for (size_t k = 0; k < n; ++k) {
-    const int64_t v = static_cast<int64_t>(load<T>(data + k * sizeof(T)));
-    out[k] = v;
-    largest = v > largest ? v : largest;
-  }
-  return largest;
-}
-
-// Four running maxima, so the compare chains overlap.
-int64_t largestOf(const int64_t* p, size_t n) {
-  int64_t m[4] = {0, 0, 0, 0};
-  size_t k = 0;
-  for (; k + 4 <= n; k += 4)
-    for (int j = 0; j < 4; ++j) m[j] = p[k + j] > m[j] ? p[k + j] : m[j];
-  for (; k < n; ++k) m[0] = p[k] > m[0] ? p[k] : m[0];
-  const int64_t a = m[0] > m[1] ? m[0] : m[1];
-  const int64_t b = m[2] > m[3] ? m[2] : m[3];
-  return a > b ? a : b;
+void widen(const uint8_t* data, size_t n, int64_t* out) {
+  for (size_t k = 0; k < n; ++k) out[k] = static_cast<int64_t>(load<T>(data + k * sizeof(T)));
 }
 
 }  // namespace
@@ -93,21 +75,20 @@ void IntItems::read(const uint8_t* data, size_t n, ItemKind kind) {
       for (size_t k = 0; k < n; ++k) least = items[k] < least ? items[k] : least;
       outOfRange_ = least < 0;
     }
-    largest_ = largestOf(items, n);
     return;
   }
   owned_.reset(new int64_t[n]);
   int64_t* out = owned_.get();
   switch (kind) {
-    case ItemKind::I8: largest_ = widen<int8_t>(data, n, out); break;
-    case ItemKind::U8: largest_ = widen<uint8_t>(data, n, out); break;
-    case ItemKind::I16: largest_ = widen<int16_t>(data, n, out); break;
-    case ItemKind::U16: largest_ = widen<uint16_t>(data, n, out); break;
-    case ItemKind::I32: largest_ = widen<int32_t>(data, n, out); break;
-    case ItemKind::U32: largest_ = widen<uint32_t>(data, n, out); break;
-    case ItemKind::I64: largest_ = widen<int64_t>(data, n, out); break;
+    case ItemKind::I8: widen<int8_t>(data, n, out); break;
+    case ItemKind::U8: widen<uint8_t>(data, n, out); break;
+    case ItemKind::I16: widen<int16_t>(data, n, out); break;
+    case ItemKind::U16: widen<uint16_t>(data, n, out); break;
+    case ItemKind::I32: widen<int32_t>(data, n, out); break;
+    case ItemKind::U32: widen<uint32_t>(data, n, out); break;
+    case ItemKind::I64: widen<int64_t>(data, n, out); break;
     case ItemKind::U64:
-      largest_ = widen<int64_t>(data, n, out);
+      widen<int64_t>(data, n, out);
       for (size_t k = 0; k < n; ++k) outOfRange_ = outOfRange_ || out[k] < 0;
       break;
   }

@@ -24,18 +24,16 @@ std::string describeFormat(const char* format, size_t itemSize);
 
 class IntItems {
  public:
-  // Reads the `n` items at `data`; gives the larger of 0 and the greatest
-  // value and whether an unsigned item exceeds 2^63 - 1.
+  // Reads the `n` items at `data`, and whether an unsigned item exceeds
+  // 2^63 - 1.
   void read(const uint8_t* data, size_t n, ItemKind kind);
 
   std::span<const int64_t> values() const { return values_; }
-  int64_t largest() const { return largest_; }
   bool outOfRange() const { return outOfRange_; }
 
  private:
   std::unique_ptr<int64_t[]> owned_;
   std::span<const int64_t> values_;
-  int64_t largest_ = 0;
   bool outOfRange_ = false;
 };
 

@@ -205,6 +205,10 @@ std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
 
 int64_t widthOf(int64_t largest) { return widthFor(largest); }
 
+int64_t widthOf(std::span<const int64_t> s) {
+  return widthFor(s.empty() ? 0 : detail::kernels().maxFromZero(s.data(), s.size()));
+}
+
 uint64_t packedSize(uint64_t n, int64_t width) {
   return detail::checkedCount((static_cast<u128>(n) * static_cast<uint64_t>(width) + 7) / 8, 1);
 }

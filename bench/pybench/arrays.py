@@ -40,15 +40,14 @@ def allocated(fn, args):
     return peak, size
 
 
-def thread_rates(mod, counts, calls=3):
-    """Values per ns with k threads, each encoding its own 10^7 array."""
+def thread_rates(work, counts, calls=3):
+    """Values per ns with k threads, each running work(i) on its own 10^7
+    values."""
     rates = {}
-    arrays = [column(THREAD_N, seed) for seed in range(max(counts))]
     for k in counts:
         best = None
         for _ in range(3):
-            threads = [threading.Thread(target=lambda a=a: [mod.bpeEncodeArray(a) for _ in range(calls)])
-                       for a in arrays[:k]]
+            threads = [threading.Thread(target=lambda i=i: [work(i) for _ in range(calls)]) for i in range(k)]
             t0 = time.time()
             for t in threads:
                 t.start()
@@ -138,9 +137,13 @@ def run_arrays(mod, quick):
             print('  %-22s peak %9d B, result %9d B, beyond it %d B' % (name, peak, size, peak - size))
 
     counts = [1, 2, 4]
-    rates = thread_rates(mod, counts, 1 if quick else 3)
+    arrays = [column(THREAD_N, seed) for seed in range(max(counts))]
+    packed = [mod.bpeEncodeArray(a) for a in arrays]
     print()
-    print('Threads, each bpeEncodeArray on its own 10^7-value array (values per ns, '
-          'wall time; the machine has %s processors):' % (getattr(__import__('os'), 'cpu_count', lambda: '?')()))
-    for k in counts:
-        print('  %d thread(s): %.2f values/ns  (%.2fx one thread)' % (k, rates[k], rates[k] / rates[1]))
+    print('Threads, each on its own 10^7-value array (values per ns, wall time, '
+          'ratio to one thread; the machine has %s processors):' % (getattr(__import__('os'), 'cpu_count', lambda: '?')()))
+    for name, work in [('a.copy()', lambda i: arrays[i].copy()),
+                       ('bpeEncodeArray(a)', lambda i: mod.bpeEncodeArray(arrays[i])),
+                       ('bpeDecodeArray(p, w)', lambda i: mod.bpeDecodeArray(*packed[i]))]:
+        rates = thread_rates(work, counts, 1 if quick else 3)
+        print('  %-22s ' % name + ', '.join('%d: %.2f (%.2fx)' % (k, rates[k], rates[k] / rates[1]) for k in counts))

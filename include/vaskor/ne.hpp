@@ -49,6 +49,8 @@ uint64_t decodeInto(std::span<const uint8_t> i, int64_t l, std::span<int64_t> ou
 // are the ones packInto(s, lo, out) writes to `out`. packedSize raises what
 // encode raises for an output too large to hold.
 int64_t widthOf(int64_t largest);
+// widthOf the largest of s, found as fast as the machine reads s.
+int64_t widthOf(std::span<const int64_t> s);
 uint64_t packedSize(uint64_t n, int64_t width);
 void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out);
 

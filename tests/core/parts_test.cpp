@@ -18,6 +18,7 @@ struct Parts {
   const char* name;
   Bytes (*encode)(const Values&, int64_t&);
   int64_t (*widthOf)(int64_t);
+  int64_t (*widthOfValues)(std::span<const int64_t>);
   uint64_t (*packedSize)(uint64_t, int64_t);
   void (*packInto)(std::span<const int64_t>, int64_t, uint8_t*);
   Values (*decode)(const Bytes&, int64_t);
@@ -27,12 +28,14 @@ struct Parts {
 const Parts kBpe{"bpe",
                  [](const Values& v, int64_t& lo) { return vaskor::bpe::encode(v, lo); },
                  vaskor::bpe::widthOf,
+                 vaskor::bpe::widthOf,
                  vaskor::bpe::packedSize,
                  vaskor::bpe::packInto,
                  [](const Bytes& b, int64_t l) { return vaskor::bpe::decode(b, l); },
                  vaskor::bpe::decodeInto};
 const Parts kNe{"ne",
                 [](const Values& v, int64_t& lo) { return vaskor::ne::encode(v, lo); },
+                vaskor::ne::widthOf,
                 vaskor::ne::widthOf,
                 vaskor::ne::packedSize,
                 vaskor::ne::packInto,
@@ -78,6 +81,7 @@ void checkPacking(const Parts& c, const Values& s) {
   const Bytes want = c.encode(s, lo);
   const int64_t w = c.widthOf(largestOf(s));
   ASSERT_EQ(w, lo) << c.name << " n=" << s.size();
+  ASSERT_EQ(c.widthOfValues(s), lo) << c.name << " n=" << s.size();
   const uint64_t size = c.packedSize(s.size(), w);
   ASSERT_EQ(size, want.size()) << c.name << " w=" << w << " n=" << s.size();
   // Guard bytes on both sides: packInto must write exactly its bytes.

@@ -5,6 +5,8 @@ path, and large calls let other threads run Python meanwhile."""
 
 import array
 import mmap
+import os
+import platform
 import random
 import sys
 import threading
@@ -113,6 +115,37 @@ class Accepted(unittest.TestCase):
                 in_front = bytes(bytearray([width % 9])) + bytes(data)
                 self.assertEqual(array_fn(in_front, 0).tolist(), list_fn(in_front, 0))
                 m.close()
+
+    def test_new_arrays_are_ordinary(self):
+        # Large results get storage of their own: it must grow, shrink and
+        # copy as any array's does.
+        for n in (0, 1, 3, 700000):
+            packed, width = pyvaskor.bpeEncode(list(range(-n, n, 2)))
+            got = pyvaskor.bpeDecodeArray(packed, width)
+            expected = pyvaskor.bpeDecode(packed, width)
+            self.assertEqual(got.tolist(), expected)
+            got.append(-1)
+            got.extend(got[:5])
+            del got[1:3]
+            expected = expected + [-1]
+            expected = (expected + expected[:5])[:1] + (expected + expected[:5])[3:]
+            self.assertEqual((got.buffer_info()[1], got.tolist()), (len(expected), expected), n)
+
+    @unittest.skipUnless(os.path.isdir('/sys/kernel/mm/transparent_hugepage') and not support.PYPY
+                         and platform.machine() == 'x86_64', 'needs a native Linux with huge pages, CPython')
+    def test_large_results_are_advised_as_huge_pages(self):
+        got = pyvaskor.neDecodeArray(b'\x07' * (3 << 20), 1)
+        middle = got.buffer_info()[0] + len(got) * 4
+        with open('/proc/self/smaps') as f:
+            flags = None
+            for line in f:
+                fields = line.split()
+                if '-' in fields[0] and len(fields[0].split('-')) == 2 and ':' not in fields[0]:
+                    lo, hi = [int(x, 16) for x in fields[0].split('-')]
+                    inside = lo <= middle < hi
+                elif inside and fields[0] == 'VmFlags:':
+                    flags = fields[1:]
+        self.assertIn('hg', flags)
 
     @unittest.skipIf(numpy is None, 'needs numpy')
     def test_numpy_round_trip(self):

@@ -34,6 +34,7 @@ def make_cases():
         (pyvaskor.bpeDecode, (fresh_bytes(0x14, 0x09) * 500, 5), {}),
         (pyvaskor.neDecode, ([1000 + i for i in range(1000)], 1), {}),
         (pyvaskor.neDecode, (), {'bytes': fresh_bytes(1, 2) * 500, 'l': 2}),
+        (pyvaskor.bpeDecodeArray, (fresh_bytes(0x14, 0x09) * 500, 5), {}),
         # Argument checking.
         (pyvaskor.bpeEncode, (ints, ints), {}),
         (pyvaskor.bpeEncode, (), {text('zz'): ints}),

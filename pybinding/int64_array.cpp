@@ -1,0 +1,94 @@
+#include "pybinding/int64_array.hpp"
+
+#include "pybinding/fresh_storage.hpp"
+#include "pybinding/py_buffer.hpp"
+
+namespace pybinding {
+
+namespace {
+
+// array.array, held for the rest of the process once found.
+PyObject* arrayType() {
+  static PyObject* type = nullptr;
+  if (type == nullptr) {
+    PyRef module = PyRef::adopt(pyLib->PyImport_ImportModule("array"));
+    if (!module) return nullptr;
+    type = pyLib->PyObject_GetAttrString(module.get(), "array");
+  }
+  return type;
+}
+
+const char* int64Code() { return pyLib->pythonVersion.major == 2 ? "l" : "q"; }
+
+// array(code) or array(code, [items...]), `args` building the arguments.
+PyRef newArray(PyObject* type, PyObject* args) {
+  PyRef held = PyRef::adopt(args);
+  return held ? PyRef::adopt(pyLib->PyObject_Call(type, held.get(), nullptr)) : PyRef();
+}
+
+// An array keeps, after its item count, the pointer to its items and how
+// many it has room for (CPython 2.7 to 3.15 alike).
+char*& arrayItems(PyObject* a) { return hostField<char*>(a, hostProfile.headSize + 8); }
+Py_ssize_t& arrayRoom(PyObject* a) { return hostField<Py_ssize_t>(a, hostProfile.headSize + 16); }
+
+// Whether an empty array and one of three items the host made read back
+// through that layout; PyPy's arrays are not host objects of that shape.
+bool arrayLayoutHolds(PyObject* type) {
+  if (hostProfile.kind == HostKind::PyPy || pyLib->PyMem_Malloc == nullptr) return false;
+  PyRef empty = newArray(type, pyLib->Py_BuildValue("(s)", int64Code()));
+  PyRef three = newArray(type, pyLib->Py_BuildValue("(s[iii])", int64Code(), 5, -6, 7));
+  const auto* exact = reinterpret_cast<PyTypeObject*>(type);
+  bool holds = empty && three && typeOf(empty.get()) == exact && typeOf(three.get()) == exact &&
+               varSize(empty.get()) == 0 && arrayItems(empty.get()) == nullptr && arrayRoom(empty.get()) == 0 &&
+               varSize(three.get()) == 3 && arrayRoom(three.get()) >= 3;
+  if (holds) {
+    PyBuffer items;
+    holds = items.take(three.get(), false) && items.size() == 24 && items.data() == reinterpret_cast<const uint8_t*>(arrayItems(three.get()));
+    const auto* v = reinterpret_cast<const int64_t*>(arrayItems(three.get()));
+    holds = holds && v[0] == 5 && v[1] == -6 && v[2] == 7;
+  }
+  pyLib->PyErr_Clear();
+  return holds;
+}
+
+}  // namespace
+
+PyRef newInt64Array(uint64_t count, int64_t*& storage) {
+  PyObject* type = arrayType();
+  if (type == nullptr) return PyRef();
+  if (count > static_cast<uint64_t>(INT64_MAX) / sizeof(int64_t)) {
+    pyLib->PyErr_SetString(pyLib->PyExc_MemoryError, "");
+    return PyRef();
+  }
+  static const bool direct = arrayLayoutHolds(type);
+  PyRef a;
+  if (direct) {
+    a = newArray(type, pyLib->Py_BuildValue("(s)", int64Code()));
+    if (!a || count == 0) return a;
+    // The array frees its items with the host's PyMem_Free, as its own.
+    void* items = pyLib->PyMem_Malloc(count * sizeof(int64_t));
+    if (items == nullptr) {
+      pyLib->PyErr_SetString(pyLib->PyExc_MemoryError, "");
+      return PyRef();
+    }
+    adviseHugePages(items, count * sizeof(int64_t));
+    arrayItems(a.get()) = static_cast<char*>(items);
+    arrayRoom(a.get()) = static_cast<Py_ssize_t>(count);
+    hostField<Py_ssize_t>(a.get(), hostProfile.headSize) = static_cast<Py_ssize_t>(count);
+  } else {
+    PyRef one = newArray(type, pyLib->Py_BuildValue("(s[i])", int64Code(), 0));
+    if (!one) return PyRef();
+    a = PyRef::adopt(pyLib->PySequence_Repeat(one.get(), static_cast<Py_ssize_t>(count)));
+    if (!a || count == 0) return a;
+  }
+  // The items of an array are where its buffer says.
+  PyBuffer items;
+  if (!items.take(a.get(), true) || items.size() != count * sizeof(int64_t)) {
+    pyLib->PyErr_SetString(pyLib->PyExc_TypeError, "array.array gave no writable buffer");
+    return PyRef();
+  }
+  storage = reinterpret_cast<int64_t*>(items.writableData());
+  return a;
+}
+
+}  // namespace pybinding
