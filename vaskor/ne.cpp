@@ -115,7 +115,7 @@ uint64_t encodeInto(std::span<const int64_t> s, std::span<uint8_t> out, int64_t&
   }
   int nb;
   if (static_cast<detail::u128>(out.size()) >= static_cast<detail::u128>(n) * kMaxWholeWidth) {
-    // Room for any width: a long input may be packed under a guess first.
+    // Room for any width: the input is packed under a guess first.
     nb = detail::packWithWidth(s.data(), n, kChunkValues, kGuessFromStart, widthFor,
                                [&](int guess, size_t from, size_t to, bool verify) {
                                  return packTo(s.data(), guess, from, to, verify, out.data());

@@ -9,6 +9,11 @@ void unpackWideGroupsScalar(const uint8_t* data, uint64_t firstBit, uint64_t bit
                             size_t count) {
   if (count == 0) return;
   uint64_t from = firstBit + bitWidth - 64;  // the last 64 bits of the group
+  if (from % 8 == 0 && bitWidth % 8 == 0) {
+    // Whole bytes: each group's last 8.
+    for (size_t k = 0; k < count; ++k) out[k] = static_cast<int64_t>(loadBE64(data + (from + k * bitWidth) / 8));
+    return;
+  }
   // The byte after a group's last 64 bits lies inside the next group, so
   // every group but the last reads it without a test: the shift changes
   // from group to group, and a branch on it is mispredicted half the time.
