@@ -85,11 +85,11 @@ template <int registers>
   // Group k of each eight starts offset[k] bytes in; its result is built
   // in the low word of its 16 bytes, shifted by the bits before it there.
   size_t offset[8];
-  alignas(64) int64_t lowShifts[8] = {}, highShifts[8] = {};
+  alignas(64) int64_t shifts[16] = {};  // groups 0-3 in the low words of the first 8, 4-7 of the next
   for (uint64_t lane = 0; lane < 8; ++lane) {
     const uint64_t from = lastBitsOf(firstBit, bitWidth, lane);
     offset[lane] = from / 8;
-    (lane < 4 ? lowShifts : highShifts)[2 * (lane % 4)] = static_cast<int64_t>(from % 8);
+    shifts[2 * lane] = static_cast<int64_t>(from % 8);
   }
   // In each 16: the first 8 bytes reversed into the low word, the high word
   // zero; and the ninth byte alone in the low word.
@@ -98,7 +98,7 @@ template <int registers>
       _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_set_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 2, 3, 4, 5, 6, 7));
   const __m512i ninth8 =
       _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_set_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 8));
-  const __m512i lowShift = _mm512_load_si512(lowShifts), highShift = _mm512_load_si512(highShifts);
+  const __m512i lowShift = _mm512_load_si512(shifts), highShift = _mm512_load_si512(shifts + 8);
   const __m512i eight = _mm512_set1_epi64(8);
   const __m512i lowNinthShift = _mm512_maskz_sub_epi64(kAll, eight, lowShift);
   const __m512i highNinthShift = _mm512_maskz_sub_epi64(kAll, eight, highShift);
