@@ -20,6 +20,12 @@ const std::array<PackBlocks, kMaxBlockWidth + 1>& avx2PackBlocks();
 const std::array<UnpackBlocks, kMaxBlockWidth + 1>& avx2UnpackBlocks();
 const std::array<PackBlocksLargest, kMaxBlockWidth + 1>& avx2PackBlocksLargest();
 
+// Fields of kMinWindowField..kMaxBlockWidth bits packed through 16-byte
+// windows: sets those entries of both tables.
+inline constexpr int kMinWindowField = 33;
+void useWindowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
+                      std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);
+
 int64_t maxFromZeroAvx2(const int64_t* values, size_t count);
 // Lanewise the larger of `top` and `values` (AVX2 has no 64-bit max), and
 // the largest lane of `top`, for the scans.

@@ -5,8 +5,10 @@
 
 namespace vaskor::detail {
 
-const Kernels& avx2Kernels() {
-  static const Kernels row{
+namespace {
+
+Kernels makeRow() {
+  Kernels row{
       .name = "avx2",
       .maxFromZero = &maxFromZeroAvx2,
       .packBlocks = avx2PackBlocks(),
@@ -17,6 +19,14 @@ const Kernels& avx2Kernels() {
       .unpackWhole = &unpackWholeAvx2,
       .packWholeLargest = nullptr,
   };
+  useWindowPacking(row.packBlocks, row.packBlocksLargest);
+  return row;
+}
+
+}  // namespace
+
+const Kernels& avx2Kernels() {
+  static const Kernels row = makeRow();
   return row;
 }
 
