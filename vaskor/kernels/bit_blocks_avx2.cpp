@@ -145,15 +145,17 @@ template <int bitWidth>
 // packed, while its values are in the first-level cache.
 template <int bitWidth>
 [[gnu::target("avx2")]] int64_t packLargest(const int64_t* in, uint8_t* out, size_t blocks) {
-  __m256i top0 = _mm256_setzero_si256(), top1 = top0;
+  RunningLargest top;
   for (size_t b = 0; b < blocks; ++b, in += kBlockFields, out += 8 * bitWidth) {
     packBlock<bitWidth>(in, out);
-    for (int k = 0; k < kBlockFields; k += 8) {
-      top0 = keepLarger(top0, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k)));
-      top1 = keepLarger(top1, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k + 4)));
+    for (int k = 0; k < kBlockFields; k += 16) {
+      top.take<0>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k)));
+      top.take<1>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k + 4)));
+      top.take<2>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k + 8)));
+      top.take<3>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k + 12)));
     }
   }
-  return largestLane(keepLarger(top0, top1));
+  return top.value();
 }
 
 // ---- unpacking ----

@@ -1,4 +1,5 @@
-// AVX2 packing of wide fields (33 to 65 bits) through 16-byte windows.
+// AVX2 packing of wide fields (kMinWindowField to 65 bits) through 16-byte
+// windows.
 //
 // Each 128-bit half of a register builds the bytes from the one where a
 // pair of fields starts up to the one where the next pair starts: the tail
@@ -31,7 +32,7 @@ constexpr int rightBy(int amount) { return amount > 0 && amount < 64 ? amount : 
 
 template <int bitWidth>
 struct Windows {
-  static_assert(bitWidth >= 33 && bitWidth <= 64);
+  static_assert(bitWidth >= 17 && bitWidth <= 64);  // a pair fits a window
   // Pair j of a block: fields 2j and 2j+1, from bit 2j*bitWidth, which is
   // bit `offset` of byte `start`.
   static constexpr int start(int pair) { return 2 * pair * bitWidth / 8; }
@@ -52,6 +53,7 @@ struct Windows {
   }
   // The pair's second field reaching back into the high word.
   static constexpr int secondHigh(int j) { return rightBy(offset(j) + 2 * bitWidth - 64); }
+  static constexpr int secondHighLeft(int j) { return leftBy(64 - offset(j) - 2 * bitWidth); }
 };
 
 [[VASKOR_AVX2]] inline __m256i lanes(int a, int b, int c, int d) { return _mm256_setr_epi64x(a, b, c, d); }
@@ -66,11 +68,11 @@ constexpr bool any(int a, int b, int c, int d) { return a < kNone || b < kNone |
 // Fields 4*step .. 4*step+3 of the block at `in` (pairs 2*step, 2*step+1):
 // both windows stored; `top` keeps the largest value when asked.
 template <int bitWidth, int step, bool largest>
-[[VASKOR_AVX2]] inline void packStep(const int64_t* in, uint8_t* out, __m256i& top) {
+[[VASKOR_AVX2]] inline void packStep(const int64_t* in, uint8_t* out, RunningLargest& top) {
   using L = Windows<bitWidth>;
   constexpr int j0 = 2 * step, j1 = 2 * step + 1;
   const __m256i values = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 4 * step));
-  if constexpr (largest) top = keepLarger(top, values);
+  if constexpr (largest) top.take<step>(values);
   // The block's first field has nothing before it (and its lane is
   // cleared by the shift): taken from the same load, not from before `in`.
   const __m256i before = step == 0 ? _mm256_permute4x64_epi64(values, 0x90)
@@ -88,13 +90,16 @@ template <int bitWidth, int step, bool largest>
   constexpr int h0 = L::secondHigh(j0), h1 = L::secondHigh(j1);
   if constexpr (any(h0, kNone, h1, kNone))
     window = _mm256_or_si256(window, _mm256_srlv_epi64(_mm256_bsrli_epi128(fields, 8), lanes(h0, kNone, h1, kNone)));
+  constexpr int e0 = L::secondHighLeft(j0), e1 = L::secondHighLeft(j1);
+  if constexpr (any(e0, kNone, e1, kNone))
+    window = _mm256_or_si256(window, _mm256_sllv_epi64(_mm256_bsrli_epi128(fields, 8), lanes(e0, kNone, e1, kNone)));
   window = reverseWords(window);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + L::start(j0)), _mm256_castsi256_si128(window));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + L::start(j1)), _mm256_extracti128_si256(window, 1));
 }
 
 template <int bitWidth, bool largest, int... step>
-[[VASKOR_AVX2]] inline void packSteps(const int64_t* in, uint8_t* out, __m256i& top, std::integer_sequence<int, step...>) {
+[[VASKOR_AVX2]] inline void packSteps(const int64_t* in, uint8_t* out, RunningLargest& top, std::integer_sequence<int, step...>) {
   (packStep<bitWidth, step, largest>(in, out, top), ...);
 }
 
@@ -103,7 +108,7 @@ template <int bitWidth, bool largest, int... step>
 // copy.
 template <int bitWidth, bool largest>
 [[gnu::target("avx2")]] int64_t packWindows(const int64_t* in, uint8_t* out, size_t blocks) {
-  __m256i top = _mm256_setzero_si256();
+  RunningLargest top;
   constexpr size_t blockBytes = 8 * bitWidth;
   for (size_t b = 0; b + 1 < blocks; ++b, in += kBlockFields, out += blockBytes)
     packSteps<bitWidth, largest>(in, out, top, std::make_integer_sequence<int, kBlockFields / 4>{});
@@ -112,7 +117,7 @@ template <int bitWidth, bool largest>
     packSteps<bitWidth, largest>(in, last, top, std::make_integer_sequence<int, kBlockFields / 4>{});
     std::memcpy(out, last, blockBytes);
   }
-  return largest ? largestLane(top) : 0;
+  return largest ? top.value() : 0;
 }
 
 // 65 bits: word k of a group of eight is the last k bits of field k-1 and
@@ -120,14 +125,17 @@ template <int bitWidth, bool largest>
 // byte is the last 8 bits of field 7.
 template <bool largest>
 [[gnu::target("avx2")]] int64_t pack65(const int64_t* in, uint8_t* out, size_t blocks) {
-  __m256i top = _mm256_setzero_si256();
+  RunningLargest top;
   const size_t groups = blocks * (kBlockFields / 8);
   const __m256i firstBefore = lanes(64, 63, 62, 61), firstOwn = lanes(1, 2, 3, 4);
   const __m256i secondBefore = lanes(60, 59, 58, 57), secondOwn = lanes(5, 6, 7, 8);
   for (size_t g = 0; g < groups; ++g, in += 8, out += 65) {
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
     const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 4));
-    if constexpr (largest) top = keepLarger(keepLarger(top, first), second);
+    if constexpr (largest) {
+      top.take<0>(first);
+      top.take<1>(second);
+    }
     // Field -1 lies before the group; its lane shifts out anyway.
     const __m256i firstBack = _mm256_permute4x64_epi64(first, 0x90);
     const __m256i secondBack = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 3));
@@ -137,7 +145,7 @@ template <bool largest>
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), reverseWords(high));
     out[64] = static_cast<uint8_t>(in[7]);
   }
-  return largest ? largestLane(top) : 0;
+  return largest ? top.value() : 0;
 }
 
 template <int bitWidth>
