@@ -1,7 +1,6 @@
 // The AVX2 row (built on x86-64).
 #include "vaskor/kernels.hpp"
 #include "vaskor/kernels/avx2.hpp"
-#include "vaskor/kernels/scalar.hpp"
 
 namespace vaskor::detail {
 
@@ -14,7 +13,7 @@ Kernels makeRow() {
       .packBlocks = avx2PackBlocks(),
       .unpackBlocks = avx2UnpackBlocks(),
       .packBlocksLargest = avx2PackBlocksLargest(),
-      .unpackWideGroups = &unpackWideGroupsScalar,
+      .unpackWideGroups = &unpackWideGroupsAvx2,
       .packWhole = &packWholeAvx2,
       .unpackWhole = &unpackWholeAvx2,
       .packWholeLargest = nullptr,
