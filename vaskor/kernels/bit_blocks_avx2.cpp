@@ -206,8 +206,35 @@ template <int bitWidth>
   unpackFour<bitWidth, 4>(group, out + 4);
 }
 
+// 65 bits: a group of eight is 65 bytes and field k is the last 63-k bits
+// of word k (bytes 8k..8k+7) and the first k+1 bits of word k+1, so plain
+// loads at every word and the next give each lane its two words.
+[[VASKOR_AVX2]] inline __m256i wordsAt(const uint8_t* p) {
+  const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2,
+                                           1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
+  return _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), reverse);
+}
+
+[[VASKOR_AVX2]] inline void unpackGroup65(const uint8_t* group, int64_t* out) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                      _mm256_or_si256(_mm256_sllv_epi64(wordsAt(group), _mm256_setr_epi64x(1, 2, 3, 4)),
+                                      _mm256_srlv_epi64(wordsAt(group + 8), _mm256_setr_epi64x(63, 62, 61, 60))));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4),
+                      _mm256_or_si256(_mm256_sllv_epi64(wordsAt(group + 32), _mm256_setr_epi64x(5, 6, 7, 8)),
+                                      _mm256_srlv_epi64(wordsAt(group + 40), _mm256_setr_epi64x(59, 58, 57, 56))));
+}
+
 template <int bitWidth>
 [[gnu::target("avx2")]] void unpack(const uint8_t* in, int64_t* out, size_t blocks) {
+  if constexpr (bitWidth == 65) {
+    // Each group reads 7 bytes past itself: the last one from a copy.
+    const size_t groups = blocks * 8;
+    for (size_t g = 0; g + 1 < groups; ++g) unpackGroup65(in + 65 * g, out + 8 * g);
+    alignas(32) uint8_t last[72] = {};
+    std::memcpy(last, in + 65 * (groups - 1), 65);
+    unpackGroup65(last, out + 8 * (groups - 1));
+    return;
+  }
   constexpr size_t reach = Layout<bitWidth>::kGroupReach;
   const size_t groups = blocks * 8;
   const size_t total = groups * bitWidth;
