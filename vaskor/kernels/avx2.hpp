@@ -57,6 +57,7 @@ struct RunningLargest {
 void unpackWideGroupsAvx2(const uint8_t* data, uint64_t firstBit, uint64_t bitWidth, int64_t* out, size_t count);
 // They do the bulk and leave the rest to the scalar ones.
 void packWholeAvx2(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
+int64_t packWholeLargestAvx2(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
 void unpackWholeAvx2(int byteWidth, const uint8_t* in, size_t size, int64_t* out);
 
 }  // namespace vaskor::detail

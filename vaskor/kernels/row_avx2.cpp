@@ -16,7 +16,7 @@ Kernels makeRow() {
       .unpackWideGroups = &unpackWideGroupsAvx2,
       .packWhole = &packWholeAvx2,
       .unpackWhole = &unpackWholeAvx2,
-      .packWholeLargest = nullptr,
+      .packWholeLargest = &packWholeLargestAvx2,
   };
   useWindowPacking(row.packBlocks, row.packBlocksLargest);
   return row;
