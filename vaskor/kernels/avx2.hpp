@@ -15,7 +15,8 @@ namespace vaskor::detail {
 // The AVX2 row itself, which the AVX-512 row extends.
 const Kernels& avx2Kernels();
 
-// Every bit width 1..kMaxBlockWidth; entry 0 is unused.
+// Indexed by bit width; entry 0 is unused, and the packing tables stop
+// below kMinWindowField (useWindowPacking fills the rest).
 const std::array<PackBlocks, kMaxBlockWidth + 1>& avx2PackBlocks();
 const std::array<UnpackBlocks, kMaxBlockWidth + 1>& avx2UnpackBlocks();
 const std::array<PackBlocksLargest, kMaxBlockWidth + 1>& avx2PackBlocksLargest();

@@ -1,7 +1,7 @@
 // AVX2 block kernels of the bit-packed codec, one instance per bit width;
 // every shift and byte position inside a block is known at compile time.
 //
-// Packing builds the block's 64-bit words four at a time: each word is the
+// Packing (of the narrower fields) builds the block's 64-bit words four at a time: each word is the
 // OR of the fields that reach it, every field moved to its place by a
 // per-lane variable shift (a field outside the word shifts out to zero), so
 // no byte is ever combined in memory. Unpacking moves each field's bytes
@@ -128,9 +128,8 @@ template <int bitWidth, int... step>
   (packStep<bitWidth, step>(in, out), ...);
 }
 
-// Every width: measured against the scalar blocks on an AVX-512 machine
-// running this row, the vector packing is 1.2 to 2 times as fast above 33
-// bits too.
+// Widths below kMinWindowField (the wider ones go through windows, see
+// field_windows_avx2.cpp).
 template <int bitWidth>
 [[VASKOR_AVX2]] inline void packBlock(const int64_t* in, uint8_t* out) {
   packSteps<bitWidth>(in, out, std::make_integer_sequence<int, (bitWidth + 3) / 4>{});
@@ -259,7 +258,10 @@ constexpr auto everyWidth() {
 }
 template <int bitWidth>
 struct PackOf {
-  static constexpr PackBlocks value = &pack<bitWidth>;
+  static constexpr PackBlocks value = [] {
+    if constexpr (bitWidth < kMinWindowField) return &pack<bitWidth>;
+    else return PackBlocks{nullptr};
+  }();
 };
 template <int bitWidth>
 struct UnpackOf {
@@ -267,7 +269,10 @@ struct UnpackOf {
 };
 template <int bitWidth>
 struct PackLargestOf {
-  static constexpr PackBlocksLargest value = &packLargest<bitWidth>;
+  static constexpr PackBlocksLargest value = [] {
+    if constexpr (bitWidth < kMinWindowField) return &packLargest<bitWidth>;
+    else return PackBlocksLargest{nullptr};
+  }();
 };
 
 }  // namespace
