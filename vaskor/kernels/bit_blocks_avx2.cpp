@@ -8,6 +8,7 @@
 // into a 64-bit lane with one byte shuffle and shifts it down.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -55,7 +56,7 @@ struct Layout {
     return true;
   }();
   // Bytes from a group's start that its unpacking reads.
-  static constexpr int kGroupReach = (kWithinEightBytes ? byteAt(6) : byteAt(7)) + 16;
+  static constexpr int kGroupReach = byteAt(6) + 16;
 };
 
 // ---- packing ----
@@ -169,32 +170,17 @@ template <int bitWidth, int firstField>
   using L = Layout<bitWidth>;
   const __m256i shifts = _mm256_setr_epi64x(L::bitAt(firstField), L::bitAt(firstField + 1),
                                             L::bitAt(firstField + 2), L::bitAt(firstField + 3));
-  __m256i fields;
-  if constexpr (L::kWithinEightBytes) {
-    // One window per half; lane l of half h takes the 8 bytes of its field,
-    // reversed into a native word.
-    constexpr int from0 = L::byteAt(firstField), from2 = L::byteAt(firstField + 2);
-    constexpr int at1 = L::byteAt(firstField + 1) - from0, at3 = L::byteAt(firstField + 3) - from2;
-    const __m256i bytes =
-        _mm256_inserti128_si256(_mm256_castsi128_si256(window(group + from0)), window(group + from2), 1);
-    const __m256i pick = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, at1 + 7, at1 + 6, at1 + 5, at1 + 4, at1 + 3,
-                                          at1 + 2, at1 + 1, at1, 7, 6, 5, 4, 3, 2, 1, 0, at3 + 7, at3 + 6, at3 + 5,
-                                          at3 + 4, at3 + 3, at3 + 2, at3 + 1, at3);
-    fields = _mm256_sllv_epi64(_mm256_shuffle_epi8(bytes, pick), shifts);
-  } else {
-    // A field may reach a ninth byte: one window per field, its first 8
-    // bytes and the next 8 as two native words, high and low.
-    const __m256i even = _mm256_inserti128_si256(_mm256_castsi128_si256(window(group + L::byteAt(firstField))),
-                                                 window(group + L::byteAt(firstField + 2)), 1);
-    const __m256i odd = _mm256_inserti128_si256(_mm256_castsi128_si256(window(group + L::byteAt(firstField + 1))),
-                                                window(group + L::byteAt(firstField + 3)), 1);
-    const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3,
-                                             2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
-    const __m256i evenWords = _mm256_shuffle_epi8(even, reverse), oddWords = _mm256_shuffle_epi8(odd, reverse);
-    const __m256i high = _mm256_unpacklo_epi64(evenWords, oddWords), low = _mm256_unpackhi_epi64(evenWords, oddWords);
-    fields = _mm256_or_si256(_mm256_sllv_epi64(high, shifts),
-                             _mm256_srlv_epi64(low, _mm256_sub_epi64(_mm256_set1_epi64x(64), shifts)));
-  }
+  // One window per half; lane l of half h takes the 8 bytes of its field,
+  // reversed into a native word. (Fields that may reach a ninth byte are
+  // unpacked word-wise below.)
+  static_assert(L::kWithinEightBytes);
+  constexpr int from0 = L::byteAt(firstField), from2 = L::byteAt(firstField + 2);
+  constexpr int at1 = L::byteAt(firstField + 1) - from0, at3 = L::byteAt(firstField + 3) - from2;
+  const __m256i bytes = _mm256_inserti128_si256(_mm256_castsi128_si256(window(group + from0)), window(group + from2), 1);
+  const __m256i pick = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, at1 + 7, at1 + 6, at1 + 5, at1 + 4, at1 + 3, at1 + 2,
+                                        at1 + 1, at1, 7, 6, 5, 4, 3, 2, 1, 0, at3 + 7, at3 + 6, at3 + 5, at3 + 4,
+                                        at3 + 3, at3 + 2, at3 + 1, at3);
+  __m256i fields = _mm256_sllv_epi64(_mm256_shuffle_epi8(bytes, pick), shifts);
   fields = _mm256_srlv_epi64(fields, _mm256_set1_epi64x(64 - L::kPayloadBits));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), fields);
 }
@@ -223,31 +209,67 @@ template <int bitWidth>
                                       _mm256_srlv_epi64(wordsAt(group + 40), _mm256_setr_epi64x(59, 58, 57, 56))));
 }
 
+// 55 to 63 bits (used where a field may reach a ninth byte): field k > 0 of a group of eight starts in word k-1 (at
+// bit 64 - k*(64 - bitWidth)) and ends in word k, so again each lane takes
+// its two words from plain loads (field 0 lies in word 0 alone).
+constexpr int kMinNearWord = 55;
+// The 64 bits from bit `start` of `before` on (`back` is 64 - start),
+// shifted down by `down`.
+[[VASKOR_AVX2]] inline __m256i bitsFrom(__m256i before, __m256i own, __m256i start, __m256i back, __m256i down) {
+  return _mm256_srlv_epi64(_mm256_or_si256(_mm256_sllv_epi64(before, start), _mm256_srlv_epi64(own, back)), down);
+}
+
+template <int bitWidth>
+[[VASKOR_AVX2]] inline void unpackGroupNearWord(const uint8_t* group, int64_t* out) {
+  constexpr int lost = 64 - bitWidth;  // per field
+  const __m256i low = wordsAt(group), high = wordsAt(group + 32);
+  const __m256i lowBefore = _mm256_permute4x64_epi64(low, 0x90);  // lane 0 is shifted out
+  const __m256i highBefore = wordsAt(group + 24);
+  const __m256i drop = _mm256_set1_epi64x(lost);
+  const __m256i startLow = _mm256_setr_epi64x(64, 64 - lost, 64 - 2 * lost, 64 - 3 * lost);
+  const __m256i startHigh = _mm256_setr_epi64x(64 - 4 * lost, 64 - 5 * lost, 64 - 6 * lost, 64 - 7 * lost);
+  const __m256i sixtyFour = _mm256_set1_epi64x(64);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                      bitsFrom(lowBefore, low, startLow, _mm256_sub_epi64(sixtyFour, startLow), drop));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4),
+                      bitsFrom(highBefore, high, startHigh, _mm256_sub_epi64(sixtyFour, startHigh), drop));
+}
+
 template <int bitWidth>
 [[gnu::target("avx2")]] void unpack(const uint8_t* in, int64_t* out, size_t blocks) {
-  if constexpr (bitWidth == 65) {
+  if constexpr (!Layout<bitWidth>::kWithinEightBytes && bitWidth >= kMinNearWord && bitWidth < 64) {
+    // A group reads 64 bytes from its start: the last ones from a copy.
+    const size_t groups = blocks * 8, total = groups * bitWidth;
+    const size_t direct = total >= 64 ? std::min(groups, (total - 64) / bitWidth + 1) : 0;
+    size_t g = 0;
+    for (; g < direct; ++g) unpackGroupNearWord<bitWidth>(in + bitWidth * g, out + 8 * g);
+    alignas(32) uint8_t tail[3 * 64] = {};
+    std::memcpy(tail, in + bitWidth * g, total - bitWidth * g);
+    for (size_t t = 0; g < groups; ++g, ++t) unpackGroupNearWord<bitWidth>(tail + bitWidth * t, out + 8 * g);
+  } else if constexpr (bitWidth == 65) {
     // Each group reads 7 bytes past itself: the last one from a copy.
     const size_t groups = blocks * 8;
+    if (groups == 0) return;
     for (size_t g = 0; g + 1 < groups; ++g) unpackGroup65(in + 65 * g, out + 8 * g);
     alignas(32) uint8_t last[72] = {};
     std::memcpy(last, in + 65 * (groups - 1), 65);
     unpackGroup65(last, out + 8 * (groups - 1));
-    return;
-  }
-  constexpr size_t reach = Layout<bitWidth>::kGroupReach;
-  const size_t groups = blocks * 8;
-  const size_t total = groups * bitWidth;
-  // The groups whose reads stay inside the blocks; the last few are read
-  // from a copy with room behind it.
-  const size_t fit = total >= reach ? (total - reach) / bitWidth + 1 : 0;
-  const size_t direct = fit < groups ? fit : groups;
-  size_t g = 0;
+  } else {
+    constexpr size_t reach = Layout<bitWidth>::kGroupReach;
+    const size_t groups = blocks * 8;
+    const size_t total = groups * bitWidth;
+    // The groups whose reads stay inside the blocks; the last few are read
+    // from a copy with room behind it.
+    const size_t fit = total >= reach ? (total - reach) / bitWidth + 1 : 0;
+    const size_t direct = fit < groups ? fit : groups;
+    size_t g = 0;
 #pragma GCC unroll 4
-  for (; g < direct; ++g) unpackGroup<bitWidth>(in + g * bitWidth, out + 8 * g);
-  if (g == groups) return;
-  alignas(32) uint8_t tail[2 * reach + 8] = {};
-  std::memcpy(tail, in + g * bitWidth, total - g * bitWidth);
-  for (size_t t = 0; g < groups; ++g, ++t) unpackGroup<bitWidth>(tail + t * bitWidth, out + 8 * g);
+    for (; g < direct; ++g) unpackGroup<bitWidth>(in + g * bitWidth, out + 8 * g);
+    if (g == groups) return;
+    alignas(32) uint8_t tail[2 * reach + 8] = {};
+    std::memcpy(tail, in + g * bitWidth, total - g * bitWidth);
+    for (size_t t = 0; g < groups; ++g, ++t) unpackGroup<bitWidth>(tail + t * bitWidth, out + 8 * g);
+  }
 }
 
 template <class Entry, template <int> class Of>
