@@ -34,10 +34,13 @@ int64_t maxFromZeroAvx2(const int64_t* values, size_t count);
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256i keepLarger(__m256i top, __m256i values) {
   return _mm256_blendv_epi8(top, values, _mm256_cmpgt_epi64(values, top));
 }
-[[gnu::target("avx2"), gnu::always_inline]] inline int64_t largestLane(__m256i top) {
+// The largest lane of `top` in every lane.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i spreadLargest(__m256i top) {
   const __m256i halves = keepLarger(top, _mm256_permute2x128_si256(top, top, 1));
-  const __m256i both = keepLarger(halves, _mm256_shuffle_epi32(halves, 0x4E));
-  return _mm256_extract_epi64(both, 0);
+  return keepLarger(halves, _mm256_shuffle_epi32(halves, 0x4E));
+}
+[[gnu::target("avx2"), gnu::always_inline]] inline int64_t largestLane(__m256i top) {
+  return _mm256_extract_epi64(spreadLargest(top), 0);
 }
 // The largest value seen by a packing kernel, over four compare chains so
 // that one chain's latency does not hold the pack back: step k of a block
