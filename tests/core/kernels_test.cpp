@@ -153,11 +153,6 @@ TEST_P(KernelRows, BitBlocksEveryWidthAndOffset) {
         ASSERT_EQ(buf.back(), 0xA5) << w;
         const Bytes packed(buf.begin() + 1, buf.end() - 1);
         ASSERT_EQ(packed, fieldsByHand(v, w)) << "w=" << w << " blocks=" << blocks << " shift=" << shift;
-        if (row().packBlocksLargest[w] != nullptr) {
-          Bytes again(bytes + 2, 0xA5);
-          ASSERT_EQ(row().packBlocksLargest[w](in, again.data() + 1, blocks), std::max<int64_t>(0, largestOf(v))) << w;
-          ASSERT_EQ(again, buf) << "w=" << w << " blocks=" << blocks;
-        }
         int64_t* back = storage + 7 - shift;
         back[64 * blocks] = 0x5A;
         row().unpackBlocks[w](buf.data() + 1, back, blocks);
