@@ -13,8 +13,8 @@ namespace {
 // No 64-bit max in AVX2: compare and blend. Most values of most inputs are
 // not above the largest seen so far, so a batch of sixteen is only compared
 // with it (the OR of four compares), and its own largest taken when one is
-// above: about half the work of blending every value in. A stretch where
-// that happens often (a rising input) is followed by a stretch scanned the
+// above: about half the work of blending every value in. Once that
+// happens often within a stretch (a rising input), a stretch is scanned the
 // plain way, over four chains.
 constexpr size_t kBatch = 16;
 constexpr size_t kCheckedStretch = 1024;
@@ -33,13 +33,14 @@ constexpr size_t kPlainStretch = 8192;
   while (i + kBatch <= count) {
     const size_t checkedEnd = std::min(count, i + kCheckedStretch);
     int rises = 0;
-    for (; i + kBatch <= checkedEnd; i += kBatch) {
+    while (i + kBatch <= checkedEnd) {
       const __m256i x0 = at(values + i), x1 = at(values + i + 4), x2 = at(values + i + 8), x3 = at(values + i + 12);
+      i += kBatch;
       const __m256i above = _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi64(x0, top), _mm256_cmpgt_epi64(x1, top)),
                                             _mm256_or_si256(_mm256_cmpgt_epi64(x2, top), _mm256_cmpgt_epi64(x3, top)));
       if (!_mm256_testz_si256(above, above)) {
-        ++rises;
         top = spreadLargest(keepLarger(top, keepLarger(keepLarger(x0, x1), keepLarger(x2, x3))));
+        if (++rises > kRisesAllowed) break;
       }
     }
     if (rises > kRisesAllowed) {
