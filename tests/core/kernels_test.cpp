@@ -97,6 +97,19 @@ TEST_P(KernelRows, LargestValue) {
     const Values negatives(n, -5);
     ASSERT_EQ(maxFromZero(negatives.data(), n), 0);
   }
+  // Long inputs, rising, falling and random with one spike, so that a scan
+  // that adapts to its input takes each of its ways.
+  for (size_t n : {1000, 4099, 20011}) {
+    for (int shape = 0; shape < 3; ++shape) {
+      Values v(n);
+      for (size_t i = 0; i < n; ++i)
+        v[i] = shape == 0 ? static_cast<int64_t>(i) * 7 - 100
+               : shape == 1 ? static_cast<int64_t>(n - i) * 7
+                            : static_cast<int64_t>(rng()) >> (8 + rng() % 56);
+      if (shape == 2) v[rng() % n] = static_cast<int64_t>(rng() >> 1);
+      ASSERT_EQ(maxFromZero(v.data(), n), std::max<int64_t>(0, largestOf(v))) << n << " " << shape;
+    }
+  }
 }
 
 // Fields of w bits, most significant first, one bit at a time; above bit 63

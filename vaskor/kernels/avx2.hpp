@@ -15,10 +15,18 @@ namespace vaskor::detail {
 // The AVX2 row itself, which the AVX-512 row extends.
 const Kernels& avx2Kernels();
 
-// Every bit width 1..kMaxBlockWidth; entry 0 is unused.
+// Indexed by bit width; entry 0 is unused, and the packing tables stop
+// below kMinWindowField (useWindowPacking fills the rest).
 const std::array<PackBlocks, kMaxBlockWidth + 1>& avx2PackBlocks();
 const std::array<UnpackBlocks, kMaxBlockWidth + 1>& avx2UnpackBlocks();
 const std::array<PackBlocksLargest, kMaxBlockWidth + 1>& avx2PackBlocksLargest();
+
+// Fields of kMinWindowField..kMaxBlockWidth bits packed through 16-byte
+// windows: sets those entries of both tables. (Below 23 bits the word-wise
+// blocks of bit_blocks_avx2.cpp measured faster.)
+inline constexpr int kMinWindowField = 23;
+void useWindowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
+                      std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);
 
 int64_t maxFromZeroAvx2(const int64_t* values, size_t count);
 // Lanewise the larger of `top` and `values` (AVX2 has no 64-bit max), and
@@ -26,13 +34,34 @@ int64_t maxFromZeroAvx2(const int64_t* values, size_t count);
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256i keepLarger(__m256i top, __m256i values) {
   return _mm256_blendv_epi8(top, values, _mm256_cmpgt_epi64(values, top));
 }
-[[gnu::target("avx2"), gnu::always_inline]] inline int64_t largestLane(__m256i top) {
+// The largest lane of `top` in every lane.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i spreadLargest(__m256i top) {
   const __m256i halves = keepLarger(top, _mm256_permute2x128_si256(top, top, 1));
-  const __m256i both = keepLarger(halves, _mm256_shuffle_epi32(halves, 0x4E));
-  return _mm256_extract_epi64(both, 0);
+  return keepLarger(halves, _mm256_shuffle_epi32(halves, 0x4E));
 }
+[[gnu::target("avx2"), gnu::always_inline]] inline int64_t largestLane(__m256i top) {
+  return _mm256_extract_epi64(spreadLargest(top), 0);
+}
+// The largest value seen by a packing kernel, over four compare chains so
+// that one chain's latency does not hold the pack back: step k of a block
+// feeds chain k % 4.
+struct RunningLargest {
+  __m256i chain0, chain1, chain2, chain3;
+  [[gnu::target("avx2"), gnu::always_inline]] RunningLargest()
+      : chain0(_mm256_setzero_si256()), chain1(chain0), chain2(chain0), chain3(chain0) {}
+  template <int step>
+  [[gnu::target("avx2"), gnu::always_inline]] void take(__m256i values) {
+    __m256i& chain = step % 4 == 0 ? chain0 : step % 4 == 1 ? chain1 : step % 4 == 2 ? chain2 : chain3;
+    chain = keepLarger(chain, values);
+  }
+  [[gnu::target("avx2"), gnu::always_inline]] int64_t value() const {
+    return largestLane(keepLarger(keepLarger(chain0, chain1), keepLarger(chain2, chain3)));
+  }
+};
+void unpackWideGroupsAvx2(const uint8_t* data, uint64_t firstBit, uint64_t bitWidth, int64_t* out, size_t count);
 // They do the bulk and leave the rest to the scalar ones.
 void packWholeAvx2(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
+int64_t packWholeLargestAvx2(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
 void unpackWholeAvx2(int byteWidth, const uint8_t* in, size_t size, int64_t* out);
 
 }  // namespace vaskor::detail

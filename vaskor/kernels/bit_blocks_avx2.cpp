@@ -1,13 +1,14 @@
 // AVX2 block kernels of the bit-packed codec, one instance per bit width;
 // every shift and byte position inside a block is known at compile time.
 //
-// Packing builds the block's 64-bit words four at a time: each word is the
+// Packing (of the narrower fields) builds the block's 64-bit words four at a time: each word is the
 // OR of the fields that reach it, every field moved to its place by a
 // per-lane variable shift (a field outside the word shifts out to zero), so
 // no byte is ever combined in memory. Unpacking moves each field's bytes
 // into a 64-bit lane with one byte shuffle and shifts it down.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -55,7 +56,7 @@ struct Layout {
     return true;
   }();
   // Bytes from a group's start that its unpacking reads.
-  static constexpr int kGroupReach = (kWithinEightBytes ? byteAt(6) : byteAt(7)) + 16;
+  static constexpr int kGroupReach = byteAt(6) + 16;
 };
 
 // ---- packing ----
@@ -128,9 +129,8 @@ template <int bitWidth, int... step>
   (packStep<bitWidth, step>(in, out), ...);
 }
 
-// Every width: measured against the scalar blocks on an AVX-512 machine
-// running this row, the vector packing is 1.2 to 2 times as fast above 33
-// bits too.
+// Widths below kMinWindowField (the wider ones go through windows, see
+// field_windows_avx2.cpp).
 template <int bitWidth>
 [[VASKOR_AVX2]] inline void packBlock(const int64_t* in, uint8_t* out) {
   packSteps<bitWidth>(in, out, std::make_integer_sequence<int, (bitWidth + 3) / 4>{});
@@ -145,15 +145,17 @@ template <int bitWidth>
 // packed, while its values are in the first-level cache.
 template <int bitWidth>
 [[gnu::target("avx2")]] int64_t packLargest(const int64_t* in, uint8_t* out, size_t blocks) {
-  __m256i top0 = _mm256_setzero_si256(), top1 = top0;
+  RunningLargest top;
   for (size_t b = 0; b < blocks; ++b, in += kBlockFields, out += 8 * bitWidth) {
     packBlock<bitWidth>(in, out);
-    for (int k = 0; k < kBlockFields; k += 8) {
-      top0 = keepLarger(top0, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k)));
-      top1 = keepLarger(top1, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k + 4)));
+    for (int k = 0; k < kBlockFields; k += 16) {
+      top.take<0>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k)));
+      top.take<1>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k + 4)));
+      top.take<2>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k + 8)));
+      top.take<3>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k + 12)));
     }
   }
-  return largestLane(keepLarger(top0, top1));
+  return top.value();
 }
 
 // ---- unpacking ----
@@ -168,32 +170,17 @@ template <int bitWidth, int firstField>
   using L = Layout<bitWidth>;
   const __m256i shifts = _mm256_setr_epi64x(L::bitAt(firstField), L::bitAt(firstField + 1),
                                             L::bitAt(firstField + 2), L::bitAt(firstField + 3));
-  __m256i fields;
-  if constexpr (L::kWithinEightBytes) {
-    // One window per half; lane l of half h takes the 8 bytes of its field,
-    // reversed into a native word.
-    constexpr int from0 = L::byteAt(firstField), from2 = L::byteAt(firstField + 2);
-    constexpr int at1 = L::byteAt(firstField + 1) - from0, at3 = L::byteAt(firstField + 3) - from2;
-    const __m256i bytes =
-        _mm256_inserti128_si256(_mm256_castsi128_si256(window(group + from0)), window(group + from2), 1);
-    const __m256i pick = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, at1 + 7, at1 + 6, at1 + 5, at1 + 4, at1 + 3,
-                                          at1 + 2, at1 + 1, at1, 7, 6, 5, 4, 3, 2, 1, 0, at3 + 7, at3 + 6, at3 + 5,
-                                          at3 + 4, at3 + 3, at3 + 2, at3 + 1, at3);
-    fields = _mm256_sllv_epi64(_mm256_shuffle_epi8(bytes, pick), shifts);
-  } else {
-    // A field may reach a ninth byte: one window per field, its first 8
-    // bytes and the next 8 as two native words, high and low.
-    const __m256i even = _mm256_inserti128_si256(_mm256_castsi128_si256(window(group + L::byteAt(firstField))),
-                                                 window(group + L::byteAt(firstField + 2)), 1);
-    const __m256i odd = _mm256_inserti128_si256(_mm256_castsi128_si256(window(group + L::byteAt(firstField + 1))),
-                                                window(group + L::byteAt(firstField + 3)), 1);
-    const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3,
-                                             2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
-    const __m256i evenWords = _mm256_shuffle_epi8(even, reverse), oddWords = _mm256_shuffle_epi8(odd, reverse);
-    const __m256i high = _mm256_unpacklo_epi64(evenWords, oddWords), low = _mm256_unpackhi_epi64(evenWords, oddWords);
-    fields = _mm256_or_si256(_mm256_sllv_epi64(high, shifts),
-                             _mm256_srlv_epi64(low, _mm256_sub_epi64(_mm256_set1_epi64x(64), shifts)));
-  }
+  // One window per half; lane l of half h takes the 8 bytes of its field,
+  // reversed into a native word. (Fields that may reach a ninth byte are
+  // unpacked word-wise below.)
+  static_assert(L::kWithinEightBytes);
+  constexpr int from0 = L::byteAt(firstField), from2 = L::byteAt(firstField + 2);
+  constexpr int at1 = L::byteAt(firstField + 1) - from0, at3 = L::byteAt(firstField + 3) - from2;
+  const __m256i bytes = _mm256_inserti128_si256(_mm256_castsi128_si256(window(group + from0)), window(group + from2), 1);
+  const __m256i pick = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, at1 + 7, at1 + 6, at1 + 5, at1 + 4, at1 + 3, at1 + 2,
+                                        at1 + 1, at1, 7, 6, 5, 4, 3, 2, 1, 0, at3 + 7, at3 + 6, at3 + 5, at3 + 4,
+                                        at3 + 3, at3 + 2, at3 + 1, at3);
+  __m256i fields = _mm256_sllv_epi64(_mm256_shuffle_epi8(bytes, pick), shifts);
   fields = _mm256_srlv_epi64(fields, _mm256_set1_epi64x(64 - L::kPayloadBits));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), fields);
 }
@@ -204,22 +191,85 @@ template <int bitWidth>
   unpackFour<bitWidth, 4>(group, out + 4);
 }
 
+// 65 bits: a group of eight is 65 bytes and field k is the last 63-k bits
+// of word k (bytes 8k..8k+7) and the first k+1 bits of word k+1, so plain
+// loads at every word and the next give each lane its two words.
+[[VASKOR_AVX2]] inline __m256i wordsAt(const uint8_t* p) {
+  const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2,
+                                           1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
+  return _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), reverse);
+}
+
+[[VASKOR_AVX2]] inline void unpackGroup65(const uint8_t* group, int64_t* out) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                      _mm256_or_si256(_mm256_sllv_epi64(wordsAt(group), _mm256_setr_epi64x(1, 2, 3, 4)),
+                                      _mm256_srlv_epi64(wordsAt(group + 8), _mm256_setr_epi64x(63, 62, 61, 60))));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4),
+                      _mm256_or_si256(_mm256_sllv_epi64(wordsAt(group + 32), _mm256_setr_epi64x(5, 6, 7, 8)),
+                                      _mm256_srlv_epi64(wordsAt(group + 40), _mm256_setr_epi64x(59, 58, 57, 56))));
+}
+
+// 55 to 63 bits (used where a field may reach a ninth byte): field k > 0 of a group of eight starts in word k-1 (at
+// bit 64 - k*(64 - bitWidth)) and ends in word k, so again each lane takes
+// its two words from plain loads (field 0 lies in word 0 alone).
+constexpr int kMinNearWord = 55;
+// The 64 bits from bit `start` of `before` on (`back` is 64 - start),
+// shifted down by `down`.
+[[VASKOR_AVX2]] inline __m256i bitsFrom(__m256i before, __m256i own, __m256i start, __m256i back, __m256i down) {
+  return _mm256_srlv_epi64(_mm256_or_si256(_mm256_sllv_epi64(before, start), _mm256_srlv_epi64(own, back)), down);
+}
+
+template <int bitWidth>
+[[VASKOR_AVX2]] inline void unpackGroupNearWord(const uint8_t* group, int64_t* out) {
+  constexpr int lost = 64 - bitWidth;  // per field
+  const __m256i low = wordsAt(group), high = wordsAt(group + 32);
+  const __m256i lowBefore = _mm256_permute4x64_epi64(low, 0x90);  // lane 0 is shifted out
+  const __m256i highBefore = wordsAt(group + 24);
+  const __m256i drop = _mm256_set1_epi64x(lost);
+  const __m256i startLow = _mm256_setr_epi64x(64, 64 - lost, 64 - 2 * lost, 64 - 3 * lost);
+  const __m256i startHigh = _mm256_setr_epi64x(64 - 4 * lost, 64 - 5 * lost, 64 - 6 * lost, 64 - 7 * lost);
+  const __m256i sixtyFour = _mm256_set1_epi64x(64);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                      bitsFrom(lowBefore, low, startLow, _mm256_sub_epi64(sixtyFour, startLow), drop));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4),
+                      bitsFrom(highBefore, high, startHigh, _mm256_sub_epi64(sixtyFour, startHigh), drop));
+}
+
 template <int bitWidth>
 [[gnu::target("avx2")]] void unpack(const uint8_t* in, int64_t* out, size_t blocks) {
-  constexpr size_t reach = Layout<bitWidth>::kGroupReach;
-  const size_t groups = blocks * 8;
-  const size_t total = groups * bitWidth;
-  // The groups whose reads stay inside the blocks; the last few are read
-  // from a copy with room behind it.
-  const size_t fit = total >= reach ? (total - reach) / bitWidth + 1 : 0;
-  const size_t direct = fit < groups ? fit : groups;
-  size_t g = 0;
+  if constexpr (!Layout<bitWidth>::kWithinEightBytes && bitWidth >= kMinNearWord && bitWidth < 64) {
+    // A group reads 64 bytes from its start: the last ones from a copy.
+    const size_t groups = blocks * 8, total = groups * bitWidth;
+    const size_t direct = total >= 64 ? std::min(groups, (total - 64) / bitWidth + 1) : 0;
+    size_t g = 0;
+    for (; g < direct; ++g) unpackGroupNearWord<bitWidth>(in + bitWidth * g, out + 8 * g);
+    alignas(32) uint8_t tail[3 * 64] = {};
+    std::memcpy(tail, in + bitWidth * g, total - bitWidth * g);
+    for (size_t t = 0; g < groups; ++g, ++t) unpackGroupNearWord<bitWidth>(tail + bitWidth * t, out + 8 * g);
+  } else if constexpr (bitWidth == 65) {
+    // Each group reads 7 bytes past itself: the last one from a copy.
+    const size_t groups = blocks * 8;
+    if (groups == 0) return;
+    for (size_t g = 0; g + 1 < groups; ++g) unpackGroup65(in + 65 * g, out + 8 * g);
+    alignas(32) uint8_t last[72] = {};
+    std::memcpy(last, in + 65 * (groups - 1), 65);
+    unpackGroup65(last, out + 8 * (groups - 1));
+  } else {
+    constexpr size_t reach = Layout<bitWidth>::kGroupReach;
+    const size_t groups = blocks * 8;
+    const size_t total = groups * bitWidth;
+    // The groups whose reads stay inside the blocks; the last few are read
+    // from a copy with room behind it.
+    const size_t fit = total >= reach ? (total - reach) / bitWidth + 1 : 0;
+    const size_t direct = fit < groups ? fit : groups;
+    size_t g = 0;
 #pragma GCC unroll 4
-  for (; g < direct; ++g) unpackGroup<bitWidth>(in + g * bitWidth, out + 8 * g);
-  if (g == groups) return;
-  alignas(32) uint8_t tail[2 * reach + 8] = {};
-  std::memcpy(tail, in + g * bitWidth, total - g * bitWidth);
-  for (size_t t = 0; g < groups; ++g, ++t) unpackGroup<bitWidth>(tail + t * bitWidth, out + 8 * g);
+    for (; g < direct; ++g) unpackGroup<bitWidth>(in + g * bitWidth, out + 8 * g);
+    if (g == groups) return;
+    alignas(32) uint8_t tail[2 * reach + 8] = {};
+    std::memcpy(tail, in + g * bitWidth, total - g * bitWidth);
+    for (size_t t = 0; g < groups; ++g, ++t) unpackGroup<bitWidth>(tail + t * bitWidth, out + 8 * g);
+  }
 }
 
 template <class Entry, template <int> class Of>
@@ -230,7 +280,10 @@ constexpr auto everyWidth() {
 }
 template <int bitWidth>
 struct PackOf {
-  static constexpr PackBlocks value = &pack<bitWidth>;
+  static constexpr PackBlocks value = [] {
+    if constexpr (bitWidth < kMinWindowField) return &pack<bitWidth>;
+    else return PackBlocks{nullptr};
+  }();
 };
 template <int bitWidth>
 struct UnpackOf {
@@ -238,7 +291,10 @@ struct UnpackOf {
 };
 template <int bitWidth>
 struct PackLargestOf {
-  static constexpr PackBlocksLargest value = &packLargest<bitWidth>;
+  static constexpr PackBlocksLargest value = [] {
+    if constexpr (bitWidth < kMinWindowField) return &packLargest<bitWidth>;
+    else return PackBlocksLargest{nullptr};
+  }();
 };
 
 }  // namespace

@@ -1,22 +1,31 @@
 // The AVX2 row (built on x86-64).
 #include "vaskor/kernels.hpp"
 #include "vaskor/kernels/avx2.hpp"
-#include "vaskor/kernels/scalar.hpp"
 
 namespace vaskor::detail {
 
-const Kernels& avx2Kernels() {
-  static const Kernels row{
+namespace {
+
+Kernels makeRow() {
+  Kernels row{
       .name = "avx2",
       .maxFromZero = &maxFromZeroAvx2,
       .packBlocks = avx2PackBlocks(),
       .unpackBlocks = avx2UnpackBlocks(),
       .packBlocksLargest = avx2PackBlocksLargest(),
-      .unpackWideGroups = &unpackWideGroupsScalar,
+      .unpackWideGroups = &unpackWideGroupsAvx2,
       .packWhole = &packWholeAvx2,
       .unpackWhole = &unpackWholeAvx2,
-      .packWholeLargest = nullptr,
+      .packWholeLargest = &packWholeLargestAvx2,
   };
+  useWindowPacking(row.packBlocks, row.packBlocksLargest);
+  return row;
+}
+
+}  // namespace
+
+const Kernels& avx2Kernels() {
+  static const Kernels row = makeRow();
   return row;
 }
 

@@ -46,42 +46,92 @@ namespace {
 
 }  // namespace
 
-[[gnu::target("avx2")]] void packWholeAvx2(int nb, const int64_t* in, uint8_t* out, size_t n) {
-  size_t i = 0;
+namespace {
+
+// Four values at `in` to nb bytes each at `out`; returns the values.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i packFour(const int64_t* in, uint8_t* out, size_t nb,
+                                                                  __m256i ctl) {
+  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+  const __m256i y = _mm256_shuffle_epi8(x, ctl);
   if (nb == 8) {
-    const __m256i ctl = unpackControl(8);  // a full byte reversal per lane
-    for (; i + 4 <= n; i += 4) {
-      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * i), _mm256_shuffle_epi8(x, ctl));
-    }
-  } else if (nb == 1) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), y);
+  } else {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(y));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * nb), _mm256_extracti128_si256(y, 1));
+  }
+  return x;
+}
+
+// The bulk of packWhole, keeping the largest value when asked; returns the
+// values done.
+template <bool largest>
+[[gnu::target("avx2")]] size_t packWholeBulk(int byteWidth, const int64_t* in, uint8_t* out, size_t n,
+                                             RunningLargest& top) {
+  size_t i = 0;
+  const size_t nb = static_cast<size_t>(byteWidth);
+  if (nb == 1) {
     // Sixteen values a step: load k's low bytes go to bytes 4k, 4k+1 (first
     // half) and 4k+2, 4k+3 (second half), so the two halves OR-ed are the
     // sixteen bytes in order.
-    __m256i ctl[4];
-    for (int k = 0; k < 4; ++k) ctl[k] = lowBytesControl(k);
+    const __m256i ctl0 = lowBytesControl(0), ctl1 = lowBytesControl(1), ctl2 = lowBytesControl(2),
+                  ctl3 = lowBytesControl(3);
     for (; i + 16 <= n; i += 16) {
-      __m256i all = _mm256_setzero_si256();
-      for (int k = 0; k < 4; ++k) {
-        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + 4 * k));
-        all = _mm256_or_si256(all, _mm256_shuffle_epi8(x, ctl[k]));
+      const auto at = in + i;
+      const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+      const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 4));
+      const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 8));
+      const __m256i x3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 12));
+      if constexpr (largest) {
+        top.take<0>(x0);
+        top.take<1>(x1);
+        top.take<2>(x2);
+        top.take<3>(x3);
       }
+      const __m256i all = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(x0, ctl0), _mm256_shuffle_epi8(x1, ctl1)),
+                                          _mm256_or_si256(_mm256_shuffle_epi8(x2, ctl2), _mm256_shuffle_epi8(x3, ctl3)));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
                        _mm_or_si128(_mm256_castsi256_si128(all), _mm256_extracti128_si256(all, 1)));
     }
-  } else {
-    const __m256i ctl = packControl(nb);
-    const size_t unb = static_cast<size_t>(nb);
-    const size_t total = n * unb;
-    // The upper store of a step covers bytes up to (i + 2) * nb + 16.
-    for (; i + 4 <= n && (i + 2) * unb + 16 <= total; i += 4) {
-      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
-      const __m256i y = _mm256_shuffle_epi8(x, ctl);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * unb), _mm256_castsi256_si128(y));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (i + 2) * unb), _mm256_extracti128_si256(y, 1));
+    return i;
+  }
+  // Eight bytes: a full byte reversal per lane. Fewer: the upper store of
+  // four values covers bytes up to (i + 2) * nb + 16, which must stay inside.
+  const __m256i ctl = nb == 8 ? unpackControl(8) : packControl(byteWidth);
+  const size_t room = n * nb + (nb == 8 ? 16 : 0);
+  const auto fits = [&](size_t last) { return last + 4 <= n && (last + 2) * nb + 16 <= room; };
+  for (; fits(i + 12); i += 16) {
+    const __m256i x0 = packFour(in + i, out + i * nb, nb, ctl);
+    const __m256i x1 = packFour(in + i + 4, out + (i + 4) * nb, nb, ctl);
+    const __m256i x2 = packFour(in + i + 8, out + (i + 8) * nb, nb, ctl);
+    const __m256i x3 = packFour(in + i + 12, out + (i + 12) * nb, nb, ctl);
+    if constexpr (largest) {
+      top.take<0>(x0);
+      top.take<1>(x1);
+      top.take<2>(x2);
+      top.take<3>(x3);
     }
   }
+  for (; fits(i); i += 4) {
+    const __m256i x = packFour(in + i, out + i * nb, nb, ctl);
+    if constexpr (largest) top.take<0>(x);
+  }
+  return i;
+}
+
+}  // namespace
+
+[[gnu::target("avx2")]] void packWholeAvx2(int nb, const int64_t* in, uint8_t* out, size_t n) {
+  RunningLargest unused;
+  const size_t i = packWholeBulk<false>(nb, in, out, n, unused);
   packWholeScalar(nb, in + i, out + i * static_cast<size_t>(nb), n - i);
+}
+
+[[gnu::target("avx2")]] int64_t packWholeLargestAvx2(int nb, const int64_t* in, uint8_t* out, size_t n) {
+  RunningLargest top;
+  const size_t i = packWholeBulk<true>(nb, in, out, n, top);
+  packWholeScalar(nb, in + i, out + i * static_cast<size_t>(nb), n - i);
+  const int64_t bulk = top.value(), rest = maxFromZeroScalar(in + i, n - i);
+  return bulk > rest ? bulk : rest;
 }
 
 [[gnu::target("avx2")]] void unpackWholeAvx2(int nb, const uint8_t* in, size_t size, int64_t* out) {
