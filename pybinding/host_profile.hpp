@@ -103,7 +103,7 @@ inline T& hostField(const void* o, size_t offset) {
 
 inline Py_ssize_t& refCount(PyObject* o) { return hostField<Py_ssize_t>(o, hostProfile.refOffset); }
 inline PyTypeObject* typeOf(PyObject* o) { return hostField<PyTypeObject*>(o, hostProfile.typeOffset); }
-inline Py_ssize_t varSize(PyObject* o) { return hostField<Py_ssize_t>(o, hostProfile.headSize); }
+inline Py_ssize_t& varSize(PyObject* o) { return hostField<Py_ssize_t>(o, hostProfile.headSize); }
 
 // A type object is a variable-size object: tp_name follows the item count,
 // then tp_basicsize, tp_itemsize and tp_dealloc.

@@ -61,9 +61,8 @@ PyRef newInt64Array(uint64_t count, int64_t*& storage) {
     return PyRef();
   }
   static const bool direct = arrayLayoutHolds(type);
-  PyRef a;
   if (direct) {
-    a = newArray(type, pyLib->Py_BuildValue("(s)", int64Code()));
+    PyRef a = newArray(type, pyLib->Py_BuildValue("(s)", int64Code()));
     if (!a || count == 0) return a;
     // The array frees its items with the host's PyMem_Free, as its own.
     void* items = pyLib->PyMem_Malloc(count * sizeof(int64_t));
@@ -74,13 +73,14 @@ PyRef newInt64Array(uint64_t count, int64_t*& storage) {
     adviseHugePages(items, count * sizeof(int64_t));
     arrayItems(a.get()) = static_cast<char*>(items);
     arrayRoom(a.get()) = static_cast<Py_ssize_t>(count);
-    hostField<Py_ssize_t>(a.get(), hostProfile.headSize) = static_cast<Py_ssize_t>(count);
-  } else {
-    PyRef one = newArray(type, pyLib->Py_BuildValue("(s[i])", int64Code(), 0));
-    if (!one) return PyRef();
-    a = PyRef::adopt(pyLib->PySequence_Repeat(one.get(), static_cast<Py_ssize_t>(count)));
-    if (!a || count == 0) return a;
+    varSize(a.get()) = static_cast<Py_ssize_t>(count);
+    storage = static_cast<int64_t*>(items);
+    return a;
   }
+  PyRef one = newArray(type, pyLib->Py_BuildValue("(s[i])", int64Code(), 0));
+  if (!one) return PyRef();
+  PyRef a = PyRef::adopt(pyLib->PySequence_Repeat(one.get(), static_cast<Py_ssize_t>(count)));
+  if (!a || count == 0) return a;
   // The items of an array are where its buffer says.
   PyBuffer items;
   if (!items.take(a.get(), true) || items.size() != count * sizeof(int64_t)) {

@@ -67,32 +67,28 @@ std::string describeFormat(const char* format, size_t itemSize) {
 void IntItems::read(const uint8_t* data, size_t n, ItemKind kind) {
   const bool aligned = reinterpret_cast<uintptr_t>(data) % alignof(int64_t) == 0;
   if ((kind == ItemKind::I64 || kind == ItemKind::U64) && aligned) {
-    const int64_t* items = reinterpret_cast<const int64_t*>(data);
-    values_ = {items, n};
-    if (kind == ItemKind::U64) {
-      // Read as signed, an item above 2^63 - 1 is negative.
-      int64_t least = 0;
-      for (size_t k = 0; k < n; ++k) least = items[k] < least ? items[k] : least;
-      outOfRange_ = least < 0;
+    values_ = {reinterpret_cast<const int64_t*>(data), n};
+  } else {
+    owned_.reset(new int64_t[n]);
+    int64_t* out = owned_.get();
+    switch (kind) {
+      case ItemKind::I8: widen<int8_t>(data, n, out); break;
+      case ItemKind::U8: widen<uint8_t>(data, n, out); break;
+      case ItemKind::I16: widen<int16_t>(data, n, out); break;
+      case ItemKind::U16: widen<uint16_t>(data, n, out); break;
+      case ItemKind::I32: widen<int32_t>(data, n, out); break;
+      case ItemKind::U32: widen<uint32_t>(data, n, out); break;
+      case ItemKind::I64:
+      case ItemKind::U64: widen<int64_t>(data, n, out); break;
     }
-    return;
+    values_ = {out, n};
   }
-  owned_.reset(new int64_t[n]);
-  int64_t* out = owned_.get();
-  switch (kind) {
-    case ItemKind::I8: widen<int8_t>(data, n, out); break;
-    case ItemKind::U8: widen<uint8_t>(data, n, out); break;
-    case ItemKind::I16: widen<int16_t>(data, n, out); break;
-    case ItemKind::U16: widen<uint16_t>(data, n, out); break;
-    case ItemKind::I32: widen<int32_t>(data, n, out); break;
-    case ItemKind::U32: widen<uint32_t>(data, n, out); break;
-    case ItemKind::I64: widen<int64_t>(data, n, out); break;
-    case ItemKind::U64:
-      widen<int64_t>(data, n, out);
-      for (size_t k = 0; k < n; ++k) outOfRange_ = outOfRange_ || out[k] < 0;
-      break;
+  // Read as signed, an unsigned item above 2^63 - 1 is negative.
+  if (kind == ItemKind::U64) {
+    int64_t least = 0;
+    for (const int64_t v : values_) least = v < least ? v : least;
+    outOfRange_ = least < 0;
   }
-  values_ = {out, n};
 }
 
 }  // namespace pybinding
