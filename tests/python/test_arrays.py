@@ -124,11 +124,10 @@ class Accepted(unittest.TestCase):
             got = pyvaskor.bpeDecodeArray(packed, width)
             expected = pyvaskor.bpeDecode(packed, width)
             self.assertEqual(got.tolist(), expected)
-            got.append(-1)
-            got.extend(got[:5])
-            del got[1:3]
-            expected = expected + [-1]
-            expected = (expected + expected[:5])[:1] + (expected + expected[:5])[3:]
+            for seq in (got, expected):
+                seq.append(-1)
+                seq.extend(seq[:5])
+                del seq[1:3]
             self.assertEqual((got.buffer_info()[1], got.tolist()), (len(expected), expected), n)
 
     @unittest.skipUnless(os.path.isdir('/sys/kernel/mm/transparent_hugepage') and not support.PYPY
