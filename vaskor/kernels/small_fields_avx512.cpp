@@ -38,9 +38,22 @@ uint64_t laneMask(int w) { return 0x0101010101010101u * ((1u << w) - 1); }
                                                          _mm512_castsi128_si512(spread)));
 }
 
-}  // namespace
-
-namespace {
+// Groups of eight w-bit fields (w bytes each) as both directions walk them:
+// the first `wide` groups with a full 8-byte access that stays inside the
+// blocks' bytes, the rest byte by byte.
+struct GroupPlan {
+  GroupPlan(int w, size_t blocks)
+      : mask(laneMask(w)),
+        groups(blocks * kBlockFields / 8),
+        bytes(static_cast<size_t>(w)),
+        shift(64 - 8 * w),
+        wide(groups * bytes >= 8 ? (groups * bytes - 8) / bytes + 1 : 0) {}
+  uint64_t mask;
+  size_t groups;
+  size_t bytes;
+  int shift;
+  size_t wide;
+};
 
 // The larger of `top` and each of the eight values at `in` (lanewise), when
 // the largest value is wanted.
@@ -62,13 +75,9 @@ template <bool Largest>
 template <bool Largest>
 [[VASKOR_AVX512_TARGET, gnu::always_inline]] inline void packImpl(int w, const int64_t* in, uint8_t* out,
                                                                         size_t blocks, __m512i& top) {
-  const uint64_t mask = laneMask(w);
-  const size_t groups = blocks * kBlockFields / 8;
-  const size_t uw = static_cast<size_t>(w);
-  const int shift = 64 - 8 * w;
   // Full 8-byte stores while they stay inside the blocks; the bytes past w
   // are rewritten by the next group.
-  const size_t wide = groups * uw >= 8 ? (groups * uw - 8) / uw + 1 : 0;
+  const auto [mask, groups, uw, shift, wide] = GroupPlan(w, blocks);
   size_t g = 0;
   // A group of eight values is one cache line's worth; when the input does
   // not start on a line, every group would straddle two. The groups between
@@ -117,12 +126,8 @@ template <bool Largest>
 }
 
 [[VASKOR_AVX512_TARGET]] void unpackSmallFields(int w, const uint8_t* in, int64_t* out, size_t blocks) {
-  const uint64_t mask = laneMask(w);
-  const size_t groups = blocks * kBlockFields / 8;
-  const size_t uw = static_cast<size_t>(w);
-  const int shift = 64 - 8 * w;
   // Never read past the blocks' bytes: the last ones end the caller's input.
-  const size_t wide = groups * uw >= 8 ? (groups * uw - 8) / uw + 1 : 0;
+  const auto [mask, groups, uw, shift, wide] = GroupPlan(w, blocks);
   size_t g = 0;
 #pragma GCC unroll 8
   for (; g < wide; ++g) spreadEight(loadBE64(in + g * uw) >> shift, mask, out + 8 * g);
