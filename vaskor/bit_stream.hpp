@@ -1,31 +1,10 @@
-// Bit-at-a-time access for the few fields outside whole blocks (private to
-// the bit-packed codec): the head of a stream.
+// Byte-at-a-time reading of a single group (private to the bit-packed
+// codec), for heads too short to be worth a block kernel.
 #pragma once
 
 #include <cstdint>
 
-
 namespace vaskor::detail {
-
-// Appends fields most significant bit first, emitting each byte as it fills.
-class BitWriter {
- public:
-  explicit BitWriter(uint8_t* out) : out_(out) {}
-
-  void put(uint64_t bits, int n) {  // 1 <= n <= 64; bits above n are zero
-    acc_ = (acc_ << n) | bits;
-    pending_ += n;
-    while (pending_ >= 8) {
-      pending_ -= 8;
-      *out_++ = static_cast<uint8_t>(acc_ >> pending_);
-    }
-  }
-
- private:
-  uint8_t* out_;
-  unsigned __int128 acc_ = 0;
-  int pending_ = 0;
-};
 
 // The two's-complement reading of the last min(len, 64) bits of the group
 // of `len` bits at bit `start`; reads only the bytes the group covers.

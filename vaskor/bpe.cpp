@@ -34,9 +34,17 @@ constexpr size_t kSinkChunkValues = 16 * kBlockFields;
 
 int widthFor(int64_t largest) { return static_cast<int>(binLen(largest) + 1); }
 
+// Scratch for one block passing through a kernel: the kernels may touch a
+// few bytes past a block, never past this.
+constexpr size_t kBlockScratchBytes = 8 * kMaxBlockWidth + 64;
+// Heads of at least this many groups decode through a block kernel; fewer
+// are cheaper read one by one.
+constexpr uint64_t kKernelHeadFrom = 8;
+
 // The first fields of a stream (fewer than a block) with the zero padding in
 // front of them; `bytes` is the whole head, padding included.
 void packHead(const int64_t* in, size_t fields, int w, uint8_t* out, size_t bytes) {
+  if (fields == 0) return;
   if (bytes <= 8 && w < 64) {
     // The whole head in one word (short calls): padding is its top bits.
     uint64_t acc = 0;
@@ -45,18 +53,23 @@ void packHead(const int64_t* in, size_t fields, int w, uint8_t* out, size_t byte
     for (size_t k = 0; k < bytes; ++k) out[k] = static_cast<uint8_t>(acc >> (8 * (bytes - 1 - k)));
     return;
   }
-  detail::BitWriter bw(out);
-  const int pad = static_cast<int>(bytes * 8 - fields * static_cast<size_t>(w));
-  if (pad > 0) bw.put(0, pad);
-  for (size_t k = 0; k < fields; ++k) {
-    const uint64_t v = static_cast<uint64_t>(in[k]);
-    if (w > 64) {
-      bw.put(0, w - 64);
-      bw.put(v, 64);
-    } else {
-      bw.put(w == 64 ? v : v & ((uint64_t{1} << w) - 1), w);
-    }
-  }
+  // A block of zero fields ending with the head ends with exactly the head's
+  // bytes, its padding included: one kernel call instead of a bit stream.
+  alignas(64) int64_t fields64[kBlockFields] = {};
+  std::copy(in, in + fields, fields64 + kBlockFields - fields);
+  alignas(64) uint8_t block[kBlockScratchBytes];
+  detail::kernels().packBlocks[w](fields64, block, 1);
+  std::copy(block + 8 * static_cast<size_t>(w) - bytes, block + 8 * static_cast<size_t>(w), out);
+}
+
+// The reverse: the `fields` groups of w bits that end `bytes` bytes from
+// `in` (whatever comes before them in those bytes is no group's).
+void unpackHead(const uint8_t* in, size_t bytes, size_t fields, int w, int64_t* out) {
+  alignas(64) uint8_t block[kBlockScratchBytes] = {};
+  std::copy(in, in + bytes, block + 8 * static_cast<size_t>(w) - bytes);
+  alignas(64) int64_t fields64[kBlockFields];
+  detail::kernels().unpackBlocks[w](block, fields64, 1);
+  std::copy(fields64 + kBlockFields - fields, fields64 + kBlockFields, out);
 }
 
 // Packs the values [from, to) of n with fields of w bits at their places in
@@ -147,7 +160,11 @@ bool unpackTo(const Groups& g, Out& out) {
   const uint64_t head = g.count % kBlockFields;
   if (head > 0) {
     int64_t* to = out.at();
-    for (uint64_t k = 0; k < head; ++k) to[k] = static_cast<int64_t>(detail::readGroup(g.p, g.cut + k * g.width, g.width));
+    if (head < kKernelHeadFrom) {
+      for (uint64_t k = 0; k < head; ++k) to[k] = static_cast<int64_t>(detail::readGroup(g.p, g.cut + k * g.width, g.width));
+    } else {
+      unpackHead(g.p, (g.cut + head * g.width) / 8, head, static_cast<int>(g.width), to);
+    }
     if (!out.put(head)) return false;
   }
   const uint64_t blocks = g.count / kBlockFields;
