@@ -95,6 +95,17 @@ def outcome(code, count, output):
     return "ok (%s skipped)" % skipped[-1] if skipped else "ok"
 
 
+# What explains a failure: failed tests and sanitizer reports.
+WHY = re.compile(r"^(FAIL|ERROR): |Sanitizer|^SUMMARY: |runtime error|^\s+#\d+ 0x|^\w*Error: ")
+
+
+def why(output, limit=12):
+    """The lines of a failed run's output that say why, first ones first,
+    so that they still show at the end of a long log."""
+    lines = [line for line in output.splitlines() if WHY.search(line)]
+    return lines[:limit] + (["... (%d more)" % (len(lines) - limit)] if len(lines) > limit else [])
+
+
 def print_table(rows, first="interpreter"):
     """rows: (name, version, tests, result)."""
     width = max([len(r[0]) for r in rows] + [len(first)])
@@ -121,7 +132,7 @@ def main():
     if not chosen:
         versions.sort(key=lambda pv: [int(n) for n in (pv[1] or "0").split(".")])
 
-    rows = []
+    rows, reasons = [], []
     for python, version in versions:
         if version is None:
             rows.append((python, "?", 0, "NOT RUNNABLE"))
@@ -130,6 +141,8 @@ def main():
         print("=== %s (%s) ===" % (python, version))
         print(output)
         rows.append((python, version, count, outcome(code, count, output)))
+        if code != 0:
+            reasons.append((python, why(output)))
 
     print_table(rows)
     ran = [r[1] for r in rows if r[3].startswith("ok")]
@@ -143,6 +156,10 @@ def main():
             failed += 1
     print("%d tests on %d interpreters, %d of them failed"
           % (sum(r[2] for r in rows), len(rows), len(rows) - len(ran)))
+    for python, lines in reasons:
+        print("why %s failed:" % python)
+        for line in lines or ["(no failed test or sanitizer report in its output)"]:
+            print("  " + line)
     return 1 if failed else 0
 
 
