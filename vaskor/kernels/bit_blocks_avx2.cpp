@@ -5,10 +5,12 @@
 // OR of the fields that reach it, every field moved to its place by a
 // per-lane variable shift (a field outside the word shifts out to zero), so
 // no byte is ever combined in memory. Unpacking moves each field's bytes
-// into a 64-bit lane with one byte shuffle and shifts it down.
+// into a lane with one byte shuffle and shifts it down: a 32-bit lane where
+// the field lies within four bytes, else a 64-bit one.
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -185,10 +187,41 @@ template <int bitWidth, int firstField>
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), fields);
 }
 
+// Fields within four bytes: the eight of a group go through 32-bit lanes,
+// one shuffle and two shifts for eight fields, widened to 64 bits on the
+// way out.
+template <int bitWidth>
+[[VASKOR_AVX2]] inline void unpackEightNarrow(const uint8_t* group, int64_t* out) {
+  using L = Layout<bitWidth>;
+  static_assert(kFieldsWithinFourBytes<bitWidth>);
+  constexpr int from4 = L::byteAt(4);
+  // Byte k of lane i (of half h) is byte 3 - k of field 4h + i's four.
+  alignas(32) static constexpr auto kOrder = [] {
+    std::array<uint8_t, 32> order{};
+    for (int j = 0; j < 32; ++j) {
+      const int half = j / 16, lane = j % 16 / 4, k = j % 4;
+      order[j] = static_cast<uint8_t>(L::byteAt(4 * half + lane) - L::byteAt(4 * half) + 3 - k);
+    }
+    return order;
+  }();
+  const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kOrder.data()));
+  const __m256i bytes = _mm256_inserti128_si256(_mm256_castsi128_si256(window(group)), window(group + from4), 1);
+  const __m256i shifts = _mm256_setr_epi32(L::bitAt(0), L::bitAt(1), L::bitAt(2), L::bitAt(3), L::bitAt(4),
+                                           L::bitAt(5), L::bitAt(6), L::bitAt(7));
+  const __m256i fields =
+      _mm256_srli_epi32(_mm256_sllv_epi32(_mm256_shuffle_epi8(bytes, order), shifts), 32 - bitWidth);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu32_epi64(_mm256_castsi256_si128(fields)));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4), _mm256_cvtepu32_epi64(_mm256_extracti128_si256(fields, 1)));
+}
+
 template <int bitWidth>
 [[VASKOR_AVX2]] inline void unpackGroup(const uint8_t* group, int64_t* out) {
-  unpackFour<bitWidth, 0>(group, out);
-  unpackFour<bitWidth, 4>(group, out + 4);
+  if constexpr (kFieldsWithinFourBytes<bitWidth>) {
+    unpackEightNarrow<bitWidth>(group, out);
+  } else {
+    unpackFour<bitWidth, 0>(group, out);
+    unpackFour<bitWidth, 4>(group, out + 4);
+  }
 }
 
 // 65 bits: a group of eight is 65 bytes and field k is the last 63-k bits

@@ -168,8 +168,10 @@ int64_t packLargestEntry(const int64_t* in, uint8_t* out, size_t blocks) {
 void useWindowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
                       std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest) {
   [&]<int... i>(std::integer_sequence<int, i...>) {
-    ((pack[kMinWindowField + i] = &packEntry<kMinWindowField + i>), ...);
-    ((packLargest[kMinWindowField + i] = &packLargestEntry<kMinWindowField + i>), ...);
+    ((pack[kMinWindowField + i] = pack[kMinWindowField + i] ? pack[kMinWindowField + i] : &packEntry<kMinWindowField + i>), ...);
+    ((packLargest[kMinWindowField + i] =
+          packLargest[kMinWindowField + i] ? packLargest[kMinWindowField + i] : &packLargestEntry<kMinWindowField + i>),
+     ...);
   }(std::make_integer_sequence<int, kMaxBlockWidth - kMinWindowField + 1>{});
 }
 

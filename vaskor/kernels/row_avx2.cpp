@@ -18,6 +18,7 @@ Kernels makeRow() {
       .unpackWhole = &unpackWholeAvx2,
       .packWholeLargest = &packWholeLargestAvx2,
   };
+  useNarrowPacking(row.packBlocks, row.packBlocksLargest);
   useWindowPacking(row.packBlocks, row.packBlocksLargest);
   return row;
 }
