@@ -5,6 +5,7 @@
 
 #include "tests/core/random_inputs.hpp"
 #include "tests/core/test_support.hpp"
+#include "vaskor/kernels.hpp"
 
 namespace {
 
@@ -52,6 +53,32 @@ TEST(BpeDifferentialBlocks, EveryWidthWithWholeBlocksAndEveryHeadLength) {
       ASSERT_EQ(vaskor::bpe::decode(got, lo), vaskor_ref::bpeDecode(got, lo)) << bits << " " << n;
     }
   }
+}
+
+TEST(BpeDifferentialBlocks, EveryHeadLengthThroughEveryRow) {
+  // The fields before the whole blocks go through a block kernel of the row
+  // in use: every head length, a few widths, and decoding with a cut in
+  // front of the head (random bytes at an explicit width).
+  RandomInputs gen(3100);
+  const vaskor::detail::Kernels& chosen = vaskor::detail::kernels();
+  for (const vaskor::detail::KernelRow& row : vaskor::detail::kernelRows()) {
+    if (!row.supported) continue;
+    vaskor::detail::useKernels(*row.kernels);
+    for (int bits : {0, 6, 12, 25, 31, 40, 62, 63}) {
+      for (size_t n = 1; n < 64 * 2; ++n) {
+        const Values s = gen.values(n, bits);
+        int64_t lo = 0, refLo = 0;
+        const Bytes got = vaskor::bpe::encode(s, lo);
+        ASSERT_EQ(got, vaskor_ref::bpeEncode(s, refLo)) << row.kernels->name << " " << bits << " " << n;
+        ASSERT_EQ(vaskor::bpe::decode(got, lo), vaskor_ref::bpeDecode(got, lo)) << row.kernels->name << " " << n;
+        const Bytes raw = gen.bytes(n);
+        const int64_t width = 1 + static_cast<int64_t>(gen.below(65));
+        ASSERT_EQ(vaskor::bpe::decode(raw, width), vaskor_ref::bpeDecode(raw, width))
+            << row.kernels->name << " " << n << " bytes at " << width << " bits";
+      }
+    }
+  }
+  vaskor::detail::useKernels(chosen);
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, BpeDifferential, testing::Range(0, kParts));
