@@ -8,7 +8,8 @@
 // odd width the halves share the byte in the middle, whose first bits the
 // low half holds. The low half is stored, then the high one at its own
 // byte, so each store overwrites what the one before wrote past its bytes;
-// the last group of a call goes through a copy instead.
+// the last groups of a call, whose stores would pass its end, go through a
+// copy instead.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -32,8 +33,8 @@ struct Narrow {
   static constexpr int kHighFrom = byteAt(4);
   static constexpr bool kSharedMiddle = 4 * bitWidth % 8 != 0;
 
-  // Shuffle `which` (0 or 1) of half `half`: for each of its 16 bytes, the
-  // byte of the which-th field that reaches it, or none (0x80).
+  // Shuffle `which` (0 or 1), both halves: for each of a half's 16 bytes,
+  // the byte of the which-th of its fields that reaches it, or none (0x80).
   static constexpr std::array<uint8_t, 32> order(int which) {
     std::array<uint8_t, 32> bytes{};
     for (int half = 0; half < 2; ++half) {
