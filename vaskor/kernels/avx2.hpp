@@ -26,12 +26,16 @@ const std::array<PackBlocksLargest, kMaxBlockWidth + 1>& avx2PackBlocksLargest()
 // windows. (Below 23 bits the word-wise blocks of bit_blocks_avx2.cpp
 // measured faster.)
 inline constexpr int kMinWindowField = 23;
+// Where field `field` of a group of eight (fields of up to 64 bits) starts:
+// its byte, and its bit within that byte.
+constexpr int fieldByte(int bitWidth, int field) { return field * bitWidth / 8; }
+constexpr int fieldBit(int bitWidth, int field) { return field * bitWidth % 8; }
 // Fields that lie, with their bit offset, within four bytes: up to 25 bits,
 // and 26, 28 and 32. They unpack through 32-bit lanes.
 template <int bitWidth>
 inline constexpr bool kFieldsWithinFourBytes = [] {
   for (int field = 0; field < 8; ++field)
-    if (bitWidth < 1 || bitWidth > 32 || field * bitWidth % 8 + bitWidth > 32) return false;
+    if (bitWidth < 1 || bitWidth > 32 || fieldBit(bitWidth, field) + bitWidth > 32) return false;
   return true;
 }();
 // Those that also pack through 32-bit lanes (narrow_fields_avx2.cpp): 17

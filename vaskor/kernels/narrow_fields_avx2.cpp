@@ -27,8 +27,8 @@ namespace {
 
 template <int bitWidth>
 struct Narrow {
-  static constexpr int byteAt(int field) { return field * bitWidth / 8; }
-  static constexpr int bitAt(int field) { return field * bitWidth % 8; }
+  static constexpr int byteAt(int field) { return fieldByte(bitWidth, field); }
+  static constexpr int bitAt(int field) { return fieldBit(bitWidth, field); }
   // Where the high half's bytes go, from the group's start.
   static constexpr int kHighFrom = byteAt(4);
   static constexpr bool kSharedMiddle = 4 * bitWidth % 8 != 0;
