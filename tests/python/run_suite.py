@@ -95,8 +95,14 @@ def outcome(code, count, output):
     return "ok (%s skipped)" % skipped[-1] if skipped else "ok"
 
 
-# What explains a failure: failed tests and sanitizer reports.
-WHY = re.compile(r"^(FAIL|ERROR): |Sanitizer|^SUMMARY: |runtime error|^\s+#\d+ 0x|^\w*Error: ")
+# What explains a failure: failed tests and sanitizer reports (every line
+# the sanitizer runtimes print starts with ==pid==).
+WHY = re.compile(r"^(FAIL|ERROR): |Sanitizer|^==\d+==|^SUMMARY: |runtime error|^\s+#\d+ 0x|^\w*Error: ")
+
+# The leak checker looks at exit by stopping the interpreter's threads with
+# ptrace; where the machine refuses or breaks that, it dies having checked
+# nothing. That is no finding, so the suite runs once more, and only then.
+CHECKER_DIED = "LeakSanitizer has encountered a fatal error"
 
 
 def why(output, limit=12):
@@ -138,6 +144,11 @@ def main():
             rows.append((python, "?", 0, "NOT RUNNABLE"))
             continue
         code, count, output = run_suite(python, build_dir, test_dir, args.pattern)
+        if code != 0 and CHECKER_DIED in output:
+            print("=== %s (%s): the leak checker died at exit, so the suite runs again ==="
+                  % (python, version))
+            print("\n".join(why(output)))
+            code, count, output = run_suite(python, build_dir, test_dir, args.pattern)
         print("=== %s (%s) ===" % (python, version))
         print(output)
         rows.append((python, version, count, outcome(code, count, output)))
