@@ -177,8 +177,9 @@ bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
 }
 
 std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
-  std::vector<int64_t> out(decodedCount(i, l));
-  decodeInto(i, l, out);
+  std::vector<int64_t> out;
+  detail::VectorSink sink(out);
+  decodeInto(i, l, sink);
   return out;
 }
 

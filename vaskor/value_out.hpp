@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "vaskor/value_sink.hpp"
 
@@ -30,6 +31,21 @@ struct SinkOut {
   static constexpr uint64_t room = kRoom;
   int64_t* at() { return stage; }
   bool put(uint64_t n) { return sink.take(stage, n); }
+};
+
+// Appends to a vector reserved up front: each value is written to it once,
+// where sizing it first would write every value twice (zeros, then the value).
+struct VectorSink final : ValueSink {
+  std::vector<int64_t>& out;
+  explicit VectorSink(std::vector<int64_t>& o) : out(o) {}
+  bool start(uint64_t count) override {
+    out.reserve(count);
+    return true;
+  }
+  bool take(const int64_t* values, size_t n) override {
+    out.insert(out.end(), values, values + n);
+    return true;
+  }
 };
 
 }  // namespace vaskor::detail
