@@ -118,6 +118,10 @@ def main():
             if not canary_reported(python, build_dir, run_suite.CHECKER_DIED):
                 return 1
             print("leak canary reported under %s" % python)
+        # The suite's own process logs its threads and how its leak check at
+        # exit went, should that check fail; its children stay quiet.
+        os.environ[run_suite.CHILD_LSAN_OPTIONS] = os.environ["LSAN_OPTIONS"]
+        os.environ["LSAN_OPTIONS"] += ":verbosity=1:log_threads=1"
     sys.argv = [run_suite.__file__, "--build-dir", build_dir, "--source-dir", source_dir,
                 "--pythons", ",".join(pythons), "--pattern", args.pattern]
     return run_suite.main()

@@ -65,6 +65,17 @@ def version_of(python, root=None):
     return out.strip()
 
 
+# A sanitizer run may have the suite's own process tell more of its leak
+# check than the children it starts may print (tests compare their output):
+# the children get these options instead.
+CHILD_LSAN_OPTIONS = "VASKOR_CHILD_LSAN_OPTIONS"
+QUIET_CHILDREN = ("import os, sys\n"
+                  "os.environ['LSAN_OPTIONS'] = os.environ.pop('%s')\n"
+                  "import unittest\n"
+                  "unittest.main(module=None, argv=['unittest', 'discover', '-s', sys.argv[1], '-p', sys.argv[2], '-v'])\n"
+                  % CHILD_LSAN_OPTIONS)
+
+
 def run_suite(python, build_dir, test_dir, pattern, root=None):
     """Runs the suite; with root, inside that chroot, where build_dir and
     test_dir are paths."""
@@ -72,12 +83,15 @@ def run_suite(python, build_dir, test_dir, pattern, root=None):
     env["PYTHONPATH"] = os.pathsep.join(p for p in [build_dir, env.get("PYTHONPATH")] if p)
     env["PYTHONDONTWRITEBYTECODE"] = "1"
     env.pop("PYTHONHOME", None)
+    command = [python, "-m", "unittest", "discover", "-s", test_dir, "-p", pattern, "-v"]
+    if CHILD_LSAN_OPTIONS in env:
+        command = [python, "-c", QUIET_CHILDREN, test_dir, pattern]
     proc = subprocess.Popen(
-        [python, "-m", "unittest", "discover", "-s", test_dir, "-p", pattern, "-v"],
+        command,
         cwd=None if root else build_dir, preexec_fn=in_root(root, build_dir),
         env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
         universal_newlines=True)
-    output = proc.communicate()[0]
+    output = CHATTER.sub("", proc.communicate()[0])
     ran = re.findall(r"^Ran (\d+) tests? in ", output, re.MULTILINE)
     return proc.returncode, int(ran[-1]) if ran else 0, output
 
@@ -95,9 +109,14 @@ def outcome(code, count, output):
     return "ok (%s skipped)" % skipped[-1] if skipped else "ok"
 
 
-# What explains a failure: failed tests and sanitizer reports (every line
-# the sanitizer runtimes print starts with ==pid==).
-WHY = re.compile(r"^(FAIL|ERROR): |Sanitizer|^==\d+==|^SUMMARY: |runtime error|^\s+#\d+ 0x|^\w*Error: ")
+# What explains a failure: failed tests and sanitizer reports; and, once the
+# tests are over, every line the sanitizer runtimes print (==pid==...): the
+# leak check at exit. Not the chatter of a verbose sanitizer.
+WHY = re.compile(r"^(FAIL|ERROR): |Sanitizer|^SUMMARY: |runtime error|^\s+#\d+ 0x|^\w*Error: ")
+CHATTER = re.compile(r"==\d+==(?:unpoisoning: |poisoning: |AddressSanitizer: failed to intercept |"
+                     r"AddressSanitizer: libc interceptors initialized|AddressSanitizer Init done|"
+                     r"(?:Un)?[Rr]egistered root region )[^\n]*\n")
+TESTS_OVER = re.compile(r"^Ran \d+ tests? in ")
 
 # The leak checker looks at exit by stopping the interpreter's threads with
 # ptrace; where the machine refuses or breaks that, it dies having checked
@@ -105,11 +124,16 @@ WHY = re.compile(r"^(FAIL|ERROR): |Sanitizer|^==\d+==|^SUMMARY: |runtime error|^
 CHECKER_DIED = "LeakSanitizer has encountered a fatal error"
 
 
-def why(output, limit=12):
-    """The lines of a failed run's output that say why, first ones first,
-    so that they still show at the end of a long log."""
-    lines = [line for line in output.splitlines() if WHY.search(line)]
-    return lines[:limit] + (["... (%d more)" % (len(lines) - limit)] if len(lines) > limit else [])
+def why(output, limit=16):
+    """The lines of a failed run's output that say why, so that they still
+    show at the end of a long log: the first ones and the last ones."""
+    lines = output.splitlines()
+    over = max([i for i, line in enumerate(lines) if TESTS_OVER.match(line)] or [len(lines)])
+    found = [line for i, line in enumerate(lines)
+             if WHY.search(line) or (i > over and line.startswith("=="))]
+    if len(found) <= limit:
+        return found
+    return found[:limit // 2] + ["... (%d more)" % (len(found) - limit)] + found[-(limit // 2):]
 
 
 def print_table(rows, first="interpreter"):
