@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -32,6 +33,9 @@ std::string drain(int fd) {
 ChildResult inChild(const std::function<void()>& body) {
   int err[2], out[2];
   if (pipe(err) != 0 || pipe(out) != 0) return {};
+  // What the parent has buffered would otherwise reach the child's stdout
+  // when the stop flushes it (gtest's brief mode flushes nothing per test).
+  std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(err[1], STDERR_FILENO);
