@@ -38,20 +38,38 @@ inline constexpr bool kFieldsWithinFourBytes = [] {
     if (bitWidth < 1 || bitWidth > 32 || fieldBit(bitWidth, field) + bitWidth > 32) return false;
   return true;
 }();
-// Those that also pack through 32-bit lanes (narrow_fields_avx2.cpp): 17
-// to 26 bits and 32. Measured at 64Ki against the kernels they replace:
+// Fields of 24 to 31 bits can also pack as pairs of fields
+// (paired_fields_avx2.cpp); that is used at 25 and 27 to 31 bits. Measured
+// at 64Ki against the kernels it replaces: 0.46-0.54x memcpy where windows
+// gave 0.32-0.49 (27-31) and narrow lanes 0.43-0.47 (25); at 24, 26 and 32
+// the narrow lanes stay faster.
+inline constexpr int kMinPairedField = 24;
+template <int bitWidth>
+inline constexpr bool kPacksPaired = bitWidth >= 25 && bitWidth <= 31 && bitWidth != 26;
+void usePairedPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
+                      std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);
+// The rest of those that pack through 32-bit lanes (narrow_fields_avx2.cpp):
+// 17 to 24 bits, 26 and 32. Measured at 64Ki against the kernels they replace:
 // 0.65-0.87x memcpy where those gave 0.51-0.66, and 0.97 where windows gave
 // 0.50 at 32 bits. Up to 16 bits the word-wise blocks, and at 28 the
-// windows, measured as fast or faster.
+// windows (now the pairs), measured as fast or faster.
 template <int bitWidth>
-inline constexpr bool kPacksNarrow = kFieldsWithinFourBytes<bitWidth> && bitWidth > 16 && bitWidth != 28;
+inline constexpr bool kPacksNarrow =
+    kFieldsWithinFourBytes<bitWidth> && bitWidth > 16 && bitWidth != 28 && !kPacksPaired<bitWidth>;
 // Sets those widths' entries of both tables.
 void useNarrowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
                       std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);
-// Sets the entries from kMinWindowField on that are still empty.
+// Sets the entries from kMinWindowField on that are still empty (33 bits
+// on, once the narrow and paired kernels are in).
 void useWindowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
                       std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);
 
+// Each 64-bit lane byte-reversed: the bit stream's words are big-endian.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i reverseWords(__m256i v) {
+  const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2,
+                                           1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
+  return _mm256_shuffle_epi8(v, reverse);
+}
 int64_t maxFromZeroAvx2(const int64_t* values, size_t count);
 // Lanewise the larger of `top` and `values` (AVX2 has no 64-bit max), and
 // the largest lane of `top`, for the scans.

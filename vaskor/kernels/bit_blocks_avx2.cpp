@@ -108,9 +108,7 @@ template <int bitWidth, int step>
   const __m256i pairs23 = _mm256_or_si256(_mm256_unpacklo_epi64(w2, w3), _mm256_unpackhi_epi64(w2, w3));
   __m256i words = _mm256_or_si256(_mm256_permute2x128_si256(pairs01, pairs23, 0x20),
                                   _mm256_permute2x128_si256(pairs01, pairs23, 0x31));
-  const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2,
-                                           1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
-  words = _mm256_shuffle_epi8(words, reverse);
+  words = reverseWords(words);
   constexpr int wordCount = smaller(4, bitWidth - 4 * step);
   uint8_t* to = out + 32 * step;
   if constexpr (wordCount == 4) {
@@ -228,9 +226,7 @@ template <int bitWidth>
 // of word k (bytes 8k..8k+7) and the first k+1 bits of word k+1, so plain
 // loads at every word and the next give each lane its two words.
 [[VASKOR_AVX2]] inline __m256i wordsAt(const uint8_t* p) {
-  const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2,
-                                           1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
-  return _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), reverse);
+  return reverseWords(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
 }
 
 [[VASKOR_AVX2]] inline void unpackGroup65(const uint8_t* group, int64_t* out) {

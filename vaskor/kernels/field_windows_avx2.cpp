@@ -1,5 +1,5 @@
-// AVX2 packing of wide fields (kMinWindowField to 65 bits) through 16-byte
-// windows.
+// AVX2 packing of wide fields (from kMinWindowField, what the narrow and
+// paired kernels leave: 33 to 65 bits) through 16-byte windows.
 //
 // Each 128-bit half of a register builds the bytes from the one where a
 // pair of fields starts up to the one where the next pair starts: the tail
@@ -58,12 +58,6 @@ struct Windows {
 
 [[VASKOR_AVX2]] inline __m256i lanes(int a, int b, int c, int d) { return _mm256_setr_epi64x(a, b, c, d); }
 constexpr bool any(int a, int b, int c, int d) { return a < kNone || b < kNone || c < kNone || d < kNone; }
-
-[[VASKOR_AVX2]] inline __m256i reverseWords(__m256i v) {
-  const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2,
-                                           1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
-  return _mm256_shuffle_epi8(v, reverse);
-}
 
 // Fields 4*step .. 4*step+3 of the block at `in` (pairs 2*step, 2*step+1):
 // both windows stored; `top` keeps the largest value when asked.

@@ -1,5 +1,5 @@
 // AVX2 packing of fields that lie, with their bit offset, within four bytes
-// (kPacksNarrow: 17 to 26 bits and 32), eight at a time.
+// (kPacksNarrow: 17 to 24 bits, 26 and 32), eight at a time.
 //
 // The eight values are narrowed to 32-bit lanes, fields 0-3 in the low half
 // and 4-7 in the high one, and each is shifted to its place in the four

@@ -19,6 +19,7 @@ Kernels makeRow() {
       .packWholeLargest = &packWholeLargestAvx2,
   };
   useNarrowPacking(row.packBlocks, row.packBlocksLargest);
+  usePairedPacking(row.packBlocks, row.packBlocksLargest);
   useWindowPacking(row.packBlocks, row.packBlocksLargest);
   return row;
 }
