@@ -49,13 +49,21 @@ inline constexpr bool kPacksPaired = bitWidth >= 25 && bitWidth <= 31 && bitWidt
 void usePairedPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
                       std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);
 // The rest of those that pack through 32-bit lanes (narrow_fields_avx2.cpp):
-// 17 to 24 bits, 26 and 32. Measured at 64Ki against the kernels they replace:
-// 0.65-0.87x memcpy where those gave 0.51-0.66, and 0.97 where windows gave
-// 0.50 at 32 bits. Up to 16 bits the word-wise blocks, and at 28 the
-// windows (now the pairs), measured as fast or faster.
+// 10, 11, 13 to 24 bits, 26 and 32. Measured against the kernels they
+// replace: at 64Ki 0.65-0.87x memcpy where those gave 0.51-0.66 (17-26)
+// and 0.97 where windows gave 0.50 (32); 0.07-0.14 ns a value in the
+// first-level cache where the word-wise blocks took 0.08-0.16 (10-16). At
+// 9, 12 and below the word-wise blocks, and at 28 the windows (now the
+// pairs), measured as fast or faster.
 template <int bitWidth>
 inline constexpr bool kPacksNarrow =
-    kFieldsWithinFourBytes<bitWidth> && bitWidth > 16 && bitWidth != 28 && !kPacksPaired<bitWidth>;
+    kFieldsWithinFourBytes<bitWidth> && bitWidth >= 10 && bitWidth != 12 && bitWidth != 28 && !kPacksPaired<bitWidth>;
+// Where the largest value is tracked as well (packing under a guessed
+// width), they measured faster from 7 bits up: 0.16-0.18 ns a value at
+// 1Mi values where the word-wise blocks took 0.18-0.30. (Below 7 bits a
+// byte can hold parts of three fields, more than their two shuffles pick.)
+template <int bitWidth>
+inline constexpr bool kPacksNarrowLargest = kPacksNarrow<bitWidth> || (bitWidth >= 7 && bitWidth <= 16);
 // Sets those widths' entries of both tables.
 void useNarrowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
                       std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);

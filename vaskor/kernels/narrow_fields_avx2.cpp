@@ -1,5 +1,6 @@
 // AVX2 packing of fields that lie, with their bit offset, within four bytes
-// (kPacksNarrow: 17 to 24 bits, 26 and 32), eight at a time.
+// (kPacksNarrow, and kPacksNarrowLargest where the largest value is
+// tracked), eight at a time.
 //
 // The eight values are narrowed to 32-bit lanes, fields 0-3 in the low half
 // and 4-7 in the high one, and each is shifted to its place in the four
@@ -139,10 +140,8 @@ int64_t packLargestEntry(const int64_t* in, uint8_t* out, size_t blocks) {
 template <int bitWidth>
 void useNarrowAt(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
                  std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest) {
-  if constexpr (kPacksNarrow<bitWidth>) {
-    pack[bitWidth] = &packEntry<bitWidth>;
-    packLargest[bitWidth] = &packLargestEntry<bitWidth>;
-  }
+  if constexpr (kPacksNarrow<bitWidth>) pack[bitWidth] = &packEntry<bitWidth>;
+  if constexpr (kPacksNarrowLargest<bitWidth>) packLargest[bitWidth] = &packLargestEntry<bitWidth>;
 }
 
 }  // namespace
