@@ -59,11 +59,12 @@ template <int bitWidth>
 inline constexpr bool kPacksNarrow =
     kFieldsWithinFourBytes<bitWidth> && bitWidth >= 10 && bitWidth != 12 && bitWidth != 28 && !kPacksPaired<bitWidth>;
 // Where the largest value is tracked as well (packing under a guessed
-// width), they measured faster from 7 bits up: 0.16-0.18 ns a value at
-// 1Mi values where the word-wise blocks took 0.18-0.30. (Below 7 bits a
-// byte can hold parts of three fields, more than their two shuffles pick.)
+// width), they measured faster from 6 bits up: 0.16-0.18 ns a value at
+// 1Mi values where the word-wise blocks took 0.18-0.30. (At 3 and 5 bits a
+// byte can hold parts of three fields, more than their two shuffles pick;
+// at 4 the blocks were as fast.)
 template <int bitWidth>
-inline constexpr bool kPacksNarrowLargest = kPacksNarrow<bitWidth> || (bitWidth >= 7 && bitWidth <= 16);
+inline constexpr bool kPacksNarrowLargest = kPacksNarrow<bitWidth> || (bitWidth >= 6 && bitWidth <= 16);
 // Sets those widths' entries of both tables.
 void useNarrowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
                       std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);

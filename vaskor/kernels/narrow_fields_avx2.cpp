@@ -53,11 +53,13 @@ struct Narrow {
     }
     return bytes;
   }
-  static constexpr bool kSecondNeeded = [] {
-    for (uint8_t b : order(1))
+  static constexpr bool needs(int which) {
+    for (uint8_t b : order(which))
       if (b != 0x80) return true;
     return false;
-  }();
+  }
+  static constexpr bool kSecondNeeded = needs(1);
+  static_assert(!needs(2), "two shuffles pick at most two fields a byte");
 };
 
 template <int bitWidth>
