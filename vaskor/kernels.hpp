@@ -16,6 +16,17 @@ inline constexpr int kBlockFields = 64;
 inline constexpr int kMaxBlockWidth = 65;
 inline constexpr int kMaxWholeWidth = 8;
 
+// Of `count` steps `stride` bytes apart over count * stride bytes, each
+// touching `reach` bytes from its start, how many come first and touch no
+// byte past the end: the kernels run those in place, the rest through a
+// copy.
+constexpr size_t stepsInside(size_t count, size_t stride, size_t reach) {
+  const size_t total = count * stride;
+  if (total < reach) return 0;
+  const size_t inside = (total - reach) / stride + 1;
+  return inside < count ? inside : count;
+}
+
 // Whole blocks of 64 fields of a fixed bit width (8 bytes per bit of width),
 // most significant bit first; unpacking gives the last min(width, 64) bits
 // of each field.

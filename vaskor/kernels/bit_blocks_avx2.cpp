@@ -269,7 +269,7 @@ template <int bitWidth>
   if constexpr (!Layout<bitWidth>::kWithinEightBytes && bitWidth >= kMinNearWord && bitWidth < 64) {
     // A group reads 64 bytes from its start: the last ones from a copy.
     const size_t groups = blocks * 8, total = groups * bitWidth;
-    const size_t direct = total >= 64 ? std::min(groups, (total - 64) / bitWidth + 1) : 0;
+    const size_t direct = stepsInside(groups, bitWidth, 64);
     size_t g = 0;
     for (; g < direct; ++g) unpackGroupNearWord<bitWidth>(in + bitWidth * g, out + 8 * g);
     alignas(32) uint8_t tail[3 * 64] = {};
@@ -289,8 +289,7 @@ template <int bitWidth>
     const size_t total = groups * bitWidth;
     // The groups whose reads stay inside the blocks; the last few are read
     // from a copy with room behind it.
-    const size_t fit = total >= reach ? (total - reach) / bitWidth + 1 : 0;
-    const size_t direct = fit < groups ? fit : groups;
+    const size_t direct = stepsInside(groups, bitWidth, reach);
     size_t g = 0;
 #pragma GCC unroll 4
     for (; g < direct; ++g) unpackGroup<bitWidth>(in + g * bitWidth, out + 8 * g);

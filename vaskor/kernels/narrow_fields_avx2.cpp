@@ -13,7 +13,6 @@
 // copy instead.
 #include <immintrin.h>
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
@@ -112,11 +111,11 @@ template <int bitWidth>
 template <int bitWidth, bool largest>
 [[gnu::target("avx2")]] int64_t packNarrow(const int64_t* in, uint8_t* out, size_t blocks) {
   RunningLargest top;
-  const size_t groups = 8 * blocks, total = groups * bitWidth;
+  const size_t groups = 8 * blocks;
   // The groups whose stores end inside the output; the last few go through
   // a copy.
   constexpr size_t reach = Narrow<bitWidth>::kHighFrom + 16;
-  const size_t direct = total >= reach ? std::min(groups, (total - reach) / bitWidth + 1) : 0;
+  const size_t direct = stepsInside(groups, bitWidth, reach);
   for (size_t g = 0; g < groups; ++g, in += 8, out += bitWidth) {
     if constexpr (largest) {
       top.take<0>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));

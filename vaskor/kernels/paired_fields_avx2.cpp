@@ -60,8 +60,7 @@ template <int bitWidth, bool largest>
 template <int bitWidth, bool largest>
 [[gnu::target("avx2")]] int64_t packPairs(const int64_t* in, uint8_t* out, size_t blocks) {
   RunningLargest top;
-  const size_t groups = 8 * blocks, total = groups * bitWidth;
-  const size_t direct = total >= 32 ? std::min(groups, (total - 32) / bitWidth + 1) : 0;
+  const size_t groups = 8 * blocks, direct = stepsInside(groups, bitWidth, 32);
   size_t g = 0;
   for (; g < direct; ++g, in += 8, out += bitWidth)
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), reverseWords(groupWords<bitWidth, largest>(in, top)));

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "vaskor/byte_order.hpp"
+#include "vaskor/kernels.hpp"
 
 namespace vaskor::detail {
 
@@ -20,8 +21,7 @@ void packScalar(const int64_t* __restrict in, uint8_t* __restrict out, size_t n)
   } else if constexpr (NB == 1) {
     for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(in[i]);
   } else {
-    const size_t total = n * NB;
-    const size_t fast = total >= 8 ? (total - 8) / NB + 1 : 0;
+    const size_t fast = stepsInside(n, NB, 8);
     size_t i = 0;
 #pragma GCC unroll 8
     for (; i < fast; ++i) storeBE64(out + i * NB, static_cast<uint64_t>(in[i]) << (64 - 8 * NB));

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstring>
 
+#include "vaskor/kernels.hpp"
 #include "vaskor/kernels/avx512.hpp"
 
 namespace vaskor::detail {
@@ -120,7 +121,7 @@ template <bool largest, Fit fit>
   const size_t stride = static_cast<size_t>(bitWidth);
   // The group's 64 bytes at once while they stay inside the output; the
   // bytes past the group are rewritten by the next one.
-  const size_t whole = groups * stride >= 64 ? std::min(groups, (groups * stride - 64) / stride + 1) : 0;
+  const size_t whole = stepsInside(groups, stride, 64);
   size_t g = 0;
 #pragma GCC unroll 2
   for (; g < whole; ++g) {
@@ -191,7 +192,7 @@ template <bool spills, bool twoRegisters>
   const size_t total = groups * stride;
   // Groups whose window stays inside the input; the last few are read from
   // a copy with room behind it.
-  const size_t direct = total >= window ? std::min(groups, (total - window) / stride + 1) : 0;
+  const size_t direct = stepsInside(groups, stride, window);
   size_t g = 0;
 #pragma GCC unroll 2
   for (; g < direct; ++g) unpackGroup<spills, twoRegisters>(how, in + g * stride, out + 8 * g);
