@@ -8,7 +8,6 @@ a tenth of it otherwise, so every interpreter still runs every path."""
 import gc
 import hashlib
 import os
-import resource
 import struct
 import sys
 import threading
@@ -35,11 +34,6 @@ UNEXPECTED = 'Unexpected error encountered: '
 def report(text):
     if HEAVY:
         sys.stderr.write('\n[load] %s\n' % text)
-
-
-def resident_bytes():
-    with open('/proc/self/statm') as f:
-        return int(f.read().split()[1]) * resource.getpagesize()
 
 
 def fresh(*items):
@@ -155,7 +149,7 @@ class MillionCalls(unittest.TestCase):
             sys.exc_clear()
         gc.collect()
         counts = support.refcounts(objs)
-        rss = resident_bytes()
+        rss = support.resident_bytes()
         start = time.time()
 
         def work(rounds):
@@ -174,7 +168,7 @@ class MillionCalls(unittest.TestCase):
             sys.exc_clear()
         gc.collect()
         if not support.PYPY:
-            grown = resident_bytes() - rss
+            grown = support.resident_bytes() - rss
         self.assertEqual(support.refcounts(objs), counts)
         probe(self)
         report('%d calls in %.1f s; resident size grew by %d KiB; %d objects kept their counts'

@@ -3,7 +3,6 @@ counts of everything passed in as they were, and memory flat."""
 
 import gc
 import os
-import resource
 import sys
 import unittest
 
@@ -83,11 +82,6 @@ def call_repeatedly(case, times):
         sys.exc_clear()
 
 
-def resident_bytes():
-    with open('/proc/self/statm') as f:
-        return int(f.read().split()[1]) * resource.getpagesize()
-
-
 class ReferenceCountTest(unittest.TestCase):
 
     @support.needs_cpython('sys.getrefcount')
@@ -141,10 +135,10 @@ class MemoryTest(unittest.TestCase):
                 return support.steady_growth(lambda: work(3000))
             work(50)
             gc.collect()
-            before = resident_bytes()
+            before = support.resident_bytes()
             work(3000)
             gc.collect()
-            return resident_bytes() - before
+            return support.resident_bytes() - before
         grown = support.least_growth(measure, self.BOUND)
         self.assertLess(grown, self.BOUND, 'grew by %d bytes' % grown)
 
