@@ -110,8 +110,6 @@ PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
   } catch (const vaskor::CatchableError& failure) {
     return pythonTypeError(failure);
   }
-  const std::span<const uint8_t> view =
-      fromList ? listInput.view : std::span<const uint8_t>(input.data(), input.size());
   PyBuffer out;
   if (outObj) {
     const bool taken = out.take(outObj.get(), true);
@@ -121,6 +119,14 @@ PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
     if (reinterpret_cast<uintptr_t>(out.writableData()) % alignof(int64_t) != 0)
       return typeError(std::string(call.name()) + "() expected for out " + kInt64Buffer +
                        ", got one not aligned to 8 bytes");
+  }
+  // l's conversion and out's export ran Python code since the input was taken.
+  if (!fromList && !input.retakeIfLoose(bytesObj.get()))
+    return typeError(std::string(call.name()) + "() expected a C-contiguous buffer of bytes, got " +
+                     whatCame(bytesObj.get(), input, false));
+  const std::span<const uint8_t> view =
+      fromList ? listInput.view : std::span<const uint8_t>(input.data(), input.size());
+  if (outObj) {
     // The codec reads its input while it writes: the two must not share bytes.
     const uint8_t* outEnd = out.data() + out.size();
     if (!view.empty() && out.size() > 0 && out.data() < view.data() + view.size() && view.data() < outEnd) {

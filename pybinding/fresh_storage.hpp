@@ -3,6 +3,9 @@
 // pages, and a fault per 4 KiB page costs more than writing the page (about
 // 12 us each on some virtual machines); asking for huge pages before the
 // first write makes it one fault per 2 MiB, as numpy asks for its arrays.
+// glibc raises that threshold to the size of a freed block (up to 32 MiB),
+// so the storage may instead be carved from its heap: the hint then stays
+// on that part of the heap, which is what huge pages always on give anyway.
 #pragma once
 
 #include <sys/mman.h>

@@ -44,12 +44,14 @@ bool PyBuffer::hostHasBuffers() {
 
 bool PyBuffer::take(PyObject* o, bool writable) {
   release();
+  writable_ = writable;
   if (hostHasBuffers()) {
     std::memset(view_, 0, hostProfile.bufferSize);
     const int flags = PyBUF_STRIDES | PyBUF_FORMAT | (writable ? PyBUF_WRITABLE : 0);
     if (pyLib->PyObject_GetBuffer(o, view_, flags) == 0) {
       const PyBufferHead& b = head(view_);
-      taken_ = held_ = true;
+      taken_ = true;
+      held_ = !hostIsPyPy() || typeOf(o) == pyLib->PyBytes_Type;
       data_ = b.buf;
       size_ = b.len > 0 ? static_cast<size_t>(b.len) : 0;
       itemSize_ = b.itemsize > 0 ? static_cast<size_t>(b.itemsize) : 1;
@@ -61,6 +63,8 @@ bool PyBuffer::take(PyObject* o, bool writable) {
   }
   return pyLib->pythonVersion.major == 2 && takeOld(o, writable);
 }
+
+bool PyBuffer::retakeIfLoose(PyObject* o) { return held_ || take(o, writable_); }
 
 bool PyBuffer::takeOld(PyObject* o, bool writable) {
   if (pyLib->PyObject_AsReadBuffer == nullptr || pyLib->PyObject_AsWriteBuffer == nullptr) return false;

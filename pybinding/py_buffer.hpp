@@ -27,6 +27,10 @@ class PyBuffer {
   // the old interface (array.array, mmap) is taken through it: its bytes,
   // with the format its typecode names ("B" without one).
   bool take(PyObject* o, bool writable);
+  // A buffer its exporter does not hold may have moved or shrunk while
+  // Python code ran (an argument's __index__); taken again, it is where the
+  // object keeps it now. False as take() is.
+  bool retakeIfLoose(PyObject* o);
   void release();
 
   const uint8_t* data() const { return static_cast<const uint8_t*>(data_); }
@@ -36,8 +40,9 @@ class PyBuffer {
   const char* format() const { return format_; }
   bool contiguous() const { return contiguous_; }
   // A buffer of the old interface is not held by its exporter, which may
-  // move it whenever Python code runs; only a held one may be read with
-  // the interpreter lock released.
+  // move it whenever Python code runs; nor is one of PyPy, whose exporters
+  // stay resizable while it is taken (its bytes apart, which never change).
+  // Only a held one may be used with the interpreter lock released.
   bool held() const { return held_; }
 
  private:
@@ -46,6 +51,7 @@ class PyBuffer {
   alignas(8) unsigned char view_[kBufferSizeMax];
   bool taken_ = false;
   bool held_ = false;
+  bool writable_ = false;
   bool contiguous_ = false;
   void* data_ = nullptr;
   size_t size_ = 0;

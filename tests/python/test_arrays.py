@@ -266,6 +266,25 @@ class Released(unittest.TestCase):
         outcome(pyvaskor.neDecodeArray, m, 1)
         m.close()
 
+    def test_input_resized_by_the_conversion_of_l(self):
+        # Where the exporter holds its buffer the resize fails, and with it
+        # l's conversion; elsewhere (PyPy, Python 2's arrays) the input is
+        # decoded as it stands after the resize, never from freed storage.
+        for fn, list_fn in DECODERS:
+            data = array.array('B', pyvaskor.neEncode(list(range(5000)))[0])
+
+            class Shrinking(object):
+                def __index__(self):
+                    del data[6:]
+                    bytearray(5000 * 3)  # takes what was freed
+                    return 2
+                __int__ = __long__ = __index__
+            got = outcome(fn, data, Shrinking())
+            if len(data) > 6:
+                self.assertEqual(got[::2], ('TypeError', 'Cannot convert python object to int'))
+            else:
+                self.assertEqual(list(got), list_fn(bytes(bytearray(data)), 2), fn.__name__)
+
 
 class Threads(unittest.TestCase):
 
