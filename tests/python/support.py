@@ -63,7 +63,7 @@ def resident_bytes():
 
 def steady_growth(work, rounds=6):
     """How much resident memory grows from the first half of `rounds` runs
-    of `work` to the second, each run followed by one collection and the
+    of `work` to the second, each run followed by two collections and the
     very first left out. PyPy's heap grows to a working size over the first
     runs and then moves up and down by tens of MiB; the lowest reading of
     each half filters that out, while a leak raises every reading. The C
