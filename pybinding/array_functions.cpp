@@ -121,7 +121,7 @@ PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
                        ", got one not aligned to 8 bytes");
   }
   // l's conversion and out's export ran Python code since the input was taken.
-  if (!fromList && !input.retakeIfLoose(bytesObj.get()))
+  if (!fromList && !input.retakeIfLoose(bytesObj.get(), false))
     return typeError(std::string(call.name()) + "() expected a C-contiguous buffer of bytes, got " +
                      whatCame(bytesObj.get(), input, false));
   const std::span<const uint8_t> view =

@@ -44,7 +44,6 @@ bool PyBuffer::hostHasBuffers() {
 
 bool PyBuffer::take(PyObject* o, bool writable) {
   release();
-  writable_ = writable;
   if (hostHasBuffers()) {
     std::memset(view_, 0, hostProfile.bufferSize);
     const int flags = PyBUF_STRIDES | PyBUF_FORMAT | (writable ? PyBUF_WRITABLE : 0);
@@ -64,7 +63,7 @@ bool PyBuffer::take(PyObject* o, bool writable) {
   return pyLib->pythonVersion.major == 2 && takeOld(o, writable);
 }
 
-bool PyBuffer::retakeIfLoose(PyObject* o) { return held_ || take(o, writable_); }
+bool PyBuffer::retakeIfLoose(PyObject* o, bool writable) { return held_ || take(o, writable); }
 
 bool PyBuffer::takeOld(PyObject* o, bool writable) {
   if (pyLib->PyObject_AsReadBuffer == nullptr || pyLib->PyObject_AsWriteBuffer == nullptr) return false;

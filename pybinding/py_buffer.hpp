@@ -30,7 +30,7 @@ class PyBuffer {
   // A buffer its exporter does not hold may have moved or shrunk while
   // Python code ran (an argument's __index__); taken again, it is where the
   // object keeps it now. False as take() is.
-  bool retakeIfLoose(PyObject* o);
+  bool retakeIfLoose(PyObject* o, bool writable);
   void release();
 
   const uint8_t* data() const { return static_cast<const uint8_t*>(data_); }
@@ -51,7 +51,6 @@ class PyBuffer {
   alignas(8) unsigned char view_[kBufferSizeMax];
   bool taken_ = false;
   bool held_ = false;
-  bool writable_ = false;
   bool contiguous_ = false;
   void* data_ = nullptr;
   size_t size_ = 0;
