@@ -5,6 +5,10 @@ library), not one tagged for the Python that ran the build.
 
 Needs cmake, make, g++ and readelf on PATH. Intermediate files go to
 build-pip/. `python3 setup.py sdist` packs the sources MANIFEST.in names.
+
+VASKOR_CMAKE_BUILD_DIR=<dir> names a configured CMake build tree of these
+sources (the test suite's own): the module is brought up to date there
+instead of being compiled from scratch in a tree of its own.
 """
 
 import os
@@ -46,15 +50,20 @@ class BuildModule(build_ext):
     """Builds the module with CMake and puts it into build_lib."""
 
     def run(self):
-        build_temp = os.path.abspath(self.build_temp)
-        cmake_dir = os.path.join(build_temp, "cmake")
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL") or str(os.cpu_count() or 1)
-        self.spawn(["cmake", "-S", HERE, "-B", cmake_dir,
-                    "-DCMAKE_BUILD_TYPE=Release",
-                    "-DVASKOR_BUILD_PYTHON=ON",
-                    "-DVASKOR_BUILD_TESTS=OFF",
-                    "-DVASKOR_BUILD_EXAMPLES=OFF",
-                    "-DVASKOR_BUILD_BENCH=OFF"])
+        cmake_dir = os.environ.get("VASKOR_CMAKE_BUILD_DIR")
+        if cmake_dir:
+            if not os.path.isfile(os.path.join(cmake_dir, "CMakeCache.txt")):
+                raise SystemExit("VASKOR_CMAKE_BUILD_DIR=%s is no configured CMake build tree"
+                                 % cmake_dir)
+        else:
+            cmake_dir = os.path.join(os.path.abspath(self.build_temp), "cmake")
+            self.spawn(["cmake", "-S", HERE, "-B", cmake_dir,
+                        "-DCMAKE_BUILD_TYPE=Release",
+                        "-DVASKOR_BUILD_PYTHON=ON",
+                        "-DVASKOR_BUILD_TESTS=OFF",
+                        "-DVASKOR_BUILD_EXAMPLES=OFF",
+                        "-DVASKOR_BUILD_BENCH=OFF"])
         self.spawn(["cmake", "--build", cmake_dir, "--target", "pyvaskor",
                     "-j", jobs])
         self.mkpath(self.build_lib)
