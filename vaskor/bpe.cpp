@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "vaskor/failure.hpp"
+#include "vaskor/bit_head.hpp"
 #include "vaskor/bit_stream.hpp"
 #include "vaskor/checked_size.hpp"
 #include "vaskor/kernels.hpp"
@@ -41,6 +42,8 @@ constexpr size_t kBlockScratchBytes = 8 * kMaxBlockWidth + 64;
 // are cheaper read one by one.
 constexpr uint64_t kKernelHeadFrom = 8;
 
+}  // namespace
+
 // The first fields of a stream (fewer than a block) with the zero padding in
 // front of them; `bytes` is the whole head, padding included.
 void packHead(const int64_t* in, size_t fields, int w, uint8_t* out, size_t bytes) {
@@ -71,6 +74,8 @@ void unpackHead(const uint8_t* in, size_t bytes, size_t fields, int w, int64_t* 
   detail::kernels().unpackBlocks[w](block, fields64, 1);
   std::copy(fields64 + kBlockFields - fields, fields64 + kBlockFields, out);
 }
+
+namespace {
 
 // Packs the values [from, to) of n with fields of w bits at their places in
 // the packedSize(n, w) bytes at `out` and returns `to`; with `verify`,
