@@ -5,7 +5,7 @@ table; fails when any chosen host fails or cannot be made. Needs root for
 the chroots.
 
 usage: run_hosts.py --build-dir DIR --source-dir DIR --work DIR
-                    [--hosts PATTERN,...] [--pattern GLOB]
+                    [--hosts PATTERN,...] [--pattern GLOB] [--chroots-only]
 
 A host whose command reads "wheel:PYTHON" installs the wheel of the built
 module there instead, with that interpreter's own pip, as a user does
@@ -83,6 +83,9 @@ def main():
     parser.add_argument("--work", required=True, help="chroots and logs live here")
     parser.add_argument("--hosts", default="", help="comma-separated host patterns")
     parser.add_argument("--pattern", default="test_*.py", help="test files to run")
+    parser.add_argument("--chroots-only", action="store_true",
+                        help="make the chroots and stop: mostly downloads, which may "
+                             "overlap a build")
     args = parser.parse_args()
     # A stop from outside still unmounts what was mounted.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
@@ -92,7 +95,7 @@ def main():
     work = os.path.abspath(args.work)
     files = [os.path.join(build_dir, f) for f in MODULE_FILES]
     missing = [f for f in files if not os.path.exists(f)]
-    if missing:
+    if missing and not args.chroots_only:
         raise SystemExit("not built: %s" % ", ".join(missing))
     files = sorted(set(f for g in MODULE_GLOBS for f in glob.glob(os.path.join(build_dir, g))
                        if os.path.isfile(f)))
@@ -110,6 +113,8 @@ def main():
     started = time.time()
     made = chroots.prepare(work, wanted)
     print("chroots ready in %.0f s" % (time.time() - started))
+    if args.chroots_only:
+        return 1 if any(reason for _, reason in made.values()) else 0
 
     rows, by_suite = [], {}
     for host in hosts:
