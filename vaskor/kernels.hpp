@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 namespace vaskor::detail {
 
@@ -34,6 +35,15 @@ using PackBlocks = void (*)(const int64_t* in, uint8_t* out, size_t blocks);
 using UnpackBlocks = void (*)(const uint8_t* in, int64_t* out, size_t blocks);
 // The same pack, also returning the larger of 0 and the greatest value packed.
 using PackBlocksLargest = int64_t (*)(const int64_t* in, uint8_t* out, size_t blocks);
+
+// A table by bit width: entry w (1..kMaxBlockWidth) is pick.operator()<w>(),
+// entry 0 null.
+template <class Entry, class Pick>
+constexpr std::array<Entry, kMaxBlockWidth + 1> everyWidth(Pick pick) {
+  return [&]<int... w>(std::integer_sequence<int, w...>) {
+    return std::array<Entry, kMaxBlockWidth + 1>{Entry{nullptr}, pick.template operator()<w + 1>()...};
+  }(std::make_integer_sequence<int, kMaxBlockWidth>{});
+}
 
 struct Kernels {
   const char* name;

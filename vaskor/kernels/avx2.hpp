@@ -9,18 +9,22 @@
 #include <cstdint>
 
 #include "vaskor/kernels.hpp"
+#include "vaskor/kernels/targets.hpp"
 
 namespace vaskor::detail {
 
-// The AVX2 row itself, which the AVX-512 row extends.
-const Kernels& avx2Kernels();
+// A family of packing kernels: by bit width, null where it does not serve
+// that width. row_avx2.cpp picks, width by width, the first family that
+// serves it in its order of preference.
+struct PackingFamily {
+  std::array<PackBlocks, kMaxBlockWidth + 1> pack;
+  std::array<PackBlocksLargest, kMaxBlockWidth + 1> packLargest;
+};
 
-// Indexed by bit width; entry 0 is unused, and the packing tables stop
-// below kMinWindowField (useNarrowPacking and useWindowPacking fill the
-// rest, row_avx2.cpp).
-const std::array<PackBlocks, kMaxBlockWidth + 1>& avx2PackBlocks();
+// Word-wise blocks (bit_blocks_avx2.cpp): packing below kMinWindowField,
+// unpacking at every width.
+const PackingFamily& blockPacking();
 const std::array<UnpackBlocks, kMaxBlockWidth + 1>& avx2UnpackBlocks();
-const std::array<PackBlocksLargest, kMaxBlockWidth + 1>& avx2PackBlocksLargest();
 
 // Fields of kMinWindowField..kMaxBlockWidth bits packed through 16-byte
 // windows. (Below 23 bits the word-wise blocks of bit_blocks_avx2.cpp
@@ -46,15 +50,14 @@ inline constexpr bool kFieldsWithinFourBytes = [] {
 inline constexpr int kMinPairedField = 24;
 template <int bitWidth>
 inline constexpr bool kPacksPaired = bitWidth >= 25 && bitWidth <= 31 && bitWidth != 26;
-void usePairedPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
-                      std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);
+const PackingFamily& pairedPacking();
 // The rest of those that pack through 32-bit lanes (narrow_fields_avx2.cpp):
 // 10, 11, 13 to 24 bits, 26 and 32. Measured against the kernels they
 // replace: at 64Ki 0.65-0.87x memcpy where those gave 0.51-0.66 (17-26)
 // and 0.97 where windows gave 0.50 (32); 0.07-0.14 ns a value in the
 // first-level cache where the word-wise blocks took 0.08-0.16 (10-16). At
-// 9, 12 and below the word-wise blocks, and at 28 the windows (now the
-// pairs), measured as fast or faster.
+// 9, 12 and below the word-wise blocks, and at 28 the pairs, measured as
+// fast or faster.
 template <int bitWidth>
 inline constexpr bool kPacksNarrow =
     kFieldsWithinFourBytes<bitWidth> && bitWidth >= 10 && bitWidth != 12 && bitWidth != 28 && !kPacksPaired<bitWidth>;
@@ -65,16 +68,13 @@ inline constexpr bool kPacksNarrow =
 // at 4 the blocks were as fast.)
 template <int bitWidth>
 inline constexpr bool kPacksNarrowLargest = kPacksNarrow<bitWidth> || (bitWidth >= 6 && bitWidth <= 16);
-// Sets those widths' entries of both tables.
-void useNarrowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
-                      std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);
-// Sets the entries from kMinWindowField on that are still empty (33 bits
-// on, once the narrow and paired kernels are in).
-void useWindowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
-                      std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest);
+const PackingFamily& narrowPacking();
+// Every width from kMinWindowField on (the row uses them from 33 bits on,
+// where neither the narrow nor the paired kernels serve).
+const PackingFamily& windowPacking();
 
 // Each 64-bit lane byte-reversed: the bit stream's words are big-endian.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i reverseWords(__m256i v) {
+[[VASKOR_AVX2_INLINE]] inline __m256i reverseWords(__m256i v) {
   const __m256i reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2,
                                            1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
   return _mm256_shuffle_epi8(v, reverse);
@@ -82,15 +82,15 @@ void useWindowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
 int64_t maxFromZeroAvx2(const int64_t* values, size_t count);
 // Lanewise the larger of `top` and `values` (AVX2 has no 64-bit max), and
 // the largest lane of `top`, for the scans.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i keepLarger(__m256i top, __m256i values) {
+[[VASKOR_AVX2_INLINE]] inline __m256i keepLarger(__m256i top, __m256i values) {
   return _mm256_blendv_epi8(top, values, _mm256_cmpgt_epi64(values, top));
 }
 // The largest lane of `top` in every lane.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i spreadLargest(__m256i top) {
+[[VASKOR_AVX2_INLINE]] inline __m256i spreadLargest(__m256i top) {
   const __m256i halves = keepLarger(top, _mm256_permute2x128_si256(top, top, 1));
   return keepLarger(halves, _mm256_shuffle_epi32(halves, 0x4E));
 }
-[[gnu::target("avx2"), gnu::always_inline]] inline int64_t largestLane(__m256i top) {
+[[VASKOR_AVX2_INLINE]] inline int64_t largestLane(__m256i top) {
   return _mm256_extract_epi64(spreadLargest(top), 0);
 }
 // The largest value seen by a packing kernel, over four compare chains so
@@ -98,14 +98,14 @@ int64_t maxFromZeroAvx2(const int64_t* values, size_t count);
 // feeds chain k % 4.
 struct RunningLargest {
   __m256i chain0, chain1, chain2, chain3;
-  [[gnu::target("avx2"), gnu::always_inline]] RunningLargest()
+  [[VASKOR_AVX2_INLINE]] RunningLargest()
       : chain0(_mm256_setzero_si256()), chain1(chain0), chain2(chain0), chain3(chain0) {}
   template <int step>
-  [[gnu::target("avx2"), gnu::always_inline]] void take(__m256i values) {
+  [[VASKOR_AVX2_INLINE]] void take(__m256i values) {
     __m256i& chain = step % 4 == 0 ? chain0 : step % 4 == 1 ? chain1 : step % 4 == 2 ? chain2 : chain3;
     chain = keepLarger(chain, values);
   }
-  [[gnu::target("avx2"), gnu::always_inline]] int64_t value() const {
+  [[VASKOR_AVX2_INLINE]] int64_t value() const {
     return largestLane(keepLarger(keepLarger(chain0, chain1), keepLarger(chain2, chain3)));
   }
 };

@@ -5,10 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// What every AVX-512 kernel is compiled for: 64-bit max, byte permutes,
-// bit gather/scatter and byte-swapping stores. row_avx512.cpp checks the
-// processor for exactly these.
-#define VASKOR_AVX512_TARGET gnu::target("avx2,avx512f,avx512vbmi,bmi2,movbe")
+#include "vaskor/kernels/targets.hpp"
 
 namespace vaskor::detail {
 

@@ -16,7 +16,6 @@
 
 #include "vaskor/kernels/avx2.hpp"
 
-#define VASKOR_AVX2 gnu::target("avx2"), gnu::always_inline
 
 namespace vaskor::detail {
 
@@ -66,7 +65,7 @@ struct Layout {
 // The four fields from `firstOfFour` moved into output word `word`, OR-ed
 // lanewise into `lanes` (fields that miss the word contribute nothing).
 template <int bitWidth, int word, int firstOfFour>
-[[VASKOR_AVX2]] inline void addFour(const int64_t* in, __m256i& lanes) {
+[[VASKOR_AVX2_INLINE]] inline void addFour(const int64_t* in, __m256i& lanes) {
   using L = Layout<bitWidth>;
   __m256i fields = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + firstOfFour));
   if constexpr (bitWidth < 64) fields = _mm256_and_si256(fields, _mm256_set1_epi64x(static_cast<int64_t>(L::kFieldMask)));
@@ -84,12 +83,12 @@ template <int bitWidth, int word, int firstOfFour>
 // together: the fields that reach it, four per load (the last load moves
 // back so that it stays within the block).
 template <int bitWidth, int word, int... load>
-[[VASKOR_AVX2]] inline void addLoads(const int64_t* in, __m256i& lanes, std::integer_sequence<int, load...>) {
+[[VASKOR_AVX2_INLINE]] inline void addLoads(const int64_t* in, __m256i& lanes, std::integer_sequence<int, load...>) {
   (addFour<bitWidth, word, smaller(Layout<bitWidth>::firstField(word) + 4 * load, 60)>(in, lanes), ...);
 }
 
 template <int bitWidth, int word>
-[[VASKOR_AVX2]] inline __m256i wordLanes(const int64_t* in) {
+[[VASKOR_AVX2_INLINE]] inline __m256i wordLanes(const int64_t* in) {
   using L = Layout<bitWidth>;
   __m256i lanes = _mm256_setzero_si256();
   if constexpr (word < bitWidth)
@@ -101,7 +100,7 @@ template <int bitWidth, int word>
 // Output words 4*step .. 4*step+3 of the block: the lanes of each OR-ed,
 // byte order made big-endian, and stored.
 template <int bitWidth, int step>
-[[VASKOR_AVX2]] inline void packStep(const int64_t* in, uint8_t* out) {
+[[VASKOR_AVX2_INLINE]] inline void packStep(const int64_t* in, uint8_t* out) {
   const __m256i w0 = wordLanes<bitWidth, 4 * step>(in), w1 = wordLanes<bitWidth, 4 * step + 1>(in);
   const __m256i w2 = wordLanes<bitWidth, 4 * step + 2>(in), w3 = wordLanes<bitWidth, 4 * step + 3>(in);
   const __m256i pairs01 = _mm256_or_si256(_mm256_unpacklo_epi64(w0, w1), _mm256_unpackhi_epi64(w0, w1));
@@ -125,26 +124,26 @@ template <int bitWidth, int step>
 }
 
 template <int bitWidth, int... step>
-[[VASKOR_AVX2]] inline void packSteps(const int64_t* in, uint8_t* out, std::integer_sequence<int, step...>) {
+[[VASKOR_AVX2_INLINE]] inline void packSteps(const int64_t* in, uint8_t* out, std::integer_sequence<int, step...>) {
   (packStep<bitWidth, step>(in, out), ...);
 }
 
 // Widths below kMinWindowField (the wider ones go through windows, see
 // field_windows_avx2.cpp).
 template <int bitWidth>
-[[VASKOR_AVX2]] inline void packBlock(const int64_t* in, uint8_t* out) {
+[[VASKOR_AVX2_INLINE]] inline void packBlock(const int64_t* in, uint8_t* out) {
   packSteps<bitWidth>(in, out, std::make_integer_sequence<int, (bitWidth + 3) / 4>{});
 }
 
 template <int bitWidth>
-[[gnu::target("avx2")]] void pack(const int64_t* in, uint8_t* out, size_t blocks) {
+[[VASKOR_AVX2_TARGET]] void pack(const int64_t* in, uint8_t* out, size_t blocks) {
   for (size_t b = 0; b < blocks; ++b, in += kBlockFields, out += 8 * bitWidth) packBlock<bitWidth>(in, out);
 }
 
 // The same, the largest value of each block taken right after the block is
 // packed, while its values are in the first-level cache.
 template <int bitWidth>
-[[gnu::target("avx2")]] int64_t packLargest(const int64_t* in, uint8_t* out, size_t blocks) {
+[[VASKOR_AVX2_TARGET]] int64_t packLargest(const int64_t* in, uint8_t* out, size_t blocks) {
   RunningLargest top;
   for (size_t b = 0; b < blocks; ++b, in += kBlockFields, out += 8 * bitWidth) {
     packBlock<bitWidth>(in, out);
@@ -160,13 +159,13 @@ template <int bitWidth>
 
 // ---- unpacking ----
 
-[[VASKOR_AVX2]] inline __m128i window(const uint8_t* p) {
+[[VASKOR_AVX2_INLINE]] inline __m128i window(const uint8_t* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
 // Fields firstField .. firstField+3 of the group at `group`.
 template <int bitWidth, int firstField>
-[[VASKOR_AVX2]] inline void unpackFour(const uint8_t* group, int64_t* out) {
+[[VASKOR_AVX2_INLINE]] inline void unpackFour(const uint8_t* group, int64_t* out) {
   using L = Layout<bitWidth>;
   const __m256i shifts = _mm256_setr_epi64x(L::bitAt(firstField), L::bitAt(firstField + 1),
                                             L::bitAt(firstField + 2), L::bitAt(firstField + 3));
@@ -189,7 +188,7 @@ template <int bitWidth, int firstField>
 // one shuffle and two shifts for eight fields, widened to 64 bits on the
 // way out.
 template <int bitWidth>
-[[VASKOR_AVX2]] inline void unpackEightNarrow(const uint8_t* group, int64_t* out) {
+[[VASKOR_AVX2_INLINE]] inline void unpackEightNarrow(const uint8_t* group, int64_t* out) {
   using L = Layout<bitWidth>;
   static_assert(kFieldsWithinFourBytes<bitWidth>);
   constexpr int from4 = L::byteAt(4);
@@ -213,7 +212,7 @@ template <int bitWidth>
 }
 
 template <int bitWidth>
-[[VASKOR_AVX2]] inline void unpackGroup(const uint8_t* group, int64_t* out) {
+[[VASKOR_AVX2_INLINE]] inline void unpackGroup(const uint8_t* group, int64_t* out) {
   if constexpr (kFieldsWithinFourBytes<bitWidth>) {
     unpackEightNarrow<bitWidth>(group, out);
   } else {
@@ -225,11 +224,11 @@ template <int bitWidth>
 // 65 bits: a group of eight is 65 bytes and field k is the last 63-k bits
 // of word k (bytes 8k..8k+7) and the first k+1 bits of word k+1, so plain
 // loads at every word and the next give each lane its two words.
-[[VASKOR_AVX2]] inline __m256i wordsAt(const uint8_t* p) {
+[[VASKOR_AVX2_INLINE]] inline __m256i wordsAt(const uint8_t* p) {
   return reverseWords(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
 }
 
-[[VASKOR_AVX2]] inline void unpackGroup65(const uint8_t* group, int64_t* out) {
+[[VASKOR_AVX2_INLINE]] inline void unpackGroup65(const uint8_t* group, int64_t* out) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
                       _mm256_or_si256(_mm256_sllv_epi64(wordsAt(group), _mm256_setr_epi64x(1, 2, 3, 4)),
                                       _mm256_srlv_epi64(wordsAt(group + 8), _mm256_setr_epi64x(63, 62, 61, 60))));
@@ -244,12 +243,12 @@ template <int bitWidth>
 constexpr int kMinNearWord = 55;
 // The 64 bits from bit `start` of `before` on (`back` is 64 - start),
 // shifted down by `down`.
-[[VASKOR_AVX2]] inline __m256i bitsFrom(__m256i before, __m256i own, __m256i start, __m256i back, __m256i down) {
+[[VASKOR_AVX2_INLINE]] inline __m256i bitsFrom(__m256i before, __m256i own, __m256i start, __m256i back, __m256i down) {
   return _mm256_srlv_epi64(_mm256_or_si256(_mm256_sllv_epi64(before, start), _mm256_srlv_epi64(own, back)), down);
 }
 
 template <int bitWidth>
-[[VASKOR_AVX2]] inline void unpackGroupNearWord(const uint8_t* group, int64_t* out) {
+[[VASKOR_AVX2_INLINE]] inline void unpackGroupNearWord(const uint8_t* group, int64_t* out) {
   constexpr int lost = 64 - bitWidth;  // per field
   const __m256i low = wordsAt(group), high = wordsAt(group + 32);
   const __m256i lowBefore = _mm256_permute4x64_epi64(low, 0x90);  // lane 0 is shifted out
@@ -265,7 +264,7 @@ template <int bitWidth>
 }
 
 template <int bitWidth>
-[[gnu::target("avx2")]] void unpack(const uint8_t* in, int64_t* out, size_t blocks) {
+[[VASKOR_AVX2_TARGET]] void unpack(const uint8_t* in, int64_t* out, size_t blocks) {
   if constexpr (!Layout<bitWidth>::kWithinEightBytes && bitWidth >= kMinNearWord && bitWidth < 64) {
     // A group reads 64 bytes from its start: the last ones from a copy.
     const size_t groups = blocks * 8, total = groups * bitWidth;
@@ -300,45 +299,24 @@ template <int bitWidth>
   }
 }
 
-template <class Entry, template <int> class Of>
-constexpr auto everyWidth() {
-  return []<int... w>(std::integer_sequence<int, w...>) {
-    return std::array<Entry, kMaxBlockWidth + 1>{nullptr, Of<w + 1>::value...};
-  }(std::make_integer_sequence<int, kMaxBlockWidth>{});
-}
-template <int bitWidth>
-struct PackOf {
-  static constexpr PackBlocks value = [] {
-    if constexpr (bitWidth < kMinWindowField) return &pack<bitWidth>;
-    else return PackBlocks{nullptr};
-  }();
-};
-template <int bitWidth>
-struct UnpackOf {
-  static constexpr UnpackBlocks value = &unpack<bitWidth>;
-};
-template <int bitWidth>
-struct PackLargestOf {
-  static constexpr PackBlocksLargest value = [] {
-    if constexpr (bitWidth < kMinWindowField) return &packLargest<bitWidth>;
-    else return PackBlocksLargest{nullptr};
-  }();
-};
-
 }  // namespace
 
-const std::array<PackBlocks, kMaxBlockWidth + 1>& avx2PackBlocks() {
-  static constexpr auto table = everyWidth<PackBlocks, PackOf>();
-  return table;
+const PackingFamily& blockPacking() {
+  static constexpr PackingFamily family{
+      everyWidth<PackBlocks>([]<int w>() -> PackBlocks {
+        if constexpr (w < kMinWindowField) return &pack<w>;
+        else return nullptr;
+      }),
+      everyWidth<PackBlocksLargest>([]<int w>() -> PackBlocksLargest {
+        if constexpr (w < kMinWindowField) return &packLargest<w>;
+        else return nullptr;
+      }),
+  };
+  return family;
 }
 
 const std::array<UnpackBlocks, kMaxBlockWidth + 1>& avx2UnpackBlocks() {
-  static constexpr auto table = everyWidth<UnpackBlocks, UnpackOf>();
-  return table;
-}
-
-const std::array<PackBlocksLargest, kMaxBlockWidth + 1>& avx2PackBlocksLargest() {
-  static constexpr auto table = everyWidth<PackBlocksLargest, PackLargestOf>();
+  static constexpr auto table = everyWidth<UnpackBlocks>([]<int w>() -> UnpackBlocks { return &unpack<w>; });
   return table;
 }
 

@@ -19,7 +19,6 @@
 
 #include "vaskor/kernels/avx2.hpp"
 
-#define VASKOR_AVX2 gnu::target("avx2"), gnu::always_inline
 
 namespace vaskor::detail {
 
@@ -56,13 +55,13 @@ struct Windows {
   static constexpr int secondHighLeft(int j) { return leftBy(64 - offset(j) - 2 * bitWidth); }
 };
 
-[[VASKOR_AVX2]] inline __m256i lanes(int a, int b, int c, int d) { return _mm256_setr_epi64x(a, b, c, d); }
+[[VASKOR_AVX2_INLINE]] inline __m256i lanes(int a, int b, int c, int d) { return _mm256_setr_epi64x(a, b, c, d); }
 constexpr bool any(int a, int b, int c, int d) { return a < kNone || b < kNone || c < kNone || d < kNone; }
 
 // Fields 4*step .. 4*step+3 of the block at `in` (pairs 2*step, 2*step+1):
 // both windows stored; `top` keeps the largest value when asked.
 template <int bitWidth, int step, bool largest>
-[[VASKOR_AVX2]] inline void packStep(const int64_t* in, uint8_t* out, RunningLargest& top) {
+[[VASKOR_AVX2_INLINE]] inline void packStep(const int64_t* in, uint8_t* out, RunningLargest& top) {
   using L = Windows<bitWidth>;
   constexpr int j0 = 2 * step, j1 = 2 * step + 1;
   const __m256i values = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 4 * step));
@@ -93,7 +92,7 @@ template <int bitWidth, int step, bool largest>
 }
 
 template <int bitWidth, bool largest, int... step>
-[[VASKOR_AVX2]] inline void packSteps(const int64_t* in, uint8_t* out, RunningLargest& top, std::integer_sequence<int, step...>) {
+[[VASKOR_AVX2_INLINE]] inline void packSteps(const int64_t* in, uint8_t* out, RunningLargest& top, std::integer_sequence<int, step...>) {
   (packStep<bitWidth, step, largest>(in, out, top), ...);
 }
 
@@ -101,7 +100,7 @@ template <int bitWidth, bool largest, int... step>
 // which the next block overwrites; the call's last block goes through a
 // copy.
 template <int bitWidth, bool largest>
-[[gnu::target("avx2")]] int64_t packWindows(const int64_t* in, uint8_t* out, size_t blocks) {
+[[VASKOR_AVX2_TARGET]] int64_t packWindows(const int64_t* in, uint8_t* out, size_t blocks) {
   RunningLargest top;
   constexpr size_t blockBytes = 8 * bitWidth;
   for (size_t b = 0; b + 1 < blocks; ++b, in += kBlockFields, out += blockBytes)
@@ -118,7 +117,7 @@ template <int bitWidth, bool largest>
 // then the zero bit and the first 63-k bits of field k; the group's last
 // byte is the last 8 bits of field 7.
 template <bool largest>
-[[gnu::target("avx2")]] int64_t pack65(const int64_t* in, uint8_t* out, size_t blocks) {
+[[VASKOR_AVX2_TARGET]] int64_t pack65(const int64_t* in, uint8_t* out, size_t blocks) {
   RunningLargest top;
   const size_t groups = blocks * (kBlockFields / 8);
   const __m256i firstBefore = lanes(64, 63, 62, 61), firstOwn = lanes(1, 2, 3, 4);
@@ -159,14 +158,18 @@ int64_t packLargestEntry(const int64_t* in, uint8_t* out, size_t blocks) {
 
 }  // namespace
 
-void useWindowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
-                      std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest) {
-  [&]<int... i>(std::integer_sequence<int, i...>) {
-    ((pack[kMinWindowField + i] = pack[kMinWindowField + i] ? pack[kMinWindowField + i] : &packEntry<kMinWindowField + i>), ...);
-    ((packLargest[kMinWindowField + i] =
-          packLargest[kMinWindowField + i] ? packLargest[kMinWindowField + i] : &packLargestEntry<kMinWindowField + i>),
-     ...);
-  }(std::make_integer_sequence<int, kMaxBlockWidth - kMinWindowField + 1>{});
+const PackingFamily& windowPacking() {
+  static constexpr PackingFamily family{
+      everyWidth<PackBlocks>([]<int w>() -> PackBlocks {
+        if constexpr (w >= kMinWindowField) return &packEntry<w>;
+        else return nullptr;
+      }),
+      everyWidth<PackBlocksLargest>([]<int w>() -> PackBlocksLargest {
+        if constexpr (w >= kMinWindowField) return &packLargestEntry<w>;
+        else return nullptr;
+      }),
+  };
+  return family;
 }
 
 }  // namespace vaskor::detail

@@ -21,13 +21,13 @@ constexpr size_t kCheckedStretch = 1024;
 constexpr int kRisesAllowed = 8;
 constexpr size_t kPlainStretch = 8192;
 
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i at(const int64_t* p) {
+[[VASKOR_AVX2_INLINE]] inline __m256i at(const int64_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
 }  // namespace
 
-[[gnu::target("avx2")]] int64_t maxFromZeroAvx2(const int64_t* values, size_t count) {
+[[VASKOR_AVX2_TARGET]] int64_t maxFromZeroAvx2(const int64_t* values, size_t count) {
   __m256i top = _mm256_setzero_si256();  // the largest so far, in every lane
   size_t i = 0;
   while (i + kBatch <= count) {

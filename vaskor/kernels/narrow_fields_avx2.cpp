@@ -19,7 +19,6 @@
 
 #include "vaskor/kernels/avx2.hpp"
 
-#define VASKOR_AVX2 gnu::target("avx2"), gnu::always_inline
 
 namespace vaskor::detail {
 
@@ -62,7 +61,7 @@ struct Narrow {
 };
 
 template <int bitWidth>
-[[VASKOR_AVX2]] inline __m256i loadOrder(int which) {
+[[VASKOR_AVX2_INLINE]] inline __m256i loadOrder(int which) {
   alignas(32) static constexpr std::array<uint8_t, 32> kFirst = Narrow<bitWidth>::order(0);
   alignas(32) static constexpr std::array<uint8_t, 32> kSecond = Narrow<bitWidth>::order(1);
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(which == 0 ? kFirst.data() : kSecond.data()));
@@ -71,7 +70,7 @@ template <int bitWidth>
 // The group's bytes: the low half from byte 0, the high half from kHighFrom
 // (its first byte whole, the shared one included).
 template <int bitWidth>
-[[VASKOR_AVX2]] inline void groupBytes(const int64_t* in, __m128i& low, __m128i& high) {
+[[VASKOR_AVX2_INLINE]] inline void groupBytes(const int64_t* in, __m128i& low, __m128i& high) {
   using N = Narrow<bitWidth>;
   const __m256 first = _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
   const __m256 second = _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 4)));
@@ -93,7 +92,7 @@ template <int bitWidth>
 }
 
 template <int bitWidth>
-[[VASKOR_AVX2]] inline void packGroup(const int64_t* in, uint8_t* out) {
+[[VASKOR_AVX2_INLINE]] inline void packGroup(const int64_t* in, uint8_t* out) {
   __m128i low, high;
   groupBytes<bitWidth>(in, low, high);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), low);
@@ -102,14 +101,14 @@ template <int bitWidth>
 
 // Through a copy: exactly the group's bytes.
 template <int bitWidth>
-[[VASKOR_AVX2]] inline void packGroupExactly(const int64_t* in, uint8_t* out) {
+[[VASKOR_AVX2_INLINE]] inline void packGroupExactly(const int64_t* in, uint8_t* out) {
   alignas(16) uint8_t copy[48];
   packGroup<bitWidth>(in, copy);
   std::memcpy(out, copy, bitWidth);
 }
 
 template <int bitWidth, bool largest>
-[[gnu::target("avx2")]] int64_t packNarrow(const int64_t* in, uint8_t* out, size_t blocks) {
+[[VASKOR_AVX2_TARGET]] int64_t packNarrow(const int64_t* in, uint8_t* out, size_t blocks) {
   RunningLargest top;
   const size_t groups = 8 * blocks;
   // The groups whose stores end inside the output; the last few go through
@@ -138,20 +137,20 @@ int64_t packLargestEntry(const int64_t* in, uint8_t* out, size_t blocks) {
   return packNarrow<bitWidth, true>(in, out, blocks);
 }
 
-template <int bitWidth>
-void useNarrowAt(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
-                 std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest) {
-  if constexpr (kPacksNarrow<bitWidth>) pack[bitWidth] = &packEntry<bitWidth>;
-  if constexpr (kPacksNarrowLargest<bitWidth>) packLargest[bitWidth] = &packLargestEntry<bitWidth>;
-}
-
 }  // namespace
 
-void useNarrowPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
-                      std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest) {
-  [&]<int... w>(std::integer_sequence<int, w...>) {
-    (useNarrowAt<w>(pack, packLargest), ...);
-  }(std::make_integer_sequence<int, 33>{});
+const PackingFamily& narrowPacking() {
+  static constexpr PackingFamily family{
+      everyWidth<PackBlocks>([]<int w>() -> PackBlocks {
+        if constexpr (kPacksNarrow<w>) return &packEntry<w>;
+        else return nullptr;
+      }),
+      everyWidth<PackBlocksLargest>([]<int w>() -> PackBlocksLargest {
+        if constexpr (kPacksNarrowLargest<w>) return &packLargestEntry<w>;
+        else return nullptr;
+      }),
+  };
+  return family;
 }
 
 }  // namespace vaskor::detail

@@ -18,7 +18,6 @@
 
 #include "vaskor/kernels/avx2.hpp"
 
-#define VASKOR_AVX2 gnu::target("avx2"), gnu::always_inline
 
 namespace vaskor::detail {
 
@@ -34,10 +33,10 @@ struct Pairs {
   static constexpr int next(int word) { return word < 3 ? std::min(64, (word + 2) * kItemBits - 64 * (word + 1)) : 64; }
 };
 
-[[VASKOR_AVX2]] inline __m256i load(const int64_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+[[VASKOR_AVX2_INLINE]] inline __m256i load(const int64_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 
 template <int bitWidth, bool largest>
-[[VASKOR_AVX2]] inline __m256i groupWords(const int64_t* in, RunningLargest& top) {
+[[VASKOR_AVX2_INLINE]] inline __m256i groupWords(const int64_t* in, RunningLargest& top) {
   using P = Pairs<bitWidth>;
   const __m256i low = load(in), high = load(in + 4);
   if constexpr (largest) {
@@ -58,7 +57,7 @@ template <int bitWidth, bool largest>
 }
 
 template <int bitWidth, bool largest>
-[[gnu::target("avx2")]] int64_t packPairs(const int64_t* in, uint8_t* out, size_t blocks) {
+[[VASKOR_AVX2_TARGET]] int64_t packPairs(const int64_t* in, uint8_t* out, size_t blocks) {
   RunningLargest top;
   const size_t groups = 8 * blocks, direct = stepsInside(groups, bitWidth, 32);
   size_t g = 0;
@@ -81,22 +80,20 @@ int64_t packLargestEntry(const int64_t* in, uint8_t* out, size_t blocks) {
   return packPairs<bitWidth, true>(in, out, blocks);
 }
 
-template <int bitWidth>
-void usePairedAt(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
-                 std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest) {
-  if constexpr (kPacksPaired<bitWidth>) {
-    pack[bitWidth] = &packEntry<bitWidth>;
-    packLargest[bitWidth] = &packLargestEntry<bitWidth>;
-  }
-}
-
 }  // namespace
 
-void usePairedPacking(std::array<PackBlocks, kMaxBlockWidth + 1>& pack,
-                      std::array<PackBlocksLargest, kMaxBlockWidth + 1>& packLargest) {
-  [&]<int... w>(std::integer_sequence<int, w...>) {
-    (usePairedAt<w>(pack, packLargest), ...);
-  }(std::make_integer_sequence<int, 33>{});
+const PackingFamily& pairedPacking() {
+  static constexpr PackingFamily family{
+      everyWidth<PackBlocks>([]<int w>() -> PackBlocks {
+        if constexpr (kPacksPaired<w>) return &packEntry<w>;
+        else return nullptr;
+      }),
+      everyWidth<PackBlocksLargest>([]<int w>() -> PackBlocksLargest {
+        if constexpr (kPacksPaired<w>) return &packLargestEntry<w>;
+        else return nullptr;
+      }),
+  };
+  return family;
 }
 
 }  // namespace vaskor::detail

@@ -1,4 +1,6 @@
 // The AVX2 row (built on x86-64).
+#include <initializer_list>
+
 #include "vaskor/kernels.hpp"
 #include "vaskor/kernels/avx2.hpp"
 
@@ -6,36 +8,39 @@ namespace vaskor::detail {
 
 namespace {
 
+// Width by width, the first of `families` that serves it.
+PackingFamily preferred(std::initializer_list<const PackingFamily*> families) {
+  PackingFamily chosen{};
+  for (int w = 1; w <= kMaxBlockWidth; ++w) {
+    for (const PackingFamily* f : families)
+      if (chosen.pack[w] == nullptr) chosen.pack[w] = f->pack[w];
+    for (const PackingFamily* f : families)
+      if (chosen.packLargest[w] == nullptr) chosen.packLargest[w] = f->packLargest[w];
+  }
+  return chosen;
+}
+
 Kernels makeRow() {
-  Kernels row{
+  // Fastest first, as measured (avx2.hpp says where each family wins).
+  const PackingFamily packing = preferred({&pairedPacking(), &narrowPacking(), &blockPacking(), &windowPacking()});
+  return Kernels{
       .name = "avx2",
       .maxFromZero = &maxFromZeroAvx2,
-      .packBlocks = avx2PackBlocks(),
+      .packBlocks = packing.pack,
       .unpackBlocks = avx2UnpackBlocks(),
-      .packBlocksLargest = avx2PackBlocksLargest(),
+      .packBlocksLargest = packing.packLargest,
       .unpackWideGroups = &unpackWideGroupsAvx2,
       .packWhole = &packWholeAvx2,
       .unpackWhole = &unpackWholeAvx2,
       .packWholeLargest = &packWholeLargestAvx2,
   };
-  useNarrowPacking(row.packBlocks, row.packBlocksLargest);
-  usePairedPacking(row.packBlocks, row.packBlocksLargest);
-  useWindowPacking(row.packBlocks, row.packBlocksLargest);
-  return row;
 }
 
 }  // namespace
 
-const Kernels& avx2Kernels() {
-  static const Kernels row = makeRow();
-  return row;
-}
-
-// The compiler's feature test also checks that the operating system saves
-// the wider registers.
 KernelRow avx2Row() {
-  __builtin_cpu_init();  // needed when asked before constructors ran
-  return {&avx2Kernels(), __builtin_cpu_supports("avx2") != 0};
+  static const Kernels row = makeRow();
+  return {&row, cpuRunsAvx2()};
 }
 
 }  // namespace vaskor::detail

@@ -17,18 +17,18 @@ uint64_t laneMask(int w) { return 0x0101010101010101u * ((1u << w) - 1); }
 
 // The fields of eight values in the low 8*w bits, value 0's on top, from
 // the eight low bytes that `picked` holds in its bytes 7..0.
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline uint64_t fieldsOf(__m512i picked, uint64_t mask) {
+[[VASKOR_AVX512_INLINE]] inline uint64_t fieldsOf(__m512i picked, uint64_t mask) {
   const __m128i low = _mm512_maskz_extracti32x4_epi32(0xF, picked, 0);
   return _pext_u64(static_cast<uint64_t>(_mm_cvtsi128_si64(low)), mask);
 }
 
 // Byte k of the index picks the low byte of value 7 - k, `offset` bytes in.
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline __m512i lowBytesTopFirst(uint64_t offset) {
+[[VASKOR_AVX512_INLINE]] inline __m512i lowBytesTopFirst(uint64_t offset) {
   return _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0, static_cast<int64_t>(0x0008101820283038 + 0x0101010101010101 * offset));
 }
 
 // Eight values from the fields in the low 8*w bits, value 0's on top.
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline void spreadEight(uint64_t fields, uint64_t mask,
+[[VASKOR_AVX512_INLINE]] inline void spreadEight(uint64_t fields, uint64_t mask,
                                                                          int64_t* out) {
   // Spread, value k's field is byte 7 - k; that byte becomes the low byte of
   // lane k and the rest of the lane is zero.
@@ -58,14 +58,14 @@ struct GroupPlan {
 // The larger of `top` and each of the eight values at `in` (lanewise), when
 // the largest value is wanted.
 template <bool Largest>
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline void keepLargest(__m512i& top, __m512i values) {
+[[VASKOR_AVX512_INLINE]] inline void keepLargest(__m512i& top, __m512i values) {
   if constexpr (Largest) top = _mm512_maskz_max_epi64(0xFF, top, values);
 }
 
 // The fields of the eight values at `in`, wherever they lie; keeps their
 // largest too when wanted.
 template <bool Largest>
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline uint64_t gatherEightKeeping(const int64_t* in, uint64_t mask,
+[[VASKOR_AVX512_INLINE]] inline uint64_t gatherEightKeeping(const int64_t* in, uint64_t mask,
                                                                                       __m512i& top) {
   const __m512i values = _mm512_loadu_si512(in);
   keepLargest<Largest>(top, values);
@@ -73,7 +73,7 @@ template <bool Largest>
 }
 
 template <bool Largest>
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline void packImpl(int w, const int64_t* in, uint8_t* out,
+[[VASKOR_AVX512_INLINE]] inline void packImpl(int w, const int64_t* in, uint8_t* out,
                                                                         size_t blocks, __m512i& top) {
   // Full 8-byte stores while they stay inside the blocks; the bytes past w
   // are rewritten by the next group.

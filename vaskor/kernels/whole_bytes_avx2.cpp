@@ -14,7 +14,7 @@ namespace {
 
 // Shuffle for decoding: in each 128-bit half, 64-bit lane q takes the NB bytes
 // at q*NB reversed into its low bytes and zeros above.
-[[gnu::target("avx2")]] __m256i unpackControl(int nb) {
+[[VASKOR_AVX2_TARGET]] __m256i unpackControl(int nb) {
   alignas(16) int8_t c[16];
   for (int q = 0; q < 2; ++q)
     for (int j = 0; j < 8; ++j) c[8 * q + j] = static_cast<int8_t>(j < nb ? q * nb + nb - 1 - j : -128);
@@ -24,7 +24,7 @@ namespace {
 
 // Shuffle for encoding: in each half, byte t < 2*NB of the output is byte
 // NB-1-(t mod NB) of lane t / NB; the rest is overwritten by later stores.
-[[gnu::target("avx2")]] __m256i packControl(int nb) {
+[[VASKOR_AVX2_TARGET]] __m256i packControl(int nb) {
   alignas(16) int8_t c[16];
   for (int t = 0; t < 16; ++t)
     c[t] = static_cast<int8_t>(t < 2 * nb ? 8 * (t / nb) + nb - 1 - t % nb : -128);
@@ -34,7 +34,7 @@ namespace {
 
 // For one byte per value: the low bytes of the four values of load k to
 // bytes 4k, 4k+1 of the first half and 4k+2, 4k+3 of the second.
-[[gnu::target("avx2")]] __m256i lowBytesControl(int k) {
+[[VASKOR_AVX2_TARGET]] __m256i lowBytesControl(int k) {
   alignas(32) int8_t c[32];
   for (int t = 0; t < 32; ++t) c[t] = -128;
   c[4 * k] = 0;
@@ -49,7 +49,7 @@ namespace {
 namespace {
 
 // Four values at `in` to nb bytes each at `out`; returns the values.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i packFour(const int64_t* in, uint8_t* out, size_t nb,
+[[VASKOR_AVX2_INLINE]] inline __m256i packFour(const int64_t* in, uint8_t* out, size_t nb,
                                                                   __m256i ctl) {
   const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
   const __m256i y = _mm256_shuffle_epi8(x, ctl);
@@ -65,7 +65,7 @@ namespace {
 // The bulk of packWhole, keeping the largest value when asked; returns the
 // values done.
 template <bool largest>
-[[gnu::target("avx2")]] size_t packWholeBulk(int byteWidth, const int64_t* in, uint8_t* out, size_t n,
+[[VASKOR_AVX2_TARGET]] size_t packWholeBulk(int byteWidth, const int64_t* in, uint8_t* out, size_t n,
                                              RunningLargest& top) {
   size_t i = 0;
   const size_t nb = static_cast<size_t>(byteWidth);
@@ -120,13 +120,13 @@ template <bool largest>
 
 }  // namespace
 
-[[gnu::target("avx2")]] void packWholeAvx2(int nb, const int64_t* in, uint8_t* out, size_t n) {
+[[VASKOR_AVX2_TARGET]] void packWholeAvx2(int nb, const int64_t* in, uint8_t* out, size_t n) {
   RunningLargest unused;
   const size_t i = packWholeBulk<false>(nb, in, out, n, unused);
   packWholeScalar(nb, in + i, out + i * static_cast<size_t>(nb), n - i);
 }
 
-[[gnu::target("avx2")]] int64_t packWholeLargestAvx2(int nb, const int64_t* in, uint8_t* out, size_t n) {
+[[VASKOR_AVX2_TARGET]] int64_t packWholeLargestAvx2(int nb, const int64_t* in, uint8_t* out, size_t n) {
   RunningLargest top;
   const size_t i = packWholeBulk<true>(nb, in, out, n, top);
   packWholeScalar(nb, in + i, out + i * static_cast<size_t>(nb), n - i);
@@ -134,7 +134,7 @@ template <bool largest>
   return bulk > rest ? bulk : rest;
 }
 
-[[gnu::target("avx2")]] void unpackWholeAvx2(int nb, const uint8_t* in, size_t size, int64_t* out) {
+[[VASKOR_AVX2_TARGET]] void unpackWholeAvx2(int nb, const uint8_t* in, size_t size, int64_t* out) {
   size_t g = 0;
   const size_t unb = static_cast<size_t>(nb);
   if (nb == 8) {

@@ -77,13 +77,13 @@ constexpr auto kPlans = [] {
 // The masked forms with every lane on: GCC 12's plain forms warn about
 // their own placeholder operand.
 constexpr __mmask8 kAllLanes = 0xFF;
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline __m512i shiftLeft(__m512i v, __m512i by) {
+[[VASKOR_AVX512_INLINE]] inline __m512i shiftLeft(__m512i v, __m512i by) {
   return _mm512_maskz_sllv_epi64(kAllLanes, v, by);
 }
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline __m512i shiftRight(__m512i v, __m512i by) {
+[[VASKOR_AVX512_INLINE]] inline __m512i shiftRight(__m512i v, __m512i by) {
   return _mm512_maskz_srlv_epi64(kAllLanes, v, by);
 }
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline __m512i larger(__m512i a, __m512i b) {
+[[VASKOR_AVX512_INLINE]] inline __m512i larger(__m512i a, __m512i b) {
   return _mm512_maskz_max_epi64(kAllLanes, a, b);
 }
 
@@ -97,7 +97,7 @@ struct Packing {
 enum class Fit { wholeBytes, withinEightBytes, spills };
 
 template <bool largest, Fit fit>
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline __m512i packGroup(const Packing& how, const int64_t* in,
+[[VASKOR_AVX512_INLINE]] inline __m512i packGroup(const Packing& how, const int64_t* in,
                                                                      __m512i& top) {
   const __m512i values = _mm512_loadu_si512(in);
   if constexpr (largest) top = larger(top, values);
@@ -162,7 +162,7 @@ struct Unpacking {
 
 // A 65-bit group reads one byte past 64: two registers, indices up to 127.
 template <bool spills, bool twoRegisters>
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline void unpackGroup(const Unpacking& how, const uint8_t* group,
+[[VASKOR_AVX512_INLINE]] inline void unpackGroup(const Unpacking& how, const uint8_t* group,
                                                                     int64_t* to) {
   const __m512i low = _mm512_loadu_si512(group);
   __m512i fields;

@@ -13,12 +13,12 @@ namespace vaskor::detail {
 
 namespace {
 
-[[gnu::target("avx2"), gnu::always_inline]] inline __m128i bytesAt(const uint8_t* p) {
+[[VASKOR_AVX2_INLINE]] inline __m128i bytesAt(const uint8_t* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
 // Four groups whose last 64 bits start at bits from, from+w, ... of data.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i fourGroups(const uint8_t* data, uint64_t from, uint64_t w,
+[[VASKOR_AVX2_INLINE]] inline __m256i fourGroups(const uint8_t* data, uint64_t from, uint64_t w,
                                                                       __m256i shift, __m256i back) {
   // Per half: the word of bytes 0..7 and the word of bytes 1..8, big-endian.
   const __m256i pick = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 8, 7, 6, 5, 4, 3, 2, 1, 7, 6, 5, 4, 3, 2, 1, 0, 8, 7,
@@ -36,7 +36,7 @@ namespace {
 
 }  // namespace
 
-[[gnu::target("avx2")]] void unpackWideGroupsAvx2(const uint8_t* data, uint64_t firstBit, uint64_t bitWidth,
+[[VASKOR_AVX2_TARGET]] void unpackWideGroupsAvx2(const uint8_t* data, uint64_t firstBit, uint64_t bitWidth,
                                                   int64_t* out, size_t count) {
   uint64_t from = firstBit + bitWidth - 64;  // the last 64 bits of group 0
   size_t k = 0;

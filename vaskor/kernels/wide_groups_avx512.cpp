@@ -72,7 +72,7 @@ template <int registers>
 }
 
 // Four 16-byte windows, from `at` plus each of the four offsets.
-[[VASKOR_AVX512_TARGET, gnu::always_inline]] inline __m512i fourWindows(const uint8_t* at, const size_t* offset) {
+[[VASKOR_AVX512_INLINE]] inline __m512i fourWindows(const uint8_t* at, const size_t* offset) {
   __m512i v = _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + offset[0])));
   v = _mm512_inserti32x4(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + offset[1])), 1);
   v = _mm512_inserti32x4(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + offset[2])), 2);
