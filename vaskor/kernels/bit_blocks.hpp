@@ -90,14 +90,4 @@ struct BitBlock {
   }
 };
 
-// Tables indexed by width 1..kMaxBlockWidth; entry 0 is unused.
-template <int... lessOne>
-constexpr auto packTable(std::integer_sequence<int, lessOne...>) {
-  return std::array<PackBlocks, sizeof...(lessOne) + 1>{nullptr, &BitBlock<lessOne + 1>::pack...};
-}
-template <int... lessOne>
-constexpr auto unpackTable(std::integer_sequence<int, lessOne...>) {
-  return std::array<UnpackBlocks, sizeof...(lessOne) + 1>{nullptr, &BitBlock<lessOne + 1>::unpack...};
-}
-
 }  // namespace vaskor::detail

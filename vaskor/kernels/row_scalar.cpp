@@ -1,7 +1,5 @@
 // The portable row: plain C++ that builds for any 64-bit target and runs on
 // every processor.
-#include <utility>
-
 #include "vaskor/kernels.hpp"
 #include "vaskor/kernels/bit_blocks.hpp"
 #include "vaskor/kernels/scalar.hpp"
@@ -12,8 +10,8 @@ KernelRow scalarRow() {
   static constexpr Kernels row{
       .name = "scalar",
       .maxFromZero = &maxFromZeroScalar,
-      .packBlocks = packTable(std::make_integer_sequence<int, kMaxBlockWidth>{}),
-      .unpackBlocks = unpackTable(std::make_integer_sequence<int, kMaxBlockWidth>{}),
+      .packBlocks = everyWidth<PackBlocks>([]<int w>() -> PackBlocks { return &BitBlock<w>::pack; }),
+      .unpackBlocks = everyWidth<UnpackBlocks>([]<int w>() -> UnpackBlocks { return &BitBlock<w>::unpack; }),
       .packBlocksLargest = {},
       .unpackWideGroups = &unpackWideGroupsScalar,
       .packWhole = &packWholeScalar,
