@@ -99,6 +99,8 @@ setup(
     platforms=["Linux"],
     python_requires=meta.REQUIRES_PYTHON,
     py_modules=[],
+    # The wheel carries the same; pip reads them from the prepared metadata too.
+    entry_points=meta.ENTRY_POINTS,
     distclass=BinaryDistribution,
     cmdclass=dict({"build_ext": BuildModule},
                   **({"bdist_wheel": BuildWheel} if bdist_wheel else {})),

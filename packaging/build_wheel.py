@@ -60,7 +60,15 @@ EXTRA_FILES = (
     (NAME + ".py", os.path.join("packaging", "pypy_import.py")),
     (NAME + ".pyi", NAME + ".pyi"),
     (NAME + "-stubs/__init__.pyi", NAME + ".pyi"),
+    ("pyvaskor_numcodecs.py", os.path.join("storage", "pyvaskor_numcodecs.py")),
+    ("pyvaskor_zarr.py", os.path.join("storage", "pyvaskor_zarr.py")),
 )
+# The codecs that numcodecs and zarr 3 find without anyone importing
+# pyvaskor first: entry point group -> "name = module:class" lines.
+ENTRY_POINTS = {
+    "numcodecs.codecs": ["pyvaskor = pyvaskor_numcodecs:Vaskor"],
+    "zarr.codecs": ["pyvaskor = pyvaskor_zarr:VaskorCodec"],
+}
 
 # 1980-01-01 00:00:00, the earliest time a zip entry can carry.
 _ZIP_EPOCH = (1980, 1, 1, 0, 0, 0)
@@ -103,6 +111,11 @@ def metadata_text(version, readme=None):
         if not body.endswith("\n"):
             body += "\n"
     return "\n".join(lines) + "\n" + body
+
+
+def entry_points_text():
+    return "\n".join("[%s]\n%s\n" % (group, "\n".join(ENTRY_POINTS[group]))
+                     for group in sorted(ENTRY_POINTS))
 
 
 def wheel_text(platform):
@@ -156,6 +169,7 @@ def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="r
         (dist_info + "/LICENSE", _read(os.path.join(root, "LICENSE")), 0o644),
         (dist_info + "/METADATA", metadata_text(version, readme).encode("utf-8"), 0o644),
         (dist_info + "/WHEEL", wheel_text(platform).encode("utf-8"), 0o644),
+        (dist_info + "/entry_points.txt", entry_points_text().encode("utf-8"), 0o644),
     ]
     record_name = dist_info + "/RECORD"
     record = "".join("%s,%s,%d\n" % (name, record_hash(data), len(data))
