@@ -1,7 +1,8 @@
-# Install rules for the C++ package: headers, the static `vaskor` library
-# (which already holds the runtime objects) and a CMake package config, so
-# that `find_package(vaskor)` + `target_link_libraries(app vaskor::vaskor)`
-# works against an install prefix.
+# Install rules for the package: headers, the static `vaskor` library
+# (which already holds the runtime objects and the C interface's), the shared
+# C library libvaskor.so, vaskor.pc for pkg-config and a CMake package
+# config, so that `find_package(vaskor)` + `target_link_libraries(app
+# vaskor::vaskor)` (C++) or `vaskor::c` (C) works against an install prefix.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -14,8 +15,9 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/vaskor DESTINATION ${CMAKE_INSTA
 # The runtime objects are compiled into libvaskor.a through
 # $<TARGET_OBJECTS:vaskor_runtime>, so the object library itself is not part
 # of the exported interface.
-install(TARGETS vaskor EXPORT vaskorTargets
+install(TARGETS vaskor vaskor_c EXPORT vaskorTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT vaskorTargets
         NAMESPACE vaskor::
@@ -34,3 +36,4 @@ write_basic_package_version_file(
 install(FILES ${PROJECT_BINARY_DIR}/vaskorConfig.cmake
               ${PROJECT_BINARY_DIR}/vaskorConfigVersion.cmake
         DESTINATION ${VASKOR_INSTALL_CMAKEDIR})
+install(FILES ${PROJECT_BINARY_DIR}/vaskor.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
