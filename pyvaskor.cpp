@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "pybinding/array_functions.hpp"
+#include "pybinding/frame_functions.hpp"
 #include "pybinding/function_table.hpp"
 #include "pybinding/conversion.hpp"
 #include "pybinding/errors.hpp"
@@ -121,21 +122,58 @@ PyObject* decodeArrayBody(const Call& call) {
 constexpr const char* kEncoderParams[] = {"a"};
 constexpr const char* kDecoderParams[] = {"bytes", "l"};
 constexpr const char* kArrayDecoderParams[] = {"bytes", "l", "out"};
+constexpr const char* kFrameEncoderParams[] = {"a", "layout", "transform"};
+constexpr const char* kFrameDecoderParams[] = {"frame", "out"};
+constexpr const char* kFrameParams[] = {"frame"};
+
+// Docs begin with the signature the host shows (help(), inspect.signature).
+#define PYVASKOR_SIGNED(signature, text) signature "\n--\n\n" text
+constexpr const char* kBpeEncodeArrayDoc = PYVASKOR_SIGNED(
+    "bpeEncodeArray(a)", "The bit-packed bytes of the integer items of buffer a (or of a list or tuple of\n"
+                         "ints), and their width in bits.");
+constexpr const char* kNeEncodeArrayDoc = PYVASKOR_SIGNED(
+    "neEncodeArray(a)", "The whole-byte (big-endian) bytes of the integer items of buffer a (or of a list\n"
+                        "or tuple of ints), and their width in bytes.");
+constexpr const char* kBpeDecodeArrayDoc = PYVASKOR_SIGNED(
+    "bpeDecodeArray(bytes, l, out=None)", "The values of bit-packed bytes at width l bits as a new array.array of\n"
+                                          "8-byte signed integers, or written into out, giving their count.");
+constexpr const char* kNeDecodeArrayDoc = PYVASKOR_SIGNED(
+    "neDecodeArray(bytes, l, out=None)", "The values of whole-byte bytes at width l bytes as a new array.array of\n"
+                                         "8-byte signed integers, or written into out, giving their count.");
+constexpr const char* kFrameEncodeDoc = PYVASKOR_SIGNED(
+    "frameEncode(a, layout='bpe', transform='for')",
+    "A self-describing frame of the integer items of buffer a (a list or tuple: int64),\n"
+    "of their own element type; layout 'bpe' or 'ne', transform 'for' or 'delta'.");
+constexpr const char* kFrameDecodeDoc = PYVASKOR_SIGNED(
+    "frameDecode(frame, out=None)", "The values of a frame as a new array.array of its element type, or written\n"
+                                    "into out (integers of the frame's item size), giving their count.");
+constexpr const char* kFrameInfoDoc = PYVASKOR_SIGNED(
+    "frameInfo(frame)", "The header of a frame as a dict (version, layout, transform, dtype, itemsize,\n"
+                        "count, width, nbytes), without decoding it.");
+#undef PYVASKOR_SIGNED
 
 // The module's functions in the order of its method list: name,
-// parameters, how many of them are required, body.
-#define PYVASKOR_FUNCTIONS(F)                                                          \
-  F(bpeEncode, kEncoderParams, 1, encoderBody<bpeEncode>)                             \
-  F(neEncode, kEncoderParams, 1, encoderBody<neEncode>)                               \
-  F(bpeDecode, kDecoderParams, 2, decoderBody<bpeDecode>)                             \
-  F(neDecode, kDecoderParams, 2, decoderBody<neDecode>)                               \
-  F(bpeEncodeArray, kEncoderParams, 1, (encodeArrayBody<bpeArrays, encoderBody<bpeEncode>>)) \
-  F(neEncodeArray, kEncoderParams, 1, (encodeArrayBody<neArrays, encoderBody<neEncode>>))    \
-  F(bpeDecodeArray, kArrayDecoderParams, 2, decodeArrayBody<bpeArrays>)               \
-  F(neDecodeArray, kArrayDecoderParams, 2, decodeArrayBody<neArrays>)
+// parameters, how many of them are required, body, doc (null: none).
+#define PYVASKOR_FUNCTIONS(F)                                                                                \
+  F(bpeEncode, kEncoderParams, 1, encoderBody<bpeEncode>, nullptr)                                           \
+  F(neEncode, kEncoderParams, 1, encoderBody<neEncode>, nullptr)                                             \
+  F(bpeDecode, kDecoderParams, 2, decoderBody<bpeDecode>, nullptr)                                           \
+  F(neDecode, kDecoderParams, 2, decoderBody<neDecode>, nullptr)                                             \
+  F(bpeEncodeArray, kEncoderParams, 1, (encodeArrayBody<bpeArrays, encoderBody<bpeEncode>>), kBpeEncodeArrayDoc) \
+  F(neEncodeArray, kEncoderParams, 1, (encodeArrayBody<neArrays, encoderBody<neEncode>>), kNeEncodeArrayDoc)    \
+  F(bpeDecodeArray, kArrayDecoderParams, 2, decodeArrayBody<bpeArrays>, kBpeDecodeArrayDoc)                  \
+  F(neDecodeArray, kArrayDecoderParams, 2, decodeArrayBody<neArrays>, kNeDecodeArrayDoc)                     \
+  F(frameEncode, kFrameEncoderParams, 1, frameEncode, kFrameEncodeDoc)                                      \
+  F(frameDecode, kFrameDecoderParams, 1, frameDecode, kFrameDecodeDoc)                                      \
+  F(frameInfo, kFrameParams, 1, frameInfo, kFrameInfoDoc)
+
+// How many there are: the method array's size.
+#define PYVASKOR_COUNT(...) +1
+constexpr size_t kFunctionCount = 0 PYVASKOR_FUNCTIONS(PYVASKOR_COUNT);
+#undef PYVASKOR_COUNT
 
 // Each entry's definition and its entry procedure, `<name>Py_wrapper`.
-#define PYVASKOR_DEFINE(name, params, required, body)                              \
+#define PYVASKOR_DEFINE(name, params, required, body, doc)                         \
   constexpr ModuleFunction name##Function{#name, params, required, body};          \
   PyObject* name##Py_wrapper(PyObject*, PyObject* args, PyObject* kwargs) noexcept { \
     return runEntry(name##Function, args, kwargs);                                 \
@@ -153,12 +191,12 @@ __attribute__((constructor)) void startUp() {
     exportedModules.clear();
     recordStackBottom(&mark);
     moduleDesc = new PyModuleDesc();
-    initPythonModuleDesc(*moduleDesc, "pyvaskor", "");
+    initPythonModuleDesc(*moduleDesc, "pyvaskor", "", kFunctionCount);
     registerExportedModule("pyvaskor", reinterpret_cast<void*>(&initpyvaskor),
                            reinterpret_cast<void*>(&PyInit_pyvaskor));
     curModuleDef = moduleDesc;
 
-#define PYVASKOR_REGISTER(name, params, required, body) registerMethod(#name, nullptr, name##Py_wrapper);
+#define PYVASKOR_REGISTER(name, params, required, body, doc) registerMethod(#name, doc, name##Py_wrapper);
     PYVASKOR_FUNCTIONS(PYVASKOR_REGISTER)
 #undef PYVASKOR_REGISTER
   });

@@ -1,12 +1,12 @@
 #include "pybinding/array_functions.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
+#include "pybinding/buffer_args.hpp"
 #include "pybinding/conversion.hpp"
 #include "pybinding/errors.hpp"
-#include "pybinding/int64_array.hpp"
+#include "pybinding/int_array.hpp"
 #include "pybinding/int_items.hpp"
 #include "pybinding/py_buffer.hpp"
 #include "pybinding/py_lib.hpp"
@@ -16,30 +16,7 @@ namespace pybinding {
 
 namespace {
 
-PyObject* typeError(const std::string& msg) {
-  pyLib->PyErr_SetString(pyLib->PyExc_TypeError, msg.c_str());
-  return nullptr;
-}
-
-// What a refused argument was, for the messages below.
-std::string whatCame(PyObject* o, const PyBuffer& buffer, bool taken) {
-  if (!taken) return std::string("an object of type '") + typeName(typeOf(o)) + "' without a buffer";
-  std::string what = describeFormat(buffer.format(), buffer.itemSize());
-  return buffer.contiguous() ? what : "a non-contiguous buffer of " + what;
-}
-
-// The host lacks an entry the array functions need; set its error.
-bool hostServesArrays(const Call& call) {
-  if (PyBuffer::hostHasBuffers() && hostCanUnlock() && pyLib->PySequence_Repeat != nullptr) return true;
-  typeError(std::string(call.name()) + "() is not available: this host lacks the buffer or thread entries it needs");
-  return false;
-}
-
-bool isListOrTuple(PyObject* o) { return getListOrTupleAccessors(o).getSize != nullptr; }
-
-constexpr const char* kIntBuffer =
-    "a C-contiguous buffer of integers in native byte order (formats b B h H i I l L q Q)";
-constexpr const char* kInt64Buffer = "a writable C-contiguous buffer of 8-byte signed integers";
+constexpr const char* kInt64Out = "a writable C-contiguous buffer of 8-byte signed integers";
 
 }  // namespace
 
@@ -49,11 +26,8 @@ PyObject* encodeArray(const Call& call, const ArrayCodec& codec, PyObject* (*lis
   if (isListOrTuple(a.get())) return listBody(call);
   if (!hostServesArrays(call)) return nullptr;
   PyBuffer buffer;
-  const bool taken = buffer.take(a.get(), false);
   ItemKind kind;
-  if (!taken || !buffer.contiguous() || !intItemKind(buffer.format(), buffer.itemSize(), kind))
-    return typeError(std::string(call.name()) + "() expected " + kIntBuffer + ", got " +
-                     whatCame(a.get(), buffer, taken));
+  if (!takeIntBuffer(call, a.get(), buffer, kind)) return nullptr;
   const size_t n = buffer.size() / buffer.itemSize();
   const bool unlock = buffer.held() && buffer.size() >= kUnlockedBytes;
   IntItems items;
@@ -97,11 +71,8 @@ PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
   try {
     if (fromList) {
       pyValueToNative(bytesObj.get(), listInput);
-    } else {
-      const bool taken = input.take(bytesObj.get(), false);
-      if (!taken || !input.contiguous())
-        return typeError(std::string(call.name()) + "() expected a C-contiguous buffer of bytes, got " +
-                         whatCame(bytesObj.get(), input, taken));
+    } else if (!takeByteBuffer(call, bytesObj.get(), input)) {
+      return nullptr;
     }
     lObj = call.required(1);
     if (!lObj) return nullptr;
@@ -111,30 +82,12 @@ PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
     return pythonTypeError(failure);
   }
   PyBuffer out;
-  if (outObj) {
-    const bool taken = out.take(outObj.get(), true);
-    if (!taken || !out.contiguous() || !isInt64Format(out.format(), out.itemSize()))
-      return typeError(std::string(call.name()) + "() expected for out " + kInt64Buffer + ", got " +
-                       whatCame(outObj.get(), out, taken));
-    if (reinterpret_cast<uintptr_t>(out.writableData()) % alignof(int64_t) != 0)
-      return typeError(std::string(call.name()) + "() expected for out " + kInt64Buffer +
-                       ", got one not aligned to 8 bytes");
-  }
+  if (outObj && !takeOutBuffer(call, outObj.get(), out, kInt64Out, /*int64Only=*/true)) return nullptr;
   // l's conversion and out's export ran Python code since the input was taken.
-  if (!fromList && !input.retakeIfLoose(bytesObj.get(), false))
-    return typeError(std::string(call.name()) + "() expected a C-contiguous buffer of bytes, got " +
-                     whatCame(bytesObj.get(), input, false));
+  if (!fromList && !retakeByteBufferIfLoose(call, bytesObj.get(), input)) return nullptr;
   const std::span<const uint8_t> view =
       fromList ? listInput.view : std::span<const uint8_t>(input.data(), input.size());
-  if (outObj) {
-    // The codec reads its input while it writes: the two must not share bytes.
-    const uint8_t* outEnd = out.data() + out.size();
-    if (!view.empty() && out.size() > 0 && out.data() < view.data() + view.size() && view.data() < outEnd) {
-      pyLib->PyErr_SetString(pyLib->PyExc_ValueError,
-                             (std::string(call.name()) + "() cannot decode into out: it shares bytes with the input").c_str());
-      return nullptr;
-    }
-  }
+  if (outObj && !outApart(call, view, out)) return nullptr;
   try {
     const uint64_t count = codec.decodedCount(view, l);
     PyRef result;
@@ -142,18 +95,15 @@ PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
     size_t capacity = 0;
     if (outObj) {
       capacity = out.size() / sizeof(int64_t);
-      if (count > capacity) {
-        const std::string msg = std::string(call.name()) + "() needs room for " + std::to_string(count) +
-                                " values, out has " + std::to_string(capacity);
-        pyLib->PyErr_SetString(pyLib->PyExc_ValueError, msg.c_str());
-        return nullptr;
-      }
+      if (!outHasRoom(call, count, capacity)) return nullptr;
       result = PyRef::adopt(nativeValueToPy(static_cast<int64_t>(count)));
       // The buffer's storage holds whole 8-byte items, aligned where numpy
       // and array.array put them.
       storage = reinterpret_cast<int64_t*>(out.writableData());
     } else {
-      result = newInt64Array(count, storage);
+      void* items = nullptr;
+      result = newIntArray(sizeof(int64_t), true, count, items);
+      storage = static_cast<int64_t*>(items);
       capacity = count;
     }
     if (!result) return nullptr;

@@ -54,11 +54,6 @@ bool intItemKind(const char* format, size_t itemSize, ItemKind& kind) {
   return true;
 }
 
-bool isInt64Format(const char* format, size_t itemSize) {
-  ItemKind kind;
-  return intItemKind(format, itemSize, kind) && kind == ItemKind::I64;
-}
-
 std::string describeFormat(const char* format, size_t itemSize) {
   return std::string("format '") + (format != nullptr ? format : "") + "' with item size " +
          std::to_string(itemSize);

@@ -16,8 +16,6 @@ enum class ItemKind : uint8_t { I8, U8, I16, U16, I32, U32, I64, U64 };
 // The kind of a buffer format of native byte order ("@" or "=" prefix, or
 // none) whose size matches `itemSize`; false for any other format.
 bool intItemKind(const char* format, size_t itemSize, ItemKind& kind);
-// Whether the format is that of signed 8-byte integers.
-bool isInt64Format(const char* format, size_t itemSize);
 
 // "format 'q' with item size 8", for the messages of a refused buffer.
 std::string describeFormat(const char* format, size_t itemSize);

@@ -24,7 +24,7 @@ bool isTerminator(const PyMethodDef& m) {
 
 void appendMethod(PyModuleDesc& desc, const PyMethodDef& entry) {
   auto& methods = desc.methods;
-  if (methods.capacity() < kMethodCapacity) methods.reserve(kMethodCapacity);
+  if (methods.capacity() < desc.methodCapacity) methods.reserve(desc.methodCapacity);
   vaskor::check(methods.size() < methods.capacity(), "method array is full");
   methods.push_back(entry);
 }
@@ -61,9 +61,10 @@ bool hostServed() {
 
 }  // namespace
 
-void initPythonModuleDesc(PyModuleDesc& desc, const char* name, const char* doc) {
+void initPythonModuleDesc(PyModuleDesc& desc, const char* name, const char* doc, std::size_t functions) {
   desc.name = name;
   desc.doc = doc;
+  desc.methodCapacity = functions + 1;
 }
 
 void registerMethod(const char* name, const char* doc, PyCFunctionWithKeywords fn) {
@@ -77,7 +78,7 @@ void initCommon(PyModuleDesc& desc) {
   // Every init call closes the array once more. When the storage is full the
   // array is already closed, and growing it would move what the host holds.
   auto& methods = desc.methods;
-  bool full = methods.capacity() >= kMethodCapacity && methods.size() == methods.capacity();
+  bool full = methods.capacity() >= desc.methodCapacity && methods.size() == methods.capacity();
   if (full && !methods.empty() && isTerminator(methods.back())) return;
   appendMethod(desc, PyMethodDef{});
 }

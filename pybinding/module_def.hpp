@@ -16,13 +16,13 @@ struct PyIteratorDesc {
   const char* name;
 };
 
-// The host keeps pointing into `methods` once a module exists, so its storage
-// is reserved up front and never reallocated.
-constexpr std::size_t kMethodCapacity = 16;
-
 struct PyModuleDesc {
   const char* name = nullptr;
   const char* doc = nullptr;
+  // The host keeps pointing into `methods` once a module exists, so its
+  // storage is reserved up front, room for every function and the closing
+  // entry, and never reallocated.
+  std::size_t methodCapacity = 1;
   std::vector<PyMethodDef> methods;
   std::vector<PyTypeDesc*> types;
   std::vector<PyIteratorDesc> iterators;
@@ -31,7 +31,8 @@ struct PyModuleDesc {
 // The descriptor registerMethod adds to.
 extern PyModuleDesc* curModuleDef;
 
-void initPythonModuleDesc(PyModuleDesc& desc, const char* name, const char* doc);
+// `functions`: how many the module registers, known when it is compiled.
+void initPythonModuleDesc(PyModuleDesc& desc, const char* name, const char* doc, std::size_t functions);
 // Appends {name, fn, METH_VARARGS | METH_KEYWORDS, doc} to *curModuleDef.
 // The texts are kept, not copied.
 void registerMethod(const char* name, const char* doc, PyCFunctionWithKeywords fn);

@@ -33,15 +33,18 @@ TEST_F(DescriptorTest, RegisteredEntriesTakeVarargsAndKeywords) {
   EXPECT_EQ(desc.methods[0].ml_doc, nullptr);
   EXPECT_EQ(reinterpret_cast<void*>(desc.methods[1].ml_meth), reinterpret_cast<void*>(&otherFakeFunction));
 
-  initPythonModuleDesc(desc, "other", "text");
+  initPythonModuleDesc(desc, "other", "text", 3);
   EXPECT_STREQ(desc.name, "other");
   EXPECT_STREQ(desc.doc, "text");
   EXPECT_EQ(desc.methods.size(), 3u);
 }
 
 TEST_F(DescriptorTest, ArrayStorageIsReservedBeforeTheHostSeesIt) {
-  EXPECT_GE(desc.methods.capacity(), kMethodCapacity);
-  while (desc.methods.size() < kMethodCapacity) registerMethod("more", nullptr, fakeFunction);
+  // Room for the three functions the descriptor was set up with, and the
+  // closing entry.
+  EXPECT_EQ(desc.methodCapacity, 4u);
+  EXPECT_GE(desc.methods.capacity(), desc.methodCapacity);
+  while (desc.methods.size() < desc.methodCapacity) registerMethod("more", nullptr, fakeFunction);
   const PyMethodDef* storage = desc.methods.data();
   EXPECT_THROW(registerMethod("one too many", nullptr, fakeFunction), vaskor::AssertionDefect);
   EXPECT_EQ(desc.methods.data(), storage);

@@ -7,7 +7,8 @@ PyObject* otherFakeFunction(PyObject*, PyObject*, PyObject*) { return nullptr; }
 
 void ModuleTest::SetUp() {
   BindingTest::SetUp();
-  initPythonModuleDesc(desc, "pyvaskor", "");
+  // Room for a third, which a test registers.
+  initPythonModuleDesc(desc, "pyvaskor", "", 3);
   curModuleDef = &desc;
   registerMethod("first", nullptr, fakeFunction);
   registerMethod("second", nullptr, otherFakeFunction);

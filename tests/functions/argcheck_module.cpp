@@ -69,7 +69,7 @@ PyObject* f(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
 __attribute__((constructor)) void startUp() {
   vaskor::outermost([] {
     moduleDesc = new PyModuleDesc();
-    initPythonModuleDesc(*moduleDesc, "_vaskor_argcheck", "");
+    initPythonModuleDesc(*moduleDesc, "_vaskor_argcheck", "", 1);
     curModuleDef = moduleDesc;
     registerMethod("f", nullptr, f);
   });

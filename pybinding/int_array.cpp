@@ -1,4 +1,4 @@
-#include "pybinding/int64_array.hpp"
+#include "pybinding/int_array.hpp"
 
 #include "pybinding/fresh_storage.hpp"
 #include "pybinding/py_buffer.hpp"
@@ -18,8 +18,6 @@ PyObject* arrayType() {
   return type;
 }
 
-const char* int64Code() { return pyLib->pythonVersion.major == 2 ? "l" : "q"; }
-
 // array(code) or array(code, [items...]), `args` building the arguments.
 PyRef newArray(PyObject* type, PyObject* args) {
   PyRef held = PyRef::adopt(args);
@@ -35,8 +33,9 @@ Py_ssize_t& arrayRoom(PyObject* a) { return hostField<Py_ssize_t>(a, hostProfile
 // through that layout; PyPy's arrays are not host objects of that shape.
 bool arrayLayoutHolds(PyObject* type) {
   if (hostProfile.kind == HostKind::PyPy || pyLib->PyMem_Malloc == nullptr) return false;
-  PyRef empty = newArray(type, pyLib->Py_BuildValue("(s)", int64Code()));
-  PyRef three = newArray(type, pyLib->Py_BuildValue("(s[iii])", int64Code(), 5, -6, 7));
+  const char code[] = {intArrayTypecode(8, true), 0};
+  PyRef empty = newArray(type, pyLib->Py_BuildValue("(s)", code));
+  PyRef three = newArray(type, pyLib->Py_BuildValue("(s[iii])", code, 5, -6, 7));
   const auto* exact = reinterpret_cast<PyTypeObject*>(type);
   bool holds = empty && three && typeOf(empty.get()) == exact && typeOf(three.get()) == exact &&
                varSize(empty.get()) == 0 && arrayItems(empty.get()) == nullptr && arrayRoom(empty.get()) == 0 &&
@@ -53,41 +52,55 @@ bool arrayLayoutHolds(PyObject* type) {
 
 }  // namespace
 
-PyRef newInt64Array(uint64_t count, int64_t*& storage) {
+char intArrayTypecode(size_t itemSize, bool isSigned) {
+  char code = 'b';
+  switch (itemSize) {
+    case 2: code = 'h'; break;
+    case 4: code = 'i'; break;
+    case 8: code = pyLib->pythonVersion.major == 2 ? 'l' : 'q'; break;
+    default: break;
+  }
+  return isSigned ? code : static_cast<char>(code - 'a' + 'A');
+}
+
+PyRef newIntArray(size_t itemSize, bool isSigned, uint64_t count, void*& storage) {
   PyObject* type = arrayType();
   if (type == nullptr) return PyRef();
-  if (count > static_cast<uint64_t>(INT64_MAX) / sizeof(int64_t)) {
+  if (count > static_cast<uint64_t>(INT64_MAX) / itemSize) {
     pyLib->PyErr_SetString(pyLib->PyExc_MemoryError, "");
     return PyRef();
   }
+  const size_t bytes = count * itemSize;
+  const char code[] = {intArrayTypecode(itemSize, isSigned), 0};
+  // The layout is that of every typecode's arrays; checked once, on one.
   static const bool direct = arrayLayoutHolds(type);
   if (direct) {
-    PyRef a = newArray(type, pyLib->Py_BuildValue("(s)", int64Code()));
+    PyRef a = newArray(type, pyLib->Py_BuildValue("(s)", code));
     if (!a || count == 0) return a;
     // The array frees its items with the host's PyMem_Free, as its own.
-    void* items = pyLib->PyMem_Malloc(count * sizeof(int64_t));
+    void* items = pyLib->PyMem_Malloc(bytes);
     if (items == nullptr) {
       pyLib->PyErr_SetString(pyLib->PyExc_MemoryError, "");
       return PyRef();
     }
-    adviseHugePages(items, count * sizeof(int64_t));
+    adviseHugePages(items, bytes);
     arrayItems(a.get()) = static_cast<char*>(items);
     arrayRoom(a.get()) = static_cast<Py_ssize_t>(count);
     varSize(a.get()) = static_cast<Py_ssize_t>(count);
-    storage = static_cast<int64_t*>(items);
+    storage = items;
     return a;
   }
-  PyRef one = newArray(type, pyLib->Py_BuildValue("(s[i])", int64Code(), 0));
+  PyRef one = newArray(type, pyLib->Py_BuildValue("(s[i])", code, 0));
   if (!one) return PyRef();
   PyRef a = PyRef::adopt(pyLib->PySequence_Repeat(one.get(), static_cast<Py_ssize_t>(count)));
   if (!a || count == 0) return a;
   // The items of an array are where its buffer says.
   PyBuffer items;
-  if (!items.take(a.get(), true) || items.size() != count * sizeof(int64_t)) {
+  if (!items.take(a.get(), true) || items.size() != bytes) {
     pyLib->PyErr_SetString(pyLib->PyExc_TypeError, "array.array gave no writable buffer");
     return PyRef();
   }
-  storage = reinterpret_cast<int64_t*>(items.writableData());
+  storage = items.writableData();
   return a;
 }
 
