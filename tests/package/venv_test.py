@@ -9,6 +9,12 @@ The source tree is copied first, so the build leaves nothing in the
 checkout.
 
     venv_test.py --python /usr/bin/python3 --work <dir> [--sdist]
+                 [--build-dir <CMake build tree>]
+
+Without --build-dir, pip's build configures and compiles the module from
+scratch, as for a user without a build. With it, pip's build only brings
+the module up to date in that tree (setup.py's VASKOR_CMAKE_BUILD_DIR), and
+the installed module must be that tree's very file.
 
 Exits 77 (skipped) only when the given interpreter does not exist.
 """
@@ -54,6 +60,7 @@ def main():
     p.add_argument("--work", required=True)
     p.add_argument("--sdist", action="store_true",
                    help="install the archive of `make sdist` instead of the tree")
+    p.add_argument("--build-dir", help="a configured CMake build tree pip's build reuses")
     args = p.parse_args()
     if not os.path.exists(args.python):
         print("skipped: %s does not exist" % args.python)
@@ -71,6 +78,11 @@ def main():
             del env[var]
     env["PIP_DISABLE_PIP_VERSION_CHECK"] = "1"
     env["PIP_ROOT_USER_ACTION"] = "ignore"
+    env.pop("VASKOR_CMAKE_BUILD_DIR", None)
+    built = None
+    if args.build_dir:
+        env["VASKOR_CMAKE_BUILD_DIR"] = os.path.abspath(args.build_dir)
+        built = os.path.join(env["VASKOR_CMAKE_BUILD_DIR"], "pyvaskor.so")
 
     what = src
     if args.sdist:
@@ -92,6 +104,8 @@ def main():
                      env=env)
     if not os.path.realpath(platlib).startswith(os.path.realpath(venv) + os.sep):
         fail("site-packages %s is outside the environment" % platlib)
+    if built:
+        same_file(os.path.join(platlib, "pyvaskor.so"), built)
     run([py, "-s", os.path.join(HERE, "check_module.py"), platlib], env=env, cwd=args.work)
 
     shown = output([py, "-m", "pip", "show", "pyvaskor"], env=env)
@@ -108,6 +122,14 @@ def main():
             fail("pip uninstall left %s behind" % f)
     print("ok: pip uninstall removed " + ", ".join(installed))
     print("pip install of the %s passed" % ("sdist" if args.sdist else "source tree"))
+
+
+def same_file(installed, built):
+    """pip's build reused the given tree rather than compiling afresh."""
+    with open(installed, "rb") as a, open(built, "rb") as b:
+        if a.read() != b.read():
+            fail("%s is not the module of the build tree, %s" % (installed, built))
+    print("ok: the installed module is the build tree's " + built)
 
 
 def check_sdist(path):
