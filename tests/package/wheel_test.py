@@ -79,6 +79,10 @@ def expected_platform(module, min_glibc=None):
     return tag_for(glibc, arch)
 
 
+ENTRY_POINTS = ("[numcodecs.codecs]\npyvaskor = pyvaskor_numcodecs:Vaskor\n\n"
+                "[zarr.codecs]\npyvaskor = pyvaskor_zarr:VaskorCodec\n")
+
+
 def read(*parts):
     with open(os.path.join(ROOT, *parts), "rb") as f:
         return f.read()
@@ -98,8 +102,9 @@ def verify_wheel(path, module, version, min_glibc=None):
     with zipfile.ZipFile(path) as zf:
         names = zf.namelist()
         expected = ["pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
-                    dist_info + "/LICENSE", dist_info + "/METADATA",
-                    dist_info + "/WHEEL", dist_info + "/RECORD"]
+                    "pyvaskor_numcodecs.py", "pyvaskor_zarr.py",
+                    dist_info + "/LICENSE", dist_info + "/METADATA", dist_info + "/WHEEL",
+                    dist_info + "/entry_points.txt", dist_info + "/RECORD"]
         if sorted(names) != sorted(expected):
             fail("wheel holds %s, expected %s" % (names, expected))
         if names[-1] != dist_info + "/RECORD":
@@ -118,10 +123,17 @@ def verify_wheel(path, module, version, min_glibc=None):
     for entry, source in (("pyvaskor.pyi", ("pyvaskor.pyi",)),
                           ("pyvaskor-stubs/__init__.pyi", ("pyvaskor.pyi",)),
                           ("pyvaskor.py", ("packaging", "pypy_import.py")),
+                          ("pyvaskor_numcodecs.py", ("storage", "pyvaskor_numcodecs.py")),
+                          ("pyvaskor_zarr.py", ("storage", "pyvaskor_zarr.py")),
                           (dist_info + "/LICENSE", ("LICENSE",))):
         if data[entry] != read(*source):
             fail("%s in the wheel differs from %s" % (entry, os.path.join(*source)))
-    ok("pyvaskor.so is the built module; stubs, PyPy loader and LICENSE are the sources")
+    ok("pyvaskor.so is the built module; stubs, PyPy loader, codecs and LICENSE are the sources")
+
+    # numcodecs and zarr 3 find the codecs by these names alone.
+    if data[dist_info + "/entry_points.txt"].decode("utf-8") != ENTRY_POINTS:
+        fail("entry_points.txt is %r" % data[dist_info + "/entry_points.txt"])
+    ok("entry points: pyvaskor for numcodecs.codecs and zarr.codecs")
 
     meta = email.parser.Parser().parsestr(data[dist_info + "/METADATA"].decode("utf-8"))
     for field, value in (("Metadata-Version", "2.1"), ("Name", "pyvaskor"),

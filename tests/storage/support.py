@@ -1,0 +1,83 @@
+"""Shared by the storage codec tests: the wheel laid out as pip installs it,
+fresh interpreters that see only that, and skips that name what is missing.
+
+The tests run with the built pyvaskor.so and storage/ on the path. Readers
+and writers in other processes get the built wheel unpacked instead, so that
+they find the codecs through the wheel's own entry points. Where
+pyvaskor.so already sits in an unpacked wheel (the host matrix stages one),
+that folder serves as it is.
+"""
+
+import atexit
+import glob
+import importlib
+import os
+import runpy
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+# A fresh reader with a cluster to start must still end.
+CHILD_TIMEOUT = 240
+
+_site = []
+
+
+def needs(*names):
+    """Skips the test case unless every module in names imports, saying
+    which one is missing."""
+    for name in names:
+        try:
+            importlib.import_module(name)
+        except ImportError as e:
+            return unittest.skip("needs %s (%s)" % (name, e))
+    return lambda case: case
+
+
+def major(module):
+    return int(module.__version__.split(".")[0])
+
+
+def temp_dir():
+    path = tempfile.mkdtemp(prefix="vaskor-storage-")
+    atexit.register(shutil.rmtree, path, True)
+    return path
+
+
+def unpacked_wheel():
+    """A folder holding the wheel's files exactly as pip puts them into
+    site-packages, dist-info and its entry_points.txt included."""
+    if _site:
+        return _site[0]
+    import pyvaskor
+    here = os.path.dirname(os.path.abspath(pyvaskor.__file__))
+    if glob.glob(os.path.join(here, "pyvaskor-*.dist-info", "entry_points.txt")):
+        _site.append(here)
+        return here
+    builder = runpy.run_path(os.path.join(ROOT, "packaging", "build_wheel.py"))
+    work = temp_dir()
+    wheel = builder["build"](pyvaskor.__file__, os.path.join(work, "dist"))
+    site = os.path.join(work, "site")
+    with zipfile.ZipFile(wheel) as zf:
+        zf.extractall(site)
+    _site.append(site)
+    return site
+
+
+def run_fresh(code, *args):
+    """Runs code in a new interpreter whose path holds the unpacked wheel
+    and nothing of the source tree; returns its stdout, or fails the test
+    with its output."""
+    env = dict(os.environ, PYTHONPATH=unpacked_wheel(), PYTHONDONTWRITEBYTECODE="1")
+    cwd = temp_dir()
+    proc = subprocess.run([sys.executable, "-s", "-c", code] + list(args), cwd=cwd, env=env,
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                          universal_newlines=True, timeout=CHILD_TIMEOUT)
+    if proc.returncode != 0:
+        raise AssertionError("fresh interpreter failed (%d):\n%s" % (proc.returncode, proc.stdout))
+    return proc.stdout
