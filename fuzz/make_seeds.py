@@ -110,6 +110,29 @@ NE_ENCODE = {
 }
 
 
+def frame(type_byte, layout, transform, width, count, reference, first, payload, version=1):
+    """A frame by its header fields (40 bytes, little-endian) and payload."""
+    return (b"VSKF" + bytes([version, layout, type_byte, transform, width]) + bytes(7) +
+            struct.pack("<QQQ", count, reference & (2 ** 64 - 1), first & (2 ** 64 - 1)) +
+            bytes.fromhex(payload))
+
+
+# C frame decoder: a room byte and a count byte (as above), then the frame.
+CAPI_FRAME_DECODE = {
+    # int8 5, 0, 9: 4 bits each after 4 bits of padding
+    "int8_for_bits": frame(0x01, 1, 1, 4, 3, 0, 0, "05 09"),
+    # int16 -3, 5, 9 as whole bytes above the minimum -3
+    "int16_for_bytes": frame(0x02, 2, 1, 1, 3, -3, 0, "00 08 0C"),
+    # uint32 100, 101, 103: first 100, differences 1, 2 less the least (1)
+    "uint32_delta_bits": frame(0x14, 1, 2, 1, 3, 1, 100, "01"),
+    "int64_constant_width0": frame(0x08, 1, 1, 0, 1000, -7, 0, ""),
+    "uint64_empty": frame(0x18, 2, 2, 0, 0, 0, 0, ""),
+    "newer_version": frame(0x01, 1, 1, 4, 3, 0, 0, "05 09", version=2),
+    "huge_count": frame(0x08, 1, 1, 0, 2 ** 40, 0, 0, ""),
+    "truncated": frame(0x01, 1, 1, 4, 3, 0, 0, "05"),
+}
+
+
 def into(bpe, ne):
     """Caller-storage seeds: a room byte (codec in bit 0, exact / short /
     spare / most room in bits 1-2) and a count byte in front of each seed."""
@@ -126,7 +149,10 @@ def main():
     for target, seeds in (("bpe_decode", BPE_DECODE), ("ne_decode", NE_DECODE),
                           ("bpe_encode", BPE_ENCODE), ("ne_encode", NE_ENCODE),
                           ("decode_into", into(BPE_DECODE, NE_DECODE)),
-                          ("encode_into", into(BPE_ENCODE, NE_ENCODE))):
+                          ("encode_into", into(BPE_ENCODE, NE_ENCODE)),
+                          ("capi_frame_decode",
+                           {name + "_room%d" % (i % 4): bytes([i % 4 << 1, i % 3]) + data
+                            for i, (name, data) in enumerate(sorted(CAPI_FRAME_DECODE.items()))})):
         d = os.path.join(HERE, "seeds", target)
         os.makedirs(d, exist_ok=True)
         for old in os.listdir(d):
