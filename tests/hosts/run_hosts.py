@@ -9,7 +9,9 @@ usage: run_hosts.py --build-dir DIR --source-dir DIR --work DIR
 
 A host whose command reads "wheel:PYTHON" installs the wheel of the built
 module there instead, with that interpreter's own pip, as a user does
-(tests/package/install_wheel.py), and checks the installed module.
+(tests/package/install_wheel.py), and checks the installed module. One that
+reads "storage:PYTHON" runs the storage codecs' tests (tests/storage) with
+the wheel unpacked as pip lays it out, against the suite's zarr.
 
 A host is named "suite/command" (bullseye/python2.7, sid/pypy3,
 bullseye/wheel:python3, machine/python3, pyenv/3.12.1); --hosts keeps those that match one
@@ -27,6 +29,7 @@ import signal
 import subprocess
 import sys
 import time
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "python"))
@@ -41,6 +44,7 @@ MODULE_FILES = ("pyvaskor.so", "_vaskor_argcheck.so")
 MODULE_GLOBS = ("pyvaskor*", "_vaskor_argcheck*")
 INSIDE = "/opt/vaskor"
 WHEEL = "wheel:"
+STORAGE = "storage:"
 SOURCE_ROOT = os.path.dirname(os.path.dirname(HERE))
 # What a wheel host runs, from tests/package.
 INSTALL_FILES = ("install_wheel.py", "check_module.py")
@@ -128,7 +132,7 @@ def main():
             rows.extend(run_group(group, build_dir, tests_dir, None, args.pattern))
             continue
         chroots.stage(root, files, tests_dir, INSIDE)
-        if any(command.startswith(WHEEL) for _, _, command, _ in group):
+        if any(command.startswith((WHEEL, STORAGE)) for _, _, command, _ in group):
             stage_wheel(root, os.path.join(build_dir, "pyvaskor.so"))
         with chroots.mounted(root):
             rows.extend(run_group(group, INSIDE + "/module", INSIDE + "/tests/python",
@@ -145,7 +149,12 @@ def stage_wheel(root, module):
     """The wheel of the built module and the install test, under INSIDE."""
     dest = os.path.join(root, INSIDE.lstrip("/"))
     builder = runpy.run_path(os.path.join(SOURCE_ROOT, "packaging", "build_wheel.py"))
-    builder["build"](module, os.path.join(dest, "dist"))
+    wheel = builder["build"](module, os.path.join(dest, "dist"))
+    with zipfile.ZipFile(wheel) as zf:
+        zf.extractall(os.path.join(dest, "site"))
+    shutil.copytree(os.path.join(SOURCE_ROOT, "tests", "storage"),
+                    os.path.join(dest, "tests", "storage"),
+                    ignore=shutil.ignore_patterns("__pycache__", "*.pyc"))
     os.makedirs(os.path.join(dest, "package"))
     for f in INSTALL_FILES:
         shutil.copy2(os.path.join(SOURCE_ROOT, "tests", "package", f),
@@ -178,12 +187,16 @@ def run_group(group, module_dir, tests_dir, root, pattern):
             rows.append((name, run_suite.version_of(python, root) or "?", count,
                          run_suite.outcome(code, count, output)))
             continue
-        version = run_suite.version_of(command, root)
+        python, where = command, (module_dir, tests_dir, pattern)
+        if command.startswith(STORAGE):
+            python = command[len(STORAGE):]
+            where = (INSIDE + "/site", INSIDE + "/tests/storage", "test_*.py")
+        version = run_suite.version_of(python, root)
         if version is None:
             rows.append((name, "?", 0, "NOT RUNNABLE"))
             continue
         started = time.time()
-        code, count, output = run_suite.run_suite(command, module_dir, tests_dir, pattern, root)
+        code, count, output = run_suite.run_suite(python, *(where + (root,)))
         print("=== %s (%s, %.0f s) ===" % (name, version, time.time() - started))
         print(output)
         sys.stdout.flush()
