@@ -6,7 +6,7 @@
 import sys
 from array import array
 from mmap import mmap
-from typing import Any, List, Optional, Tuple, Union
+from typing import Any, Dict, List, Literal, Optional, Tuple, Union
 
 if sys.version_info >= (3, 12):
     from collections.abc import Buffer as _Buffer
@@ -62,4 +62,23 @@ def bpeDecodeArray(bytes: Union[_Buffer, _Packed], l: int, out: Optional[_Buffer
 
 def neDecodeArray(bytes: Union[_Buffer, _Packed], l: int, out: Optional[_Buffer] = ...) -> Union[array[int], int]:
     """neDecode of any buffer read as bytes, into a new array.array('q') or out."""
+    ...
+
+def frameEncode(a: Union[_Buffer, _Values], layout: Literal['bpe', 'ne'] = ...,
+                transform: Literal['for', 'delta'] = ...) -> bytes:
+    """A self-describing frame (40-byte header, then the packed values) of
+    the integer items of a buffer, of the buffer's own element type (a list
+    or tuple: int64); layout 'bpe' (bit-packed) or 'ne' (whole-byte),
+    transform 'for' (frame of reference) or 'delta'."""
+    ...
+
+def frameDecode(frame: _Buffer, out: Optional[_Buffer] = ...) -> Union[array[int], int]:
+    """The values of a frame: a new array.array of its element type, or
+    with out (integers of the frame's item size) the count written there.
+    A corrupt, truncated or newer frame raises ValueError."""
+    ...
+
+def frameInfo(frame: _Buffer) -> Dict[str, Union[int, str]]:
+    """The frame's header without decoding it: version, layout, transform,
+    dtype ('int8' ... 'uint64'), itemsize, count, width, nbytes."""
     ...

@@ -1,5 +1,5 @@
-"""Shared by the test_hardening_* input sweeps: the parameters of each
-call, the model behind each, how a call's outcome is recorded, and every
+"""Shared by the test_hardening_* input sweeps: the model behind each
+list function, how a call's outcome is recorded, and every
 kind of object a caller could pass."""
 
 import array
@@ -18,12 +18,6 @@ UNEXPECTED = 'Unexpected error encountered: '
 CHECK_TEXT = 'bpe(76, 18) `item.parseBin(iitem) == rl` '
 MIN64, MAX64 = -2 ** 63, 2 ** 63 - 1
 
-PARAMS = {
-    'bpeEncode': ('a',),
-    'neEncode': ('a',),
-    'bpeDecode': ('bytes', 'l'),
-    'neDecode': ('bytes', 'l'),
-}
 # Widths at which the model defines every byte count.
 DEC_WIDTH = {'bpeDecode': 8, 'neDecode': 1}
 MODEL = {

@@ -28,6 +28,17 @@ def type_error(fn, *args, **kwargs):
     raise AssertionError('no TypeError')
 
 
+def value_error(fn, *args, **kwargs):
+    """The message of the plain ValueError that fn(*args, **kwargs) raises."""
+    try:
+        fn(*args, **kwargs)
+    except ValueError as e:
+        if type(e) is not ValueError:
+            raise
+        return str(e)
+    raise AssertionError('no ValueError')
+
+
 def default_signals():
     """For a child's start-up: the dispositions a foreground shell leaves. A
     suite started as a background job has SIGINT ignored, which the child

@@ -14,6 +14,7 @@ import threading
 import time
 import unittest
 
+import module_calls
 import pyvaskor
 import support
 
@@ -46,13 +47,20 @@ def text(s):
 
 def make_cases():
     """(function, args, kwargs, expected outcome). The expected outcome is
-    ('ok', result), ('TypeError', message) or ('nimpy.Kind', message)."""
+    ('ok', result), ('TypeError', message), ('ValueError', message) or
+    ('nimpy.Kind', message)."""
     big = 2 ** 70
     ints = [10 ** 6 + i for i in range(64)]
     data = pyvaskor.bpeEncode([5, 0, 9] * 32)[0]
     bpe = pyvaskor.bpeEncode(ints)
     ne = pyvaskor.neEncode(ints)
-    return [
+    # Every path of every module function, as its first call went.
+    cases = []
+    for _, fn, calls in module_calls.functions():
+        for args, kwargs in [(calls.required_args(), {}), ((), calls.good), (calls.refused, {}),
+                             (calls.all_args() + (1,), {})] + [(calls.failing, {})] * bool(calls.failing):
+            cases.append((fn, args, kwargs, run((fn, args, kwargs, None))))
+    return cases + [
         # Results, by every call form.
         (pyvaskor.bpeEncode, (ints,), {}, ('ok', bpe)),
         (pyvaskor.bpeEncode, (), {'a': tuple(ints)}, ('ok', bpe)),
@@ -101,10 +109,10 @@ def run(case):
     fn, args, kwargs, _ = case
     try:
         return ('ok', fn(*args, **kwargs))
-    except TypeError as e:
-        if type(e) is not TypeError or e.args != (str(e),):
+    except (TypeError, ValueError) as e:
+        if type(e) not in (TypeError, ValueError) or e.args != (str(e),):
             raise
-        return ('TypeError', str(e))
+        return (type(e).__name__, str(e))
     except pyvaskor.NimPyException as e:
         return (type(e).__module__ + '.' + type(e).__name__, str(e))
 
@@ -221,7 +229,8 @@ class PendingErrorState(unittest.TestCase):
             except Exception:
                 cls, e, tb = sys.exc_info()
                 self.assertIs(type(e), cls)
-                name = cls.__name__ if cls is TypeError else cls.__module__ + '.' + cls.__name__
+                builtin = cls in (TypeError, ValueError)
+                name = cls.__name__ if builtin else cls.__module__ + '.' + cls.__name__
                 self.assertEqual((name, str(e)), want)
                 self.assertEqual(e.args, (want[1],))
                 # Raised by the call in this frame, not from anywhere deeper.
@@ -231,7 +240,7 @@ class PendingErrorState(unittest.TestCase):
                     # is gone, not attached.
                     self.assertIsNone(e.__context__)
                     self.assertIsNone(e.__cause__)
-                if want[0] != 'TypeError':
+                if not builtin:
                     self.assertTrue(issubclass(cls, pyvaskor.NimPyException))
                     self.assertFalse(issubclass(cls, TypeError))
             else:
@@ -254,9 +263,11 @@ class PendingErrorState(unittest.TestCase):
 
 
 def thread_inputs(n):
-    """n calls over all four functions, successes and failures, the same
+    """n calls over every module function, successes and failures, the same
     sequence for every thread."""
     calls = []
+    for _, fn, c in module_calls.functions():
+        calls += [(fn, c.required_args()), (fn, c.refused)] + [(fn, c.failing)] * bool(c.failing)
     for i in range(n):
         v = (i * 2654435761) % (2 ** 61) - 2 ** 40
         values = [v, i, -i, v >> 7, 2 ** (i % 63)]

@@ -7,6 +7,7 @@ import sys
 import unittest
 
 import _vaskor_argcheck
+import module_calls
 import pyvaskor
 import support
 
@@ -23,17 +24,23 @@ def text(s):
 
 
 def make_cases():
-    """(function, args, kwargs) covering each success and error path."""
+    """(function, args, kwargs) covering each success and error path: of
+    every module function, then the list functions' conversions at length."""
     big = 2 ** 70
     ints = [1000 + i for i in range(1000)]
-    return [
+    cases = []
+    for _, fn, calls in module_calls.functions():
+        cases += [(fn, calls.required_args(), {}), (fn, (), calls.good), (fn, calls.refused, {}),
+                  (fn, calls.all_args() + (1,), {})]
+        if calls.failing:
+            cases.append((fn, calls.failing, {}))
+    return cases + [
         # Results.
         (pyvaskor.bpeEncode, (ints,), {}),
         (pyvaskor.neEncode, (), {'a': tuple(ints)}),
         (pyvaskor.bpeDecode, (fresh_bytes(0x14, 0x09) * 500, 5), {}),
         (pyvaskor.neDecode, ([1000 + i for i in range(1000)], 1), {}),
         (pyvaskor.neDecode, (), {'bytes': fresh_bytes(1, 2) * 500, 'l': 2}),
-        (pyvaskor.bpeDecodeArray, (fresh_bytes(0x14, 0x09) * 500, 5), {}),
         # Argument checking.
         (pyvaskor.bpeEncode, (ints, ints), {}),
         (pyvaskor.bpeEncode, (), {text('zz'): ints}),

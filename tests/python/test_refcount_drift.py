@@ -8,6 +8,7 @@ import itertools
 import sys
 import unittest
 
+import module_calls
 import pyvaskor
 
 PY2 = sys.version_info[0] == 2
@@ -52,16 +53,23 @@ CASES = [
     ('array format', pyvaskor.neEncodeArray, (array.array('d', [1.0]),), {}, 'TypeError'),
     ('array unsigned', pyvaskor.neEncodeArray, (array.array('L', [2 ** 63]),) if PY2 else
      (array.array('Q', [2 ** 63]),), {}, 'TypeError'),
-    ('array decode', pyvaskor.bpeDecodeArray, (b'\x00\x53', 3), {}, None),
     ('array decode large', pyvaskor.neDecodeArray, LARGE_PACKED, {}, None),
     ('array decode out', pyvaskor.neDecodeArray, (), {'bytes': b'\x01\x02', 'l': 1, 'out': OUT}, None),
     ('array decode large out', pyvaskor.neDecodeArray, LARGE_PACKED + (LARGE,), {}, None),
     ('array decode out small', pyvaskor.neDecodeArray, (b'\x01' * 9, 1, OUT), {}, VALUE_ERROR),
     ('array decode out refused', pyvaskor.neDecodeArray, (b'\x01', 1, b'x' * 8), {}, 'TypeError'),
-    ('array decode bad l', pyvaskor.bpeDecodeArray, (b'', 'x'), {}, 'TypeError'),
-    ('array decode failure', pyvaskor.bpeDecodeArray, (b'\x01', -1), {}, NIMPY),
-    ('array decode too many', pyvaskor.bpeDecodeArray, (b'', 1, None, 2), {}, 'TypeError'),
 ]
+
+
+# Each path of every module function.
+for _name, _fn, _calls in module_calls.functions():
+    CASES += [(_name + ' required', _fn, _calls.required_args(), {}, None),
+              (_name + ' all by keyword', _fn, (), _calls.good, None),
+              (_name + ' refused', _fn, _calls.refused, {}, 'TypeError'),
+              (_name + ' too many', _fn, _calls.all_args() + (1,), {}, 'TypeError')]
+    if _calls.failing:
+        CASES.append((_name + ' failing', _fn, _calls.failing, {},
+                      NIMPY if _calls.failure == 'nimpy' else VALUE_ERROR))
 
 
 def raised(fn, args, kwargs):
