@@ -19,6 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from pybench import magnitudes  # noqa: E402
 from pybench.arrays import run_arrays  # noqa: E402
 from pybench.common import MEM_N, TARGET_N, load_module  # noqa: E402
+from pybench.frames import run_frames  # noqa: E402
 from pybench.memory import child_memory  # noqa: E402
 from pybench.report import build_report, context_lines, mem_lines, text_table, write_markdown  # noqa: E402
 from pybench.runner import run  # noqa: E402
@@ -61,6 +62,7 @@ def main():
     for t in targets:
         print(t)
     run_arrays(load_module(None), args.quick)
+    run_frames(load_module(None), args.quick, args.out)
     if args.out:
         if not os.path.isdir(args.out):
             os.makedirs(args.out)
