@@ -61,7 +61,7 @@ hosts-chroots:
 BENCH_BUILD ?= build-bench
 BENCH_ARGS ?=
 BENCH_PY ?= $(shell /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 && echo /usr/bin/python3 || echo python3)
-.PHONY: bench-native bench-python
+.PHONY: bench-native bench-python bench-hdf5
 
 bench-native:
 	$(call configure,bench,$(BENCH_BUILD))
@@ -74,6 +74,13 @@ bench-python:
 	$(call configure,bench,$(BENCH_BUILD))
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor
 	$(BENCH_PY) bench/python_bench.py --module-dir $(BENCH_BUILD) --out bench/results $(BENCH_ARGS)
+
+# The HDF5 filter from h5py against gzip, Bitshuffle and Blosc (Debian's
+# python3-h5py, python3-hdf5plugin, bitshuffle, hdf5-filter-plugin*).
+bench-hdf5:
+	$(call configure,bench,$(BENCH_BUILD))
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target h5vaskor
+	/usr/bin/python3 bench/h5_bench.py --plugin-dir $(BENCH_BUILD)/hdf5-plugin --out bench/results/h5_bench.md $(BENCH_ARGS)
 
 # Sanitizers: everything built with ASan and UBSan (abort on error); the
 # whole C++ suite with leak checking, then the Python suite on the newest
@@ -121,6 +128,7 @@ help:
 	@echo 'make sdist          dist/pyvaskor-<version>.tar.gz, the sources pip builds that wheel from'
 	@echo 'make bench-native   C++ codec benchmarks (Google Benchmark) into bench/results/'
 	@echo 'make bench-python   the module against its Python peers into bench/results/'
+	@echo 'make bench-hdf5     the HDF5 filter from h5py against gzip, Bitshuffle and Blosc into bench/results/'
 	@echo 'make test-hosts     the Python suite on Debian chroots (2.7 to 3.15, debug builds, PyPy), as root; HOSTS=pattern,...'
 	@echo 'make test-aarch64   cross-build for aarch64; C++ and Python suites under qemu-aarch64'
 	@echo 'make test-sanitize  every test built with ASan and UBSan'
