@@ -12,7 +12,7 @@
 
 #include "vaskor/bit_head.hpp"
 #include "vaskor/frame_header.hpp"
-#include "vaskor/frame_transform.hpp"
+#include "vaskor/frame_loops.hpp"
 #include "vaskor/kernels.hpp"
 #include "vaskor/room.hpp"
 
@@ -26,43 +26,22 @@ using vaskor::detail::kBlockFields;
 // pack into. (Same chunk as the bit-packed encoder's.)
 constexpr size_t kChunkValues = 32 * kBlockFields;
 
-template <class F>
-decltype(auto) withType(ElementType type, F&& f) {
-  switch (type) {
-    case ElementType::int8: return f(int8_t{});
-    case ElementType::int16: return f(int16_t{});
-    case ElementType::int32: return f(int32_t{});
-    case ElementType::int64: return f(int64_t{});
-    case ElementType::uint8: return f(uint8_t{});
-    case ElementType::uint16: return f(uint16_t{});
-    case ElementType::uint32: return f(uint32_t{});
-    case ElementType::uint64: return f(uint64_t{});
-  }
-  check(false, "frame element type checked before use");
-  __builtin_unreachable();
-}
-
 // The header for `n` items at `v`: reference and first from one pass over
 // the values, the width the smallest that holds every packed value.
-template <class T>
-Header plan(const uint8_t* v, uint64_t n, Options o) {
-  using U = std::make_unsigned_t<T>;
-  using S = std::make_signed_t<T>;
-  Header h{kVersion, o.layout, elementTypeOf<T>(), o.transform, 0, n, 0, 0};
-  U span = 0;  // the largest packed value
+Header plan(const detail::TypeLoops& loops, ElementType type, const uint8_t* v, uint64_t n, Options o) {
+  Header h{kVersion, o.layout, type, o.transform, 0, n, 0, 0};
+  const size_t size = itemSize(type);
+  detail::Range64 r{0, 0};
   if (o.transform == Transform::delta) {
-    if (n >= 1) h.first = detail::extend(detail::load<T>(v, 0));
-    if (n >= 2) {
-      const detail::Range<S> r = detail::Transform<T>::differenceRange(v, n);
-      h.reference = detail::extend(r.lo);
-      span = static_cast<U>(static_cast<U>(r.hi) - static_cast<U>(r.lo));
-    }
+    if (n >= 1) h.first = loops.range(v, 1).lo;
+    if (n >= 2) r = loops.differenceRange(v, n);
   } else if (n >= 1) {
-    const detail::Range<T> r = detail::rangeOf<T>(v, n);
-    h.reference = detail::extend(r.lo);
-    span = static_cast<U>(static_cast<U>(r.hi) - static_cast<U>(r.lo));
+    r = loops.range(v, n);
   }
-  const int bits = std::bit_width(static_cast<uint64_t>(span));
+  h.reference = r.lo;
+  // The largest packed value, modulo 2^(8·size).
+  const uint64_t span = (r.hi - r.lo) & (~uint64_t{0} >> (64 - 8 * size));
+  const int bits = std::bit_width(span);
   h.width = static_cast<uint8_t>(o.layout == Layout::bitPacked ? bits : (bits + 7) / 8);
   return h;
 }
@@ -82,77 +61,99 @@ struct Blocks {
   size_t at(size_t from) const { return headBytes + (from - head) / kBlockFields * blockBytes; }
 };
 
-template <class T>
-void packPayload(const Header& h, const uint8_t* v, uint8_t* out) {
+void packPayload(const detail::TypeLoops& loops, const Header& h, const uint8_t* v, uint8_t* out) {
   const uint64_t m = h.packedCount();
   const int w = h.width;
   if (w == 0) return;
-  const detail::Transform<T> t{h.transform == Transform::delta, static_cast<std::make_unsigned_t<T>>(h.reference), 0};
+  const auto fill = h.transform == Transform::delta ? loops.deltaFill : loops.forFill;
   const vaskor::detail::Kernels& k = vaskor::detail::kernels();
   alignas(64) int64_t stage[kChunkValues];
   if (h.layout == Layout::wholeByte) {
     for (size_t from = 0; from < m; from += kChunkValues) {
       const size_t n = std::min<size_t>(kChunkValues, m - from);
-      t.fill(v, from, n, stage);
+      fill(v, h.reference, from, n, stage);
       k.packWhole(w, stage, out + from * static_cast<size_t>(w), n);
     }
     return;
   }
   const Blocks b(m, w);
   if (b.head > 0) {
-    t.fill(v, 0, b.head, stage);
+    fill(v, h.reference, 0, b.head, stage);
     bpe::packHead(stage, b.head, w, out, b.headBytes);
   }
   for (size_t from = b.head; from < m; from += kChunkValues) {
     const size_t n = std::min<size_t>(kChunkValues, m - from);
-    t.fill(v, from, n, stage);
+    fill(v, h.reference, from, n, stage);
     k.packBlocks[w](stage, out + b.at(from), n / kBlockFields);
   }
 }
 
-template <class T>
-void unpackPayload(const Header& h, const uint8_t* payload, uint8_t* out) {
-  using U = std::make_unsigned_t<T>;
+// Hands the stage's packed values [from, from + n) back as items.
+class Drain {
+ public:
+  Drain(const detail::TypeLoops& loops, const Header& h, uint8_t* out)
+      : loops_(loops), delta_(h.transform == Transform::delta), reference_(h.reference), previous_(h.first), out_(out) {
+    if (delta_ && h.count > 0) {
+      const int64_t zero = 0;
+      loops_.forDrain(&zero, h.first, 0, 1, out_);
+    }
+  }
+  void operator()(const int64_t* stage, size_t from, size_t n) {
+    if (delta_)
+      previous_ = loops_.deltaDrain(stage, reference_, previous_, from, n, out_);
+    else
+      loops_.forDrain(stage, reference_, from, n, out_);
+  }
+
+ private:
+  const detail::TypeLoops& loops_;
+  bool delta_;
+  uint64_t reference_, previous_;
+  uint8_t* out_;
+};
+
+void unpackPayload(const detail::TypeLoops& loops, const Header& h, const uint8_t* payload, uint8_t* out) {
   const uint64_t m = h.packedCount();
   const int w = h.width;
-  detail::Transform<T> t{h.transform == Transform::delta, static_cast<U>(h.reference), static_cast<U>(h.first)};
-  if (t.delta && h.count > 0) detail::store<T>(out, 0, static_cast<T>(t.previous));
+  Drain drain(loops, h, out);
   const vaskor::detail::Kernels& k = vaskor::detail::kernels();
   alignas(64) int64_t stage[kChunkValues];
   if (w == 0) {
     // Every packed value is 0.
     std::fill(stage, stage + kChunkValues, 0);
-    for (size_t from = 0; from < m; from += kChunkValues) t.drain(stage, from, std::min<size_t>(kChunkValues, m - from), out);
+    for (size_t from = 0; from < m; from += kChunkValues) drain(stage, from, std::min<size_t>(kChunkValues, m - from));
     return;
   }
   if (h.layout == Layout::wholeByte) {
     for (size_t from = 0; from < m; from += kChunkValues) {
       const size_t n = std::min<size_t>(kChunkValues, m - from);
       k.unpackWhole(w, payload + from * static_cast<size_t>(w), n * static_cast<size_t>(w), stage);
-      t.drain(stage, from, n, out);
+      drain(stage, from, n);
     }
     return;
   }
   const Blocks b(m, w);
   if (b.head > 0) {
     bpe::unpackHead(payload, b.headBytes, b.head, w, stage);
-    t.drain(stage, 0, b.head, out);
+    drain(stage, 0, b.head);
   }
   for (size_t from = b.head; from < m; from += kChunkValues) {
     const size_t n = std::min<size_t>(kChunkValues, m - from);
     k.unpackBlocks[w](payload + b.at(from), stage, n / kBlockFields);
-    t.drain(stage, from, n, out);
+    drain(stage, from, n);
   }
 }
 
+const detail::TypeLoops& loopsFor(ElementType type) { return detail::frameLoops()[detail::typeIndex(type)]; }
+
 Header planFor(ElementType type, const void* values, uint64_t count, Options options) {
   detail::checkChoice(type, options);
-  return withType(type, [&](auto x) { return plan<decltype(x)>(static_cast<const uint8_t*>(values), count, options); });
+  return plan(loopsFor(type), type, static_cast<const uint8_t*>(values), count, options);
 }
 
 void write(const Header& h, const void* values, uint8_t* out) {
   detail::writeHeader(h, out);
-  withType(h.type, [&](auto x) { packPayload<decltype(x)>(h, static_cast<const uint8_t*>(values), out + kHeaderSize); });
+  packPayload(loopsFor(h.type), h, static_cast<const uint8_t*>(values), out + kHeaderSize);
 }
 
 }  // namespace
@@ -181,7 +182,7 @@ uint64_t decodeInto(std::span<const uint8_t> frame, void* out, uint64_t outBytes
     if (pad > 0 && (payload[0] >> (8 - pad)) != 0) raise<FrameError>("frame padding bits are not zero");
   }
   vaskor::detail::requireRoom(h.count * itemSize(h.type), outBytes, "bytes");
-  withType(h.type, [&](auto x) { unpackPayload<decltype(x)>(h, payload, static_cast<uint8_t*>(out)); });
+  unpackPayload(loopsFor(h.type), h, payload, static_cast<uint8_t*>(out));
   return h.count;
 }
 

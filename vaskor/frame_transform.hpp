@@ -3,7 +3,9 @@
 // undoes it after. All arithmetic is in the type's unsigned twin, so it
 // wraps modulo 2^(8·itemSize) as the format says, for every value.
 // Values are read and written through memcpy: the caller's storage need
-// not be aligned, and the loops still vectorise.
+// not be aligned, and the loops still vectorise. Each loop is plain so that
+// the vectoriser of every instruction set in vaskor/frame_loops.hpp takes
+// it; they are inlined into each set's copy.
 #pragma once
 
 #include <cstddef>
@@ -14,118 +16,102 @@
 namespace vaskor::frame::detail {
 
 template <class T>
-inline T load(const uint8_t* p, size_t i) {
+[[gnu::always_inline]] inline T load(const uint8_t* p, size_t i) {
   T x;
   std::memcpy(&x, p + i * sizeof(T), sizeof(T));
   return x;
 }
 
 template <class T>
-inline void store(uint8_t* p, size_t i, T x) {
+[[gnu::always_inline]] inline void store(uint8_t* p, size_t i, T x) {
   std::memcpy(p + i * sizeof(T), &x, sizeof(T));
 }
 
 // T to 64 bits the way the header stores it: sign- or zero-extended.
 template <class T>
-inline uint64_t extend(T v) {
+[[gnu::always_inline]] inline uint64_t extend(T v) {
   return static_cast<uint64_t>(static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(v));
 }
 
-// The least and greatest of n >= 1 items, in T's own order: one pass, four
-// chains so the compares overlap.
-template <class T>
-struct Range {
-  T lo, hi;
+// The least and greatest, extended to 64 bits.
+struct Range64 {
+  uint64_t lo, hi;
 };
 
 template <class T>
-Range<T> rangeOf(const uint8_t* p, size_t n) {
-  T lo[4], hi[4];
-  for (int k = 0; k < 4; ++k) lo[k] = hi[k] = load<T>(p, 0);
-  size_t i = 0;
-  for (; i + 4 <= n; i += 4)
-    for (int k = 0; k < 4; ++k) {
-      const T x = load<T>(p, i + k);
-      lo[k] = x < lo[k] ? x : lo[k];
-      hi[k] = x > hi[k] ? x : hi[k];
-    }
-  for (; i < n; ++i) {
-    const T x = load<T>(p, i);
-    lo[0] = x < lo[0] ? x : lo[0];
-    hi[0] = x > hi[0] ? x : hi[0];
-  }
-  Range<T> r{lo[0], hi[0]};
-  for (int k = 1; k < 4; ++k) {
-    r.lo = lo[k] < r.lo ? lo[k] : r.lo;
-    r.hi = hi[k] > r.hi ? hi[k] : r.hi;
-  }
-  return r;
+[[gnu::always_inline]] inline T differenceAt(const uint8_t* v, size_t i) {
+  using U = std::make_unsigned_t<T>;
+  return static_cast<T>(static_cast<U>(static_cast<U>(load<T>(v, i)) - static_cast<U>(load<T>(v, i - 1))));
 }
 
-// One element type under one transform. Packed value j stands for value
-// j (frame of reference) or value j + 1 (delta: value 0 is in the header).
-// `fill` writes packed values [from, from + n) into a stage; `drain` turns
-// them back into values in `out`, in order, chunk after chunk.
+// Of n >= 1 items, in T's own order.
 template <class T>
-struct Transform {
-  using U = std::make_unsigned_t<T>;
+[[gnu::always_inline]] inline Range64 rangeOf(const uint8_t* __restrict v, size_t n) {
+  T lo = load<T>(v, 0), hi = lo;
+  for (size_t i = 1; i < n; ++i) {
+    const T x = load<T>(v, i);
+    lo = x < lo ? x : lo;
+    hi = x > hi ? x : hi;
+  }
+  return {extend(lo), extend(hi)};
+}
+
+// Of the n - 1 differences of n >= 2 items, each read as signed.
+template <class T>
+[[gnu::always_inline]] inline Range64 differenceRangeOf(const uint8_t* __restrict v, size_t n) {
   using S = std::make_signed_t<T>;
-
-  bool delta;
-  U reference;
-  U previous;  // drain, delta: the value before the chunk
-
-  // v - reference for each value.
-  static void forFill(const uint8_t* v, U reference, size_t from, size_t n, int64_t* stage) {
-    for (size_t j = 0; j < n; ++j)
-      stage[j] = static_cast<int64_t>(static_cast<U>(static_cast<U>(load<T>(v, from + j)) - reference));
+  S lo = differenceAt<S>(v, 1), hi = lo;
+  for (size_t i = 2; i < n; ++i) {
+    const S x = differenceAt<S>(v, i);
+    lo = x < lo ? x : lo;
+    hi = x > hi ? x : hi;
   }
+  return {extend(lo), extend(hi)};
+}
 
-  // (v[i] - v[i - 1]) - reference for i = from + 1 ...
-  static void deltaFill(const uint8_t* v, U reference, size_t from, size_t n, int64_t* stage) {
-    for (size_t j = 0; j < n; ++j) {
-      const U d = static_cast<U>(static_cast<U>(load<T>(v, from + j + 1)) - static_cast<U>(load<T>(v, from + j)));
-      stage[j] = static_cast<int64_t>(static_cast<U>(d - reference));
-    }
-  }
+// Packed values [from, from + n) into a stage: v[i] - reference (frame of
+// reference) or v[i + 1] - v[i] - reference (delta: value 0 is in the
+// header).
+template <class T>
+[[gnu::always_inline]] inline void forFill(const uint8_t* __restrict v, uint64_t reference, size_t from, size_t n,
+                                           int64_t* __restrict stage) {
+  using U = std::make_unsigned_t<T>;
+  const U ref = static_cast<U>(reference);
+  for (size_t j = 0; j < n; ++j)
+    stage[j] = static_cast<int64_t>(static_cast<U>(static_cast<U>(load<T>(v, from + j)) - ref));
+}
 
-  void fill(const uint8_t* v, size_t from, size_t n, int64_t* stage) const {
-    if (delta)
-      deltaFill(v, reference, from, n, stage);
-    else
-      forFill(v, reference, from, n, stage);
-  }
+template <class T>
+[[gnu::always_inline]] inline void deltaFill(const uint8_t* __restrict v, uint64_t reference, size_t from, size_t n,
+                                             int64_t* __restrict stage) {
+  using U = std::make_unsigned_t<T>;
+  const U ref = static_cast<U>(reference);
+  for (size_t j = 0; j < n; ++j)
+    stage[j] = static_cast<int64_t>(static_cast<U>(static_cast<U>(differenceAt<T>(v, from + j + 1)) - ref));
+}
 
-  void drain(const int64_t* stage, size_t from, size_t n, uint8_t* out) {
-    if (!delta) {
-      for (size_t j = 0; j < n; ++j)
-        store<T>(out, from + j, static_cast<T>(static_cast<U>(reference + static_cast<U>(stage[j]))));
-      return;
-    }
-    U acc = previous;
-    for (size_t j = 0; j < n; ++j) {
-      acc = static_cast<U>(acc + reference + static_cast<U>(stage[j]));
-      store<T>(out, from + j + 1, static_cast<T>(acc));
-    }
-    previous = acc;
-  }
+// The reverse, into the items [from, from + n) (frame of reference) or
+// [from + 1, from + n + 1) (delta, after `previous`, the item before them;
+// returns the last one written).
+template <class T>
+[[gnu::always_inline]] inline void forDrain(const int64_t* __restrict stage, uint64_t reference, size_t from, size_t n,
+                                            uint8_t* __restrict out) {
+  using U = std::make_unsigned_t<T>;
+  const U ref = static_cast<U>(reference);
+  for (size_t j = 0; j < n; ++j) store<T>(out, from + j, static_cast<T>(static_cast<U>(ref + static_cast<U>(stage[j]))));
+}
 
-  // The least and greatest differences of n >= 2 items, read as signed.
-  static Range<S> differenceRange(const uint8_t* v, size_t n) {
-    alignas(64) S d[1024];
-    Range<S> r{};
-    bool any = false;
-    for (size_t from = 0; from + 1 < n; from += 1024) {
-      const size_t k = n - 1 - from < 1024 ? n - 1 - from : 1024;
-      for (size_t j = 0; j < k; ++j)
-        d[j] = static_cast<S>(static_cast<U>(static_cast<U>(load<T>(v, from + j + 1)) - static_cast<U>(load<T>(v, from + j))));
-      const Range<S> c = rangeOf<S>(reinterpret_cast<const uint8_t*>(d), k);
-      r.lo = !any || c.lo < r.lo ? c.lo : r.lo;
-      r.hi = !any || c.hi > r.hi ? c.hi : r.hi;
-      any = true;
-    }
-    return r;
+template <class T>
+[[gnu::always_inline]] inline uint64_t deltaDrain(const int64_t* __restrict stage, uint64_t reference, uint64_t previous,
+                                                  size_t from, size_t n, uint8_t* __restrict out) {
+  using U = std::make_unsigned_t<T>;
+  const U ref = static_cast<U>(reference);
+  U acc = static_cast<U>(previous);
+  for (size_t j = 0; j < n; ++j) {
+    acc = static_cast<U>(acc + ref + static_cast<U>(stage[j]));
+    store<T>(out, from + j + 1, static_cast<T>(acc));
   }
-};
+  return acc;
+}
 
 }  // namespace vaskor::frame::detail
