@@ -132,6 +132,29 @@ CAPI_FRAME_DECODE = {
     "truncated": frame(0x01, 1, 1, 4, 3, 0, 0, "05"),
 }
 
+# Frames as they come (frame_decode): the C decoder's, and a few more.
+FRAME_DECODE = dict(
+    CAPI_FRAME_DECODE,
+    padding_set=frame(0x01, 1, 1, 4, 3, 0, 0, "85 09"),
+    int64_full_range=frame(0x08, 1, 1, 64, 2, -2 ** 63, 0, "FF FF FF FF FF FF FF FF 00 00 00 00 00 00 00 00"),
+    # int8 -128, 127, -128: differences -1 and 1 (mod 256), less the least
+    int8_delta_wrap=frame(0x01, 2, 2, 1, 3, -1, -128, "00 02"),
+    reserved_set=frame(0x01, 1, 1, 4, 3, 0, 0, "05 09")[:12] + b"\x01" + frame(0x01, 1, 1, 4, 3, 0, 0, "05 09")[13:],
+)
+
+# Frame round trips: a mode byte (element type in bits 0-2, whole-byte 8,
+# delta 16), a room byte and a count byte (as above), then the values as
+# for the encoders, each cut to the type.
+FRAME_ROUNDTRIP = {
+    "int8_5_3_9": bytes([0x00, 0, 0]) + enc(5, 3, 9),
+    "int16_delta": bytes([0x01 | 16, 2, 1]) + enc(100, 98, 101, 101),
+    "uint16_bytes": bytes([0x05 | 8, 4, 2]) + enc(1000, 1300, 65535),
+    "uint64_high": bytes([0x07 | 8, 6, 0]) + enc(-1, -(2 ** 63)),
+    "int64_min_max_delta": bytes([0x03 | 16, 0, 0]) + enc(-(2 ** 63), 2 ** 63 - 1, -(2 ** 63)),
+    "int32_constant": bytes([0x02, 2, 0]) + enc(7, 7, 7, 7),
+    "int64_empty_delta": bytes([0x03 | 16, 0, 0]),
+}
+
 
 def into(bpe, ne):
     """Caller-storage seeds: a room byte (codec in bit 0, exact / short /
@@ -152,7 +175,8 @@ def main():
                           ("encode_into", into(BPE_ENCODE, NE_ENCODE)),
                           ("capi_frame_decode",
                            {name + "_room%d" % (i % 4): bytes([i % 4 << 1, i % 3]) + data
-                            for i, (name, data) in enumerate(sorted(CAPI_FRAME_DECODE.items()))})):
+                            for i, (name, data) in enumerate(sorted(CAPI_FRAME_DECODE.items()))}),
+                          ("frame_decode", FRAME_DECODE), ("frame_roundtrip", FRAME_ROUNDTRIP)):
         d = os.path.join(HERE, "seeds", target)
         os.makedirs(d, exist_ok=True)
         for old in os.listdir(d):

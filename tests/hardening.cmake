@@ -3,7 +3,7 @@
 # sanitizers); the load tests at full size on two interpreters; and, in
 # sanitizer builds, the leak canary that `make test-sanitize` loads.
 if(TARGET vaskor_reference)
-  foreach(t bpe_decode ne_decode bpe_encode ne_encode decode_into encode_into)
+  foreach(t bpe_decode ne_decode bpe_encode ne_encode decode_into encode_into frame_decode frame_roundtrip)
     add_executable(fuzz_replay_${t}
       ${PROJECT_SOURCE_DIR}/fuzz/${t}_fuzzer.cpp
       ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
