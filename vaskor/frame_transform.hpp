@@ -44,50 +44,52 @@ template <class T>
   return static_cast<T>(static_cast<U>(static_cast<U>(load<T>(v, i)) - static_cast<U>(load<T>(v, i - 1))));
 }
 
-// Of n >= 1 items, in T's own order.
-template <class T>
-[[gnu::always_inline]] inline Range64 rangeOf(const uint8_t* __restrict v, size_t n) {
-  T lo = load<T>(v, 0), hi = lo;
-  for (size_t i = 1; i < n; ++i) {
-    const T x = load<T>(v, i);
+// The least and greatest of item(i) for i in [from, n), from < n.
+template <class T, class Item>
+[[gnu::always_inline]] inline Range64 rangeBy(Item item, size_t from, size_t n) {
+  T lo = item(from), hi = lo;
+  for (size_t i = from + 1; i < n; ++i) {
+    const T x = item(i);
     lo = x < lo ? x : lo;
     hi = x > hi ? x : hi;
   }
   return {extend(lo), extend(hi)};
+}
+
+// Of n >= 1 items, in T's own order.
+template <class T>
+[[gnu::always_inline]] inline Range64 rangeOf(const uint8_t* __restrict v, size_t n) {
+  return rangeBy<T>([v](size_t i) { return load<T>(v, i); }, 0, n);
 }
 
 // Of the n - 1 differences of n >= 2 items, each read as signed.
 template <class T>
 [[gnu::always_inline]] inline Range64 differenceRangeOf(const uint8_t* __restrict v, size_t n) {
   using S = std::make_signed_t<T>;
-  S lo = differenceAt<S>(v, 1), hi = lo;
-  for (size_t i = 2; i < n; ++i) {
-    const S x = differenceAt<S>(v, i);
-    lo = x < lo ? x : lo;
-    hi = x > hi ? x : hi;
-  }
-  return {extend(lo), extend(hi)};
+  return rangeBy<S>([v](size_t i) { return differenceAt<S>(v, i); }, 1, n);
 }
 
-// Packed values [from, from + n) into a stage: v[i] - reference (frame of
-// reference) or v[i + 1] - v[i] - reference (delta: value 0 is in the
-// header).
+// Packed values [from, from + n) into a stage: item(i) - reference.
+template <class T, class Item>
+[[gnu::always_inline]] inline void fillBy(Item item, uint64_t reference, size_t from, size_t n,
+                                          int64_t* __restrict stage) {
+  using U = std::make_unsigned_t<T>;
+  const U ref = static_cast<U>(reference);
+  for (size_t j = 0; j < n; ++j) stage[j] = static_cast<int64_t>(static_cast<U>(static_cast<U>(item(from + j)) - ref));
+}
+
+// Frame of reference: v[i] - reference.
 template <class T>
 [[gnu::always_inline]] inline void forFill(const uint8_t* __restrict v, uint64_t reference, size_t from, size_t n,
                                            int64_t* __restrict stage) {
-  using U = std::make_unsigned_t<T>;
-  const U ref = static_cast<U>(reference);
-  for (size_t j = 0; j < n; ++j)
-    stage[j] = static_cast<int64_t>(static_cast<U>(static_cast<U>(load<T>(v, from + j)) - ref));
+  fillBy<T>([v](size_t i) { return load<T>(v, i); }, reference, from, n, stage);
 }
 
+// Delta: v[i + 1] - v[i] - reference (value 0 is in the header).
 template <class T>
 [[gnu::always_inline]] inline void deltaFill(const uint8_t* __restrict v, uint64_t reference, size_t from, size_t n,
                                              int64_t* __restrict stage) {
-  using U = std::make_unsigned_t<T>;
-  const U ref = static_cast<U>(reference);
-  for (size_t j = 0; j < n; ++j)
-    stage[j] = static_cast<int64_t>(static_cast<U>(static_cast<U>(differenceAt<T>(v, from + j + 1)) - ref));
+  fillBy<T>([v](size_t i) { return differenceAt<T>(v, i + 1); }, reference, from, n, stage);
 }
 
 // The reverse, into the items [from, from + n) (frame of reference) or
