@@ -77,10 +77,12 @@ struct Header {
   uint8_t width;
   uint64_t count;
   // Added back to each packed value, modulo 2^(8·itemSize): the minimum
-  // (frame of reference) or the least first difference (delta), sign- or
-  // zero-extended from the element type.
+  // (frame of reference), sign- or zero-extended as the element type is,
+  // or the least first difference (delta), a signed value of the item's
+  // size and so always sign-extended.
   uint64_t reference;
-  // Delta: the first value, extended as `reference`; frame of reference: 0.
+  // Delta: the first value, sign- or zero-extended as the element type is;
+  // frame of reference: 0.
   uint64_t first;
 
   // Values in the payload: count (frame of reference), count − 1 (delta:
