@@ -8,7 +8,9 @@ driver tests/python/run_suite.py.
                checking on with the interpreter's own allocations
                suppressed, and Python objects on malloc (3.6+) so the
                sanitizer sees them too. First proves that a leak made by
-               native code under an interpreter is still reported.
+               native code under an interpreter is still reported, and
+               that the leak check survives the module's TLS block
+               wherever the heap puts it (tls_offsets.py).
 
 usage: python_pair.py --build-dir DIR --source-dir DIR [--pattern GLOB]
                       [--heavy] [--sanitize]
@@ -19,6 +21,8 @@ import os
 import re
 import subprocess
 import sys
+
+import tls_offsets
 
 
 def pick(run_suite):
@@ -60,7 +64,16 @@ def sanitizer_env(build_dir, source_dir):
         "LD_PRELOAD": " ".join(runtimes),
         # Two frames a stack: the suppressions then see only who called
         # malloc. Failing allocations return null as they would unsanitized.
-        "ASAN_OPTIONS": "detect_leaks=1:malloc_context_size=2:allocator_may_return_null=1",
+        # GCC 12's runtime guesses the bounds of a module's dynamic TLS block
+        # (the module's thread_locals, malloc'ed by the loader on first use)
+        # from the 16 bytes before it whenever the block starts 16 bytes
+        # into a page: one block in 64, by the heap's history. Those bytes
+        # are the allocator's chunk header, so the leak check scanned from
+        # an allocation-stack id (0x1e5...) and died. Without the guess no
+        # range is added to the leak check's roots: it can only report
+        # more, never less.
+        "ASAN_OPTIONS": "detect_leaks=1:malloc_context_size=2:allocator_may_return_null=1"
+                        ":intercept_tls_get_addr=0",
         "LSAN_OPTIONS": "suppressions=%s:print_suppressions=0" % supp,
         "UBSAN_OPTIONS": "print_stacktrace=1:halt_on_error=1",
         "PYTHONMALLOC": "malloc",
@@ -74,7 +87,7 @@ CANARY = ("import ctypes, sys\n"
           "assert lib.hardening_leak_canary(64) == 6400\n")
 
 
-def canary_reported(python, build_dir, checker_died, again=True):
+def canary_reported(python, build_dir):
     """A leak made by native code loaded into the interpreter is reported,
     and the interpreter alone reports nothing."""
     lib = os.path.join(build_dir, "hardening_leak_canary.so")
@@ -84,8 +97,6 @@ def canary_reported(python, build_dir, checker_died, again=True):
     leaky = subprocess.Popen([python, "-c", CANARY, lib],
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     leaky_err = leaky.communicate()[1].decode("utf-8", "replace")
-    if again and checker_died in clean_err + leaky_err:
-        return canary_reported(python, build_dir, checker_died, again=False)
     ok = (clean.returncode == 0 and "LeakSanitizer" not in clean_err
           and leaky.returncode != 0 and "LeakSanitizer: detected memory leaks" in leaky_err
           and "hardening_leak_canary" in leaky_err)
@@ -114,10 +125,16 @@ def main():
         os.environ["PYVASKOR_HEAVY"] = "1"
     if args.sanitize:
         os.environ.update(sanitizer_env(build_dir, source_dir))
+        module_env = dict(os.environ, PYTHONPATH=build_dir)
         for python in pythons:
-            if not canary_reported(python, build_dir, run_suite.CHECKER_DIED):
+            if not canary_reported(python, build_dir):
                 return 1
             print("leak canary reported under %s" % python)
+            if not tls_offsets.leak_check_survives(
+                    python, os.path.join(build_dir, "pyvaskor.so"), module_env):
+                return 1
+            print("leak check survives the module's TLS block at %d places under %s"
+                  % (tls_offsets.PLACES, python))
         # The suite's own process logs its threads and how its leak check at
         # exit went, should that check fail; its children stay quiet.
         os.environ[run_suite.CHILD_LSAN_OPTIONS] = os.environ["LSAN_OPTIONS"]

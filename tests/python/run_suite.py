@@ -118,11 +118,6 @@ CHATTER = re.compile(r"==\d+==(?:unpoisoning: |poisoning: |AddressSanitizer: fai
                      r"(?:Un)?[Rr]egistered root region )[^\n]*\n")
 TESTS_OVER = re.compile(r"^Ran \d+ tests? in ")
 
-# The leak checker looks at exit by stopping the interpreter's threads with
-# ptrace; where the machine refuses or breaks that, it dies having checked
-# nothing. That is no finding, so the suite runs once more, and only then.
-CHECKER_DIED = "LeakSanitizer has encountered a fatal error"
-
 
 def why(output, limit=16):
     """The lines of a failed run's output that say why, so that they still
@@ -168,11 +163,6 @@ def main():
             rows.append((python, "?", 0, "NOT RUNNABLE"))
             continue
         code, count, output = run_suite(python, build_dir, test_dir, args.pattern)
-        if code != 0 and CHECKER_DIED in output:
-            print("=== %s (%s): the leak checker died at exit, so the suite runs again ==="
-                  % (python, version))
-            print("\n".join(why(output)))
-            code, count, output = run_suite(python, build_dir, test_dir, args.pattern)
         print("=== %s (%s) ===" % (python, version))
         print(output)
         rows.append((python, version, count, outcome(code, count, output)))
