@@ -130,6 +130,7 @@ help:
 	@echo 'make bench-python   the module against its Python peers into bench/results/'
 	@echo 'make bench-hdf5     the HDF5 filter from h5py against gzip, Bitshuffle and Blosc into bench/results/'
 	@echo 'make test-hosts     the Python suite on Debian chroots (2.7 to 3.15, debug builds, PyPy), as root; HOSTS=pattern,...'
+	@echo 'make hosts-chroots  only the chroots test-hosts runs in (made or completed; CI makes them beside make test)'
 	@echo 'make test-aarch64   cross-build for aarch64; C++ and Python suites under qemu-aarch64'
 	@echo 'make test-sanitize  every test built with ASan and UBSan'
 	@echo 'make fuzz           each libFuzzer target (clang) for FUZZ_SECONDS seconds'
