@@ -2,9 +2,9 @@
 thread_locals, malloc'ed by the loader on first use) at each place in a
 page the allocator may give it: a child mallocs K blocks of that size
 before it imports and calls the module (and frees them after), for every K
-below PLACES. One K
-put the block 16 bytes into a page, where GCC 12's runtime once misread
-its bounds and the leak check died (see sanitizer_env in python_pair.py).
+below PLACES. One K puts the block 16 bytes into a page, where GCC 12's
+runtime misreads its bounds, and its leak check dies, unless told not to
+guess them (sanitizer_env in python_pair.py).
 
 Run by python_pair.py --sanitize, in the sanitizer's environment.
 """
