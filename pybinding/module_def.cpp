@@ -64,7 +64,7 @@ bool hostServed() {
 void initPythonModuleDesc(PyModuleDesc& desc, const char* name, const char* doc, std::size_t functions) {
   desc.name = name;
   desc.doc = doc;
-  desc.methodCapacity = functions + 1;
+  desc.methodCapacity = functions + PyModuleDesc::kClosingsKept;
 }
 
 void registerMethod(const char* name, const char* doc, PyCFunctionWithKeywords fn) {

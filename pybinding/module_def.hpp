@@ -20,9 +20,11 @@ struct PyModuleDesc {
   const char* name = nullptr;
   const char* doc = nullptr;
   // The host keeps pointing into `methods` once a module exists, so its
-  // storage is reserved up front, room for every function and the closing
-  // entry, and never reallocated.
-  std::size_t methodCapacity = 1;
+  // storage is reserved up front and never reallocated: room for every
+  // function and for the closing entries of kClosingsKept init calls (each
+  // closes the array once more; later ones find it full and closed).
+  static constexpr std::size_t kClosingsKept = 8;
+  std::size_t methodCapacity = kClosingsKept;
   std::vector<PyMethodDef> methods;
   std::vector<PyTypeDesc*> types;
   std::vector<PyIteratorDesc> iterators;

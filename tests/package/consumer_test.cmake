@@ -93,6 +93,9 @@ endfunction()
 
 if(DEFINED README)
   file(READ ${README} readme)
+  # The complete program of the C++ API section (other sections show fragments).
+  string(FIND "${readme}" "\n## C++ API\n" section)
+  string(SUBSTRING "${readme}" ${section} -1 readme)
   readme_block("${readme}" "```cpp" snippet)
   readme_block("${snippet_after}" "```text" expected)
   set(example ${WORK_DIR}/readme)
