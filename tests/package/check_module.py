@@ -66,7 +66,11 @@ def main():
 
 # Sample arguments per parameter name, and what a result must look like per
 # declared return type.
-SAMPLES = {"a": [1, 2, 3], "bytes": b"\x00\x53", "l": 3, "out": None}
+SAMPLES = {"a": [1, 2, 3], "bytes": b"\x00\x53", "l": 3, "out": None,
+           "layout": "bpe", "transform": "for",
+           # The README's frame of int8 5, 3, 9.
+           "frame": (b"VSKF\x01\x01\x01\x01\x03" + b"\x00" * 7 + b"\x03" + b"\x00" * 7
+                     + b"\x03" + b"\x00" * 15 + b"\x00\x86")}
 
 
 def result_matches(annotation, result):
@@ -79,6 +83,11 @@ def result_matches(annotation, result):
     if annotation == "Union[array[int], int]":
         import array
         return isinstance(result, (array.array,) + int_types)
+    if annotation == "bytes":
+        return type(result) is bytes
+    if annotation == "Dict[str, Union[int, str]]":
+        return type(result) is dict and all(isinstance(k, str) and isinstance(v, int_types + (str,))
+                                            for k, v in result.items())
     return False
 
 
