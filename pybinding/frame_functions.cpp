@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "pybinding/buffer_args.hpp"
@@ -81,18 +80,17 @@ PyObject* codecFailure(const vaskor::Exception& failure) {
   return pythonException(failure);
 }
 
-// Packs the `n` items at `values` into a new bytes object.
+// Packs the `n` items at `values` into a new bytes object of the frame's
+// exact size: the values are read for their range first.
 PyObject* encodeToBytes(frame::ElementType type, const void* values, uint64_t n, frame::Options options,
                         bool unlock) {
   try {
-    const uint64_t room = frame::maxFrameSize(type, n, options.layout);
-    std::unique_ptr<uint8_t[]> staging(new uint8_t[room]);
-    uint64_t size = 0;
-    runUnlocked(unlock, [&] { size = frame::encodeInto(type, values, n, options, {staging.get(), room}); });
+    frame::Header planned;
+    runUnlocked(unlock, [&] { planned = frame::plan(type, values, n, options); });
     uint8_t* storage = nullptr;
-    PyObject* bytes = detail::newPairBytes(size, storage);
+    PyObject* bytes = detail::newPairBytes(planned.frameSize(), storage);
     // Seen by no other thread until returned.
-    if (bytes != nullptr && size > 0) runUnlocked(unlock, [&] { std::memcpy(storage, staging.get(), size); });
+    if (bytes != nullptr) runUnlocked(unlock, [&] { frame::writeInto(planned, values, storage); });
     return bytes;
   } catch (const vaskor::Exception& failure) {
     return codecFailure(failure);

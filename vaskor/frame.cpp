@@ -146,30 +146,30 @@ void unpackPayload(const detail::TypeLoops& loops, const Header& h, const uint8_
 
 const detail::TypeLoops& loopsFor(ElementType type) { return detail::frameLoops()[detail::typeIndex(type)]; }
 
-Header planFor(ElementType type, const void* values, uint64_t count, Options options) {
+}  // namespace
+
+Header plan(ElementType type, const void* values, uint64_t count, Options options) {
   detail::checkChoice(type, options);
   return plan(loopsFor(type), type, static_cast<const uint8_t*>(values), count, options);
 }
 
-void write(const Header& h, const void* values, uint8_t* out) {
-  detail::writeHeader(h, out);
-  packPayload(loopsFor(h.type), h, static_cast<const uint8_t*>(values), out + kHeaderSize);
+void writeInto(const Header& planned, const void* values, uint8_t* out) {
+  detail::writeHeader(planned, out);
+  packPayload(loopsFor(planned.type), planned, static_cast<const uint8_t*>(values), out + kHeaderSize);
 }
 
-}  // namespace
-
 uint64_t encodeInto(ElementType type, const void* values, uint64_t count, Options options, std::span<uint8_t> out) {
-  const Header h = planFor(type, values, count, options);
+  const Header h = plan(type, values, count, options);
   const uint64_t size = h.frameSize();
   vaskor::detail::requireRoom(size, out.size(), "bytes");
-  write(h, values, out.data());
+  writeInto(h, values, out.data());
   return size;
 }
 
 std::vector<uint8_t> encode(ElementType type, const void* values, uint64_t count, Options options) {
-  const Header h = planFor(type, values, count, options);
+  const Header h = plan(type, values, count, options);
   std::vector<uint8_t> out(h.frameSize());
-  write(h, values, out.data());
+  writeInto(h, values, out.data());
   return out;
 }
 

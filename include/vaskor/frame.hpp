@@ -104,6 +104,13 @@ uint64_t encodeInto(ElementType type, const void* values, uint64_t count, Option
                     std::span<uint8_t> out);
 std::vector<uint8_t> encode(ElementType type, const void* values, uint64_t count, Options options = {});
 
+// encodeInto in two steps, for a caller that sizes its storage exactly:
+// plan reads the values for their range and gives the header they get,
+// whose frameSize() is the room writeInto then fills with the frame of
+// those same values.
+Header plan(ElementType type, const void* values, uint64_t count, Options options = {});
+void writeInto(const Header& planned, const void* values, uint8_t* out);
+
 template <class T>
 std::vector<uint8_t> encode(std::span<const T> values, Options options = {}) {
   return encode(elementTypeOf<T>(), values.data(), values.size(), options);
