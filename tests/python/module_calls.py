@@ -69,8 +69,10 @@ CALLS = {
 
 
 def names():
-    """Every function of the module."""
-    return sorted(n for n in dir(pyvaskor) if not n.startswith('_') and n != 'NimPyException')
+    """Every function of the module. (Where PyPy 2.7 loads it through the
+    loader beside it, the module also holds what the loader imported.)"""
+    return sorted(n for n in dir(pyvaskor) if not n.startswith('_')
+                  and callable(getattr(pyvaskor, n)) and not isinstance(getattr(pyvaskor, n), type))
 
 
 def functions():
