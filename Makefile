@@ -65,10 +65,11 @@ BENCH_PY ?= $(shell /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 && echo /
 
 bench-native:
 	$(call configure,bench,$(BENCH_BUILD))
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target native_bench into_bench
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target native_bench into_bench frame_bench
 	mkdir -p bench/results
 	$(BENCH_BUILD)/bench/native_bench --md=bench/results/native_bench.md $(filter-out --row=%,$(BENCH_ARGS))
 	$(BENCH_BUILD)/bench/into_bench --md=bench/results/into_bench.md $(filter --quick --row=%,$(BENCH_ARGS))
+	$(BENCH_BUILD)/bench/frame_bench | tee bench/results/frame_bench.txt
 
 bench-python:
 	$(call configure,bench,$(BENCH_BUILD))

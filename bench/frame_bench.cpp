@@ -19,8 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_summary.hpp"
 #include "vaskor/bpe.hpp"
 #include "vaskor/frame.hpp"
+#include "vaskor/kernels.hpp"
 
 namespace {
 
@@ -121,7 +123,8 @@ int main(int argc, char** argv) {
           ->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&restCount, rest.data());
   benchmark::RunSpecifiedBenchmarks();
-  std::printf("\n%zu int64 values, ns a value (fastest of 6); frame beside bpe on the same values\n", gCount);
+  std::printf("\nCPU: %s; kernel row: %s\n", vaskor_bench::cpuModel().c_str(), vaskor::detail::kernels().name);
+  std::printf("%zu int64 values, ns a value (fastest of 6); frame beside bpe on the same values\n", gCount);
   std::printf("%-24s %10s %10s %8s\n", "", "frame", "bpe", "ratio");
   for (const Row& r : gRows) std::printf("%-24s %10.3f %10.3f %8.2f\n", r.name.c_str(), r.frame, r.bpe, r.frame / r.bpe);
   return 0;
