@@ -13,7 +13,7 @@
 #include "bench/bench_inputs.hpp"
 #include "tests/reference/reference_model.hpp"
 #include "vaskor/bpe.hpp"
-#include "vaskor/kernels.hpp"
+#include "detail/kernels.hpp"
 #include "vaskor/ne.hpp"
 
 namespace vaskor_bench {

@@ -22,7 +22,7 @@
 #include "bench/bench_summary.hpp"
 #include "vaskor/bpe.hpp"
 #include "vaskor/frame.hpp"
-#include "vaskor/kernels.hpp"
+#include "detail/kernels.hpp"
 
 namespace {
 

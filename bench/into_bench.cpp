@@ -26,7 +26,7 @@
 
 #include "bench/bench_summary.hpp"
 #include "vaskor/bpe.hpp"
-#include "vaskor/kernels.hpp"
+#include "detail/kernels.hpp"
 #include "vaskor/ne.hpp"
 
 namespace {

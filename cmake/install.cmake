@@ -1,5 +1,5 @@
 # Install rules for the package: headers, the static `vaskor` library
-# (which already holds the runtime objects and the C interface's), the shared
+# (which also holds the C interface's objects), the shared
 # C library libvaskor.so, vaskor.pc for pkg-config and a CMake package
 # config, so that `find_package(vaskor)` + `target_link_libraries(app
 # vaskor::vaskor)` (C++) or `vaskor::c` (C) works against an install prefix.
@@ -12,9 +12,6 @@ set(VASKOR_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vaskor)
 # the sources.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/vaskor DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
-# The runtime objects are compiled into libvaskor.a through
-# $<TARGET_OBJECTS:vaskor_runtime>, so the object library itself is not part
-# of the exported interface.
 install(TARGETS vaskor vaskor_c EXPORT vaskorTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

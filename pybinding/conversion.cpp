@@ -4,7 +4,7 @@
 #include <string>
 
 #include "pybinding/errors.hpp"
-#include "pybinding/fresh_storage.hpp"
+#include "pybinding/huge_pages.hpp"
 #include "pybinding/py_lib.hpp"
 #include "pybinding/py_ref.hpp"
 #include "vaskor/failure.hpp"

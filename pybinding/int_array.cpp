@@ -1,6 +1,6 @@
 #include "pybinding/int_array.hpp"
 
-#include "pybinding/fresh_storage.hpp"
+#include "pybinding/huge_pages.hpp"
 #include "pybinding/py_buffer.hpp"
 
 namespace pybinding {

@@ -9,5 +9,5 @@ target_include_directories(vaskor_reference PUBLIC ${PROJECT_SOURCE_DIR})
 
 file(GLOB CORE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/core/*.cpp)
 add_executable(core_tests ${CORE_TEST_SOURCES})
-target_link_libraries(core_tests PRIVATE vaskor vaskor_reference GTest::gtest_main)
+target_link_libraries(core_tests PRIVATE vaskor_internals vaskor_reference GTest::gtest_main)
 gtest_discover_tests(core_tests TEST_PREFIX "core." DISCOVERY_TIMEOUT 60)

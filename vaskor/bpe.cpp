@@ -4,15 +4,15 @@
 #include <utility>
 
 #include "vaskor/failure.hpp"
-#include "vaskor/bit_head.hpp"
-#include "vaskor/bit_stream.hpp"
-#include "vaskor/checked_size.hpp"
-#include "vaskor/kernels.hpp"
-#include "vaskor/value_out.hpp"
-#include "vaskor/room.hpp"
+#include "detail/bit_head.hpp"
+#include "detail/bit_stream.hpp"
+#include "detail/checked_size.hpp"
+#include "detail/kernels.hpp"
+#include "detail/value_out.hpp"
+#include "detail/room.hpp"
 #include "vaskor/utils.hpp"
-#include "vaskor/width_byte.hpp"
-#include "vaskor/width_choice.hpp"
+#include "detail/width_byte.hpp"
+#include "detail/width_choice.hpp"
 
 namespace vaskor::bpe {
 

@@ -10,11 +10,11 @@
 #include <bit>
 #include <cstring>
 
-#include "vaskor/bit_head.hpp"
-#include "vaskor/frame_header.hpp"
-#include "vaskor/frame_loops.hpp"
-#include "vaskor/kernels.hpp"
-#include "vaskor/room.hpp"
+#include "detail/bit_head.hpp"
+#include "detail/frame_header.hpp"
+#include "detail/frame_loops.hpp"
+#include "detail/kernels.hpp"
+#include "detail/room.hpp"
 
 namespace vaskor::frame {
 

@@ -1,12 +1,12 @@
 // The frame header: sizes, writing, and the checks that make every field of
 // a frame from anywhere trustworthy before a value is unpacked.
-#include "vaskor/frame_header.hpp"
+#include "detail/frame_header.hpp"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "vaskor/checked_size.hpp"
+#include "detail/checked_size.hpp"
 
 namespace vaskor::frame {
 

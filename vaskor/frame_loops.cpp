@@ -1,10 +1,10 @@
 // The frames' portable loops, and which copy of them goes with the kernel
 // row in use.
-#include "vaskor/frame_loops.hpp"
+#include "detail/frame_loops.hpp"
 
 #include <cstring>
 
-#include "vaskor/kernels.hpp"
+#include "detail/kernels.hpp"
 
 VASKOR_FRAME_LOOPS(scalar)
 

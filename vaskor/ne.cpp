@@ -5,14 +5,14 @@
 #include <utility>
 
 #include "vaskor/failure.hpp"
-#include "vaskor/byte_order.hpp"
-#include "vaskor/checked_size.hpp"
-#include "vaskor/kernels.hpp"
-#include "vaskor/value_out.hpp"
-#include "vaskor/room.hpp"
+#include "detail/byte_order.hpp"
+#include "detail/checked_size.hpp"
+#include "detail/kernels.hpp"
+#include "detail/value_out.hpp"
+#include "detail/room.hpp"
 #include "vaskor/utils.hpp"
-#include "vaskor/width_byte.hpp"
-#include "vaskor/width_choice.hpp"
+#include "detail/width_byte.hpp"
+#include "detail/width_choice.hpp"
 
 namespace vaskor::ne {
 

@@ -5,7 +5,7 @@
 
 #include "tests/core/random_inputs.hpp"
 #include "tests/core/test_support.hpp"
-#include "vaskor/kernels.hpp"
+#include "detail/kernels.hpp"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "tests/core/test_support.hpp"
 #include "tests/reference/frame_model.hpp"
 #include "vaskor/frame.hpp"
-#include "vaskor/kernels.hpp"
+#include "detail/kernels.hpp"
 
 namespace {
 

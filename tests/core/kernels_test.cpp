@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tests/core/test_support.hpp"
-#include "vaskor/kernels.hpp"
+#include "detail/kernels.hpp"
 
 namespace vaskor::detail {
 // Test listings name a row by its name.

@@ -7,8 +7,8 @@
 #include <random>
 
 #include "tests/core/test_support.hpp"
-#include "vaskor/kernels.hpp"
-#include "vaskor/width_choice.hpp"
+#include "detail/kernels.hpp"
+#include "detail/width_choice.hpp"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/core/test_support.hpp"
-#include "vaskor/kernels.hpp"
+#include "detail/kernels.hpp"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "vaskor/kernels.hpp"
-#include "vaskor/kernels/targets.hpp"
+#include "detail/kernels.hpp"
+#include "kernels/targets.hpp"
 
 namespace vaskor::detail {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "vaskor/kernels/targets.hpp"
+#include "kernels/targets.hpp"
 
 namespace vaskor::detail {
 

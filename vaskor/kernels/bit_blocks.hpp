@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "vaskor/byte_order.hpp"
-#include "vaskor/kernels.hpp"
+#include "detail/byte_order.hpp"
+#include "detail/kernels.hpp"
 
 namespace vaskor::detail {
 

@@ -17,7 +17,7 @@
 #include <cstring>
 #include <utility>
 
-#include "vaskor/kernels/avx2.hpp"
+#include "kernels/avx2.hpp"
 
 
 namespace vaskor::detail {

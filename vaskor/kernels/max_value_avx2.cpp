@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "vaskor/kernels/avx2.hpp"
-#include "vaskor/kernels/scalar.hpp"
+#include "kernels/avx2.hpp"
+#include "kernels/scalar.hpp"
 
 namespace vaskor::detail {
 

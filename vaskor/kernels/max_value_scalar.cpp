@@ -1,6 +1,6 @@
 // The largest value of a sequence, the search starting from 0, so negative
 // values never raise it (both codecs size their width by it).
-#include "vaskor/kernels/scalar.hpp"
+#include "kernels/scalar.hpp"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The AVX2 row (built on x86-64).
 #include <initializer_list>
 
-#include "vaskor/kernels.hpp"
-#include "vaskor/kernels/avx2.hpp"
+#include "detail/kernels.hpp"
+#include "kernels/avx2.hpp"
 
 namespace vaskor::detail {
 

@@ -2,8 +2,8 @@
 // and whole bytes in 512-bit steps.
 #include <utility>
 
-#include "vaskor/kernels.hpp"
-#include "vaskor/kernels/avx512.hpp"
+#include "detail/kernels.hpp"
+#include "kernels/avx512.hpp"
 
 namespace vaskor::detail {
 

@@ -1,8 +1,8 @@
 // The portable row: plain C++ that builds for any 64-bit target and runs on
 // every processor.
-#include "vaskor/kernels.hpp"
-#include "vaskor/kernels/bit_blocks.hpp"
-#include "vaskor/kernels/scalar.hpp"
+#include "detail/kernels.hpp"
+#include "kernels/bit_blocks.hpp"
+#include "kernels/scalar.hpp"
 
 namespace vaskor::detail {
 

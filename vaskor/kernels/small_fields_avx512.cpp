@@ -1,9 +1,9 @@
-#include "vaskor/kernels/avx512.hpp"
+#include "kernels/avx512.hpp"
 
 #include <immintrin.h>
 
-#include "vaskor/kernels.hpp"
-#include "vaskor/byte_order.hpp"
+#include "detail/kernels.hpp"
+#include "detail/byte_order.hpp"
 
 // The masked intrinsic forms (all lanes on where it matters) are used because
 // GCC 12's plain forms warn about their own placeholder operand.

@@ -1,7 +1,7 @@
 // The kernel table: the rows this target builds, in order of preference
 // (the list comes from vaskor/CMakeLists.txt), each asked whether this
 // processor can run it.
-#include "vaskor/kernels.hpp"
+#include "detail/kernels.hpp"
 
 namespace vaskor::detail {
 

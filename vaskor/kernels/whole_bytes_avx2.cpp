@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "vaskor/kernels/avx2.hpp"
-#include "vaskor/kernels/scalar.hpp"
+#include "kernels/avx2.hpp"
+#include "kernels/scalar.hpp"
 
 namespace vaskor::detail {
 

@@ -1,8 +1,8 @@
 // Whole bytes with the AVX-512 byte permutes: a value of byteWidth bytes is
 // a field of 8*byteWidth bits, eight of them a group (the scalar kernels
 // take the last few values and a short last group).
-#include "vaskor/kernels/avx512.hpp"
-#include "vaskor/kernels/scalar.hpp"
+#include "kernels/avx512.hpp"
+#include "kernels/scalar.hpp"
 
 namespace vaskor::detail {
 

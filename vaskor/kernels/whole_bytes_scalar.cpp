@@ -1,11 +1,11 @@
 // Whole-byte kernels: 1..8 bytes per value, most significant byte first.
-#include "vaskor/kernels/scalar.hpp"
+#include "kernels/scalar.hpp"
 
 #include <array>
 #include <utility>
 
-#include "vaskor/byte_order.hpp"
-#include "vaskor/kernels.hpp"
+#include "detail/byte_order.hpp"
+#include "detail/kernels.hpp"
 
 namespace vaskor::detail {
 

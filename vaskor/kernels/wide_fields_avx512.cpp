@@ -13,8 +13,8 @@
 #include <array>
 #include <cstring>
 
-#include "vaskor/kernels.hpp"
-#include "vaskor/kernels/avx512.hpp"
+#include "detail/kernels.hpp"
+#include "kernels/avx512.hpp"
 
 namespace vaskor::detail {
 

@@ -6,8 +6,8 @@
 // every eight and are worked out once.
 #include <immintrin.h>
 
-#include "vaskor/kernels/avx2.hpp"
-#include "vaskor/kernels/scalar.hpp"
+#include "kernels/avx2.hpp"
+#include "kernels/scalar.hpp"
 
 namespace vaskor::detail {
 

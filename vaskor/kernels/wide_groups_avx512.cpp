@@ -12,8 +12,8 @@
 
 #include <algorithm>
 
-#include "vaskor/kernels/avx512.hpp"
-#include "vaskor/kernels/scalar.hpp"
+#include "kernels/avx512.hpp"
+#include "kernels/scalar.hpp"
 
 namespace vaskor::detail {
 

@@ -1,7 +1,7 @@
 // Groups wider than a block field (an explicit decode width above 65 bits):
 // only the last 64 bits of each count, read with two loads, no per-bit work.
-#include "vaskor/byte_order.hpp"
-#include "vaskor/kernels/scalar.hpp"
+#include "detail/byte_order.hpp"
+#include "kernels/scalar.hpp"
 
 namespace vaskor::detail {
 

@@ -1,4 +1,4 @@
-#include "pybinding/buffer_args.hpp"
+#include "module/buffer_args.hpp"
 
 #include <string>
 
@@ -6,7 +6,9 @@
 #include "pybinding/py_lib.hpp"
 #include "pybinding/unlocked.hpp"
 
-namespace pybinding {
+namespace pyvaskor {
+
+using namespace pybinding;
 
 namespace {
 
@@ -99,4 +101,4 @@ bool outHasRoom(const Call& call, uint64_t count, size_t capacity) {
   return false;
 }
 
-}  // namespace pybinding
+}  // namespace pyvaskor

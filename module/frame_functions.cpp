@@ -1,10 +1,10 @@
-#include "pybinding/frame_functions.hpp"
+#include "module/frame_functions.hpp"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "pybinding/buffer_args.hpp"
+#include "module/buffer_args.hpp"
 #include "pybinding/conversion.hpp"
 #include "pybinding/errors.hpp"
 #include "pybinding/int_array.hpp"
@@ -12,7 +12,9 @@
 #include "pybinding/unlocked.hpp"
 #include "vaskor/frame.hpp"
 
-namespace pybinding {
+namespace pyvaskor {
+
+using namespace pybinding;
 
 namespace {
 
@@ -216,4 +218,4 @@ PyObject* frameInfo(const Call& call) {
   return made ? dict.release() : nullptr;
 }
 
-}  // namespace pybinding
+}  // namespace pyvaskor

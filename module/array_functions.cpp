@@ -1,9 +1,9 @@
-#include "pybinding/array_functions.hpp"
+#include "module/array_functions.hpp"
 
 #include <algorithm>
 #include <string>
 
-#include "pybinding/buffer_args.hpp"
+#include "module/buffer_args.hpp"
 #include "pybinding/conversion.hpp"
 #include "pybinding/errors.hpp"
 #include "pybinding/int_array.hpp"
@@ -12,7 +12,9 @@
 #include "pybinding/py_lib.hpp"
 #include "pybinding/unlocked.hpp"
 
-namespace pybinding {
+namespace pyvaskor {
+
+using namespace pybinding;
 
 namespace {
 
@@ -128,4 +130,4 @@ PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
   }
 }
 
-}  // namespace pybinding
+}  // namespace pyvaskor

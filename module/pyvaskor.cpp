@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "pybinding/array_functions.hpp"
-#include "pybinding/frame_functions.hpp"
+#include "module/array_functions.hpp"
+#include "module/frame_functions.hpp"
 #include "pybinding/function_table.hpp"
 #include "pybinding/conversion.hpp"
 #include "pybinding/errors.hpp"
@@ -19,6 +19,7 @@
 #include "vaskor/ne.hpp"
 
 using namespace pybinding;
+using namespace pyvaskor;
 
 #define PYVASKOR_EXPORT extern "C" __attribute__((visibility("default")))
 

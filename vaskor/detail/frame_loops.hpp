@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "vaskor/frame.hpp"
-#include "vaskor/frame_transform.hpp"
+#include "detail/frame_transform.hpp"
 
 namespace vaskor::frame::detail {
 

@@ -12,7 +12,9 @@
 #include "pybinding/int_items.hpp"
 #include "pybinding/py_buffer.hpp"
 
-namespace pybinding {
+namespace pyvaskor {
+
+using namespace pybinding;
 
 // Sets TypeError; always null.
 PyObject* typeError(const std::string& msg);
@@ -45,4 +47,4 @@ bool outApart(const Call& call, std::span<const uint8_t> input, const PyBuffer& 
 // False with ValueError set when out has room for fewer than `count` items.
 bool outHasRoom(const Call& call, uint64_t count, size_t capacity);
 
-}  // namespace pybinding
+}  // namespace pyvaskor

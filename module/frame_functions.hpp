@@ -8,7 +8,9 @@
 
 #include "pybinding/function_table.hpp"
 
-namespace pybinding {
+namespace pyvaskor {
+
+using namespace pybinding;
 
 // frameEncode(a, layout='bpe', transform='for') -> bytes
 PyObject* frameEncode(const Call& call);
@@ -17,4 +19,4 @@ PyObject* frameDecode(const Call& call);
 // frameInfo(frame) -> dict of the header's fields
 PyObject* frameInfo(const Call& call);
 
-}  // namespace pybinding
+}  // namespace pyvaskor

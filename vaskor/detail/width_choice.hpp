@@ -15,7 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "vaskor/kernels.hpp"
+#include "detail/kernels.hpp"
 
 namespace vaskor::detail {
 

@@ -10,7 +10,9 @@
 
 #include "pybinding/function_table.hpp"
 
-namespace pybinding {
+namespace pyvaskor {
+
+using namespace pybinding;
 
 struct ArrayCodec {
   int64_t (*widthOf)(std::span<const int64_t>);
@@ -24,4 +26,4 @@ struct ArrayCodec {
 PyObject* encodeArray(const Call& call, const ArrayCodec& codec, PyObject* (*listBody)(const Call&));
 PyObject* decodeArray(const Call& call, const ArrayCodec& codec);
 
-}  // namespace pybinding
+}  // namespace pyvaskor
