@@ -31,7 +31,8 @@ one() {
 
 # A target keeps one core busy for its time: FUZZ_JOBS (default: one per
 # core) run side by side.
-targets="bpe_decode ne_decode bpe_encode ne_encode decode_into encode_into capi_frame_decode frame_decode frame_roundtrip"
+# One target per fuzz/*_fuzzer.cpp, as the build makes them.
+targets=$(cd "$root" && ls *_fuzzer.cpp | sed 's/_fuzzer\.cpp$//')
 for t in $targets; do
   while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n; done
   rm -f "$build/fuzz_$t.status"
