@@ -5,8 +5,9 @@
     python bench/python_bench.py [--module-dir DIR] [--out DIR] [--quick]
 
 Standard library only; runs on Python 2.7 and every Python 3. numpy is used
-for the bit-level peer when it is installed. Prints one table with the ratios
-to the peers and writes it as Markdown plus an SVG bar chart into --out.
+for the bit-level peer when it is installed. Prints the tables with the ratios
+to the peers and writes them as Markdown plus an SVG bar chart into --out
+(python_bench.md and .svg; arrays_bench.md and frames_bench.md with numpy).
 Figures only: nothing here passes or fails on time.
 """
 from __future__ import absolute_import, division, print_function
@@ -16,7 +17,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from pybench import magnitudes  # noqa: E402
+from pybench import calls, magnitudes  # noqa: E402
 from pybench.arrays import run_arrays  # noqa: E402
 from pybench.common import MEM_N, TARGET_N, load_module  # noqa: E402
 from pybench.frames import run_frames  # noqa: E402
@@ -49,10 +50,9 @@ def main():
     print('List encoders by magnitude at N=10^%d (ns per value; ratio to max(lst)):' % len(str(TARGET_N)[1:]))
     print(text_table(*magnitudes.rows(r['magnitudes'])))
     print()
-    print('Call overhead (ns per call):')
-    sp3 = r['calls']["struct.pack('>3q', 1, 2, 3)"]
-    for k, v in r['calls'].items():
-        print('  %-32s %6.0f  (%.2f× struct.pack)' % (k, v * 1e9, v / sp3))
+    print('Small calls (ns per call):')
+    print(calls.note(r['calls']))
+    print(text_table(*calls.rows(r['calls'])))
     print()
     print('Peak memory in a child process (MiB): input, output, peak rise, extra, extra B/value')
     for l in mem_lines(r):
@@ -61,7 +61,7 @@ def main():
     print('Targets at N=10^%d:' % len(str(nref)[1:]))
     for t in targets:
         print(t)
-    run_arrays(load_module(None), args.quick)
+    run_arrays(load_module(None), args.quick, args.out)
     run_frames(load_module(None), args.quick, args.out)
     if args.out:
         if not os.path.isdir(args.out):

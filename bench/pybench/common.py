@@ -62,3 +62,27 @@ def make_values(n, seed=7):
     if n:
         lst[n // 2] = top  # the largest value fixes the width: 31 bits, 4 bytes
     return lst
+
+
+# The instruction sets each of the library's kernel rows needs
+# (vaskor/kernels/targets.hpp), as /proc/cpuinfo names them; the library
+# runs the first row the processor has.
+KERNEL_ROWS = [('avx512', ('avx2', 'avx512f', 'avx512vbmi', 'bmi2', 'movbe')),
+               ('avx2', ('avx2',))]
+
+
+def code_path():
+    """The kernel row the library picks on this processor, by its flags."""
+    flags = set()
+    try:
+        with open('/proc/cpuinfo') as f:
+            for line in f:
+                if line.startswith('flags'):
+                    flags = set(line.split(':', 1)[1].split())
+                    break
+    except (IOError, OSError):
+        return 'unknown (no /proc/cpuinfo)'
+    for row, needs in KERNEL_ROWS:
+        if all(x in flags for x in needs):
+            return '%s kernel row (CPU has %s)' % (row, ', '.join(needs))
+    return 'scalar kernel row'

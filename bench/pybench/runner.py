@@ -1,5 +1,5 @@
-"""The measured run: every call and its peers at every N, the call
-overhead and the peak memory."""
+"""The measured run: every call and its peers at every N, the small
+calls and the peak memory."""
 from __future__ import absolute_import, division, print_function
 
 import array
@@ -7,7 +7,7 @@ import os
 import struct
 import sys
 
-from . import magnitudes
+from . import calls, magnitudes
 from .common import (MEM_N, NS, PURE_MAX_N, QCODE, TARGET_N, array_from_bytes, array_to_bytes,
                      load_module, make_values, np)
 from .memory import measure_memory
@@ -60,13 +60,8 @@ def run(args):
             ('array.tolist', lambda b: array_from_bytes(QCODE, b).tolist(), (raw8,)),
             ('struct.unpack', lambda b: struct.unpack(fmt_q, b), (be8,)),
         ]
-        if numpy_variants:
-            best = None
-            for name, f in numpy_variants:
-                t = timer.per_call(f, (lst,))
-                results[('numpy %s' % name, n)] = t * 1e9 / n
-                best = t if best is None else min(best, t)
-            results[('numpy bit packing', n)] = best * 1e9 / n
+        for name, f in numpy_variants:
+            results[('numpy %s' % name, n)] = timer.per_call(f, (lst,)) * 1e9 / n
         if n <= PURE_MAX_N:
             cases += [
                 ('pure-Python bpe encode', pure_bpe_encode, (lst,)),
@@ -79,16 +74,9 @@ def run(args):
         sys.stderr.write('python_bench: N=%d done\n' % n)
         del lst, bpe_b, ne_b, raw8, be8
 
-    ns = {'bpeEncode': mod.bpeEncode, 'bpeDecode': mod.bpeDecode, 'struct': struct,
-          'array': array}
-    calls = {
-        'bpeEncode([1, 2, 3])': timer.stmt('bpeEncode([1, 2, 3])', ns),
-        "bpeDecode(b'\\x00\\x53', 3)": timer.stmt("bpeDecode(b'\\x00\\x53', 3)", ns),
-        "struct.pack('>3q', 1, 2, 3)": timer.stmt("struct.pack('>3q', 1, 2, 3)", ns),
-        "array.array('q', [1, 2, 3])": timer.stmt("array.array('%s', [1, 2, 3])" % QCODE, ns),
-    }
+    small = calls.measure(mod, args.quick)
     by_magnitude = magnitudes.measure(mod, timer, TARGET_N)
     mem = measure_memory(args.module_dir, MEM_N if not args.quick else 10 ** 6)
     load_after = os.getloadavg()
-    return dict(results=results, calls=calls, mem=mem, ns_list=ns_list, magnitudes=by_magnitude,
+    return dict(results=results, calls=small, mem=mem, ns_list=ns_list, magnitudes=by_magnitude,
                 load=(load_before, load_after), width=(w, nw))

@@ -2,7 +2,7 @@
 """The SVG bar chart of the report."""
 from __future__ import absolute_import, division, print_function
 
-from .report import fmt_ns
+from .report import fastest_numpy, fmt_ns
 
 def svg_escape(s):
     return s.replace('&', '&amp;').replace('<', '&lt;').replace('>', '&gt;').replace("'", '&#39;')
@@ -10,15 +10,19 @@ def svg_escape(s):
 
 def write_svg(path, r, nref):
     res = r['results']
+    numpy_name, _ = fastest_numpy(res, nref)
+    encoders = ['bpeEncode', 'neEncode', "array('q', lst)", 'struct.pack']
+    if numpy_name:
+        encoders.append(numpy_name)
+    small = r['calls']
     panels = [
         ('List → bytes, N=10^%d (ns per value)' % len(str(nref)[1:]),
-         [(n, res.get((n, nref))) for n in ('bpeEncode', 'neEncode', "array('q', lst)",
-                                            'struct.pack', 'numpy bit packing')]),
+         [(n, res.get((n, nref))) for n in encoders]),
         ('Bytes → list, N=10^%d (ns per value)' % len(str(nref)[1:]),
          [(n, res.get((n, nref))) for n in ('bpeDecode', 'neDecode', 'array.tolist',
                                             'struct.unpack')]),
-        ('Three-value call (ns per call)',
-         [(k, v * 1e9) for k, v in r['calls'].items()]),
+        ('Small calls (ns per call, median)',
+         [(k, small['per_call'][k][0] * 1e9) for k in small['order']]),
     ]
     width, label_w, bar_w, row_h, gap = 760, 270, 400, 24, 40
     y = 50

@@ -33,24 +33,3 @@ class Timer(object):
             dt = (cpu_timer() - t0) / number
             best = dt if best is None else min(best, dt)
         return best
-
-    def stmt(self, stmt, ns, number=None):
-        """Best time of one statement run, in seconds, like python -m timeit:
-        the statement is compiled into a plain loop (no call per run)."""
-        src = ('def _loop(_n, _timer):\n'
-               '    _t0 = _timer()\n'
-               '    for _i in _range(_n):\n'
-               '        %s\n'
-               '    return _timer() - _t0\n') % stmt
-        env = dict(ns)
-        env['_range'] = range
-        exec(src, env)
-        loop = env['_loop']
-
-        def run(n):
-            return loop(n, cpu_timer)
-        if number is None:
-            number = 1
-            while run(number) < self.min_total:
-                number *= 10
-        return min(run(number) for _ in range(self.repeat)) / number
