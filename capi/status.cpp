@@ -15,7 +15,7 @@ namespace {
 
 // The codecs raise ValueError both for a bad argument and for caller storage
 // that is too short; the latter's message is the one fixed form they share
-// (vaskor/room.hpp), and the C tests fail if that form changes.
+// (vaskor/detail/room.hpp), and the C tests fail if that form changes.
 bool tooSmall(const ValueError& e) { return std::string_view(e.msg).starts_with("output too small"); }
 
 }  // namespace

@@ -1,22 +1,11 @@
-// The frames' portable loops, and which copy of them goes with the kernel
-// row in use.
+// The frames' portable loops; the kernel row in use holds the loops it goes
+// with, so the processor is tested in one place only.
 #include "detail/frame_loops.hpp"
-
-#include <cstring>
-
-#include "detail/kernels.hpp"
 
 VASKOR_FRAME_LOOPS(scalar)
 
 namespace vaskor::frame::detail {
 
-const FrameLoops& frameLoops() {
-#if defined(__x86_64__)
-  const char* row = vaskor::detail::kernels().name;
-  if (std::strcmp(row, "avx512") == 0) return avx512FrameLoops();
-  if (std::strcmp(row, "avx2") == 0) return avx2FrameLoops();
-#endif
-  return scalarFrameLoops();
-}
+const FrameLoops& frameLoops() { return vaskor::detail::kernels().frameLoops(); }
 
 }  // namespace vaskor::frame::detail

@@ -1,4 +1,4 @@
-// The frames' typed loops (vaskor/frame_transform.hpp) compiled once per
+// The frames' typed loops (detail/frame_transform.hpp) compiled once per
 // instruction set the kernel rows are built for (private). The frames use
 // the set of the kernel row in use, so the processor is tested in one place
 // only, and a test that switches rows switches these too.
@@ -11,6 +11,7 @@
 
 #include "vaskor/frame.hpp"
 #include "detail/frame_transform.hpp"
+#include "detail/kernels.hpp"
 
 namespace vaskor::frame::detail {
 
@@ -25,8 +26,7 @@ struct TypeLoops {
                          uint8_t* out);
 };
 
-// Indexed by typeIndex.
-using FrameLoops = std::array<TypeLoops, 8>;
+// FrameLoops (detail/kernels.hpp) is indexed by typeIndex.
 
 constexpr size_t typeIndex(ElementType t) {
   return static_cast<size_t>(std::countr_zero(itemSize(t))) + (isSigned(t) ? 0 : 4);
@@ -35,7 +35,7 @@ constexpr size_t typeIndex(ElementType t) {
 // The loops of the kernel row in use.
 const FrameLoops& frameLoops();
 
-// The copies built in, by the name of the kernel row they go with.
+// The copies built in; each kernel row holds its own.
 const FrameLoops& scalarFrameLoops();
 const FrameLoops& avx2FrameLoops();
 const FrameLoops& avx512FrameLoops();

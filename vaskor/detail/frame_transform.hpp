@@ -4,7 +4,7 @@
 // wraps modulo 2^(8·itemSize) as the format says, for every value.
 // Values are read and written through memcpy: the caller's storage need
 // not be aligned, and the loops still vectorise. Each loop is plain so that
-// the vectoriser of every instruction set in vaskor/frame_loops.hpp takes
+// the vectoriser of every instruction set in detail/frame_loops.hpp takes
 // it; they are inlined into each set's copy.
 #pragma once
 

@@ -10,6 +10,12 @@
 #include <span>
 #include <utility>
 
+namespace vaskor::frame::detail {
+// The frames' loops for each element type (detail/frame_loops.hpp).
+struct TypeLoops;
+using FrameLoops = std::array<TypeLoops, 8>;
+}  // namespace vaskor::frame::detail
+
 namespace vaskor::detail {
 
 inline constexpr int kBlockFields = 64;
@@ -67,6 +73,8 @@ struct Kernels {
   // Where not null, packWhole also returning the larger of 0 and the
   // greatest value packed, cheaper than maxFromZero followed by packWhole.
   int64_t (*packWholeLargest)(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
+  // The frames' transform loops, compiled for the row's instruction set.
+  const frame::detail::FrameLoops& (*frameLoops)();
 };
 
 // The row in use.

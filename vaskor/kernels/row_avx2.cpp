@@ -1,6 +1,7 @@
 // The AVX2 row (built on x86-64).
 #include <initializer_list>
 
+#include "detail/frame_loops.hpp"
 #include "detail/kernels.hpp"
 #include "kernels/avx2.hpp"
 
@@ -33,6 +34,7 @@ Kernels makeRow() {
       .packWhole = &packWholeAvx2,
       .unpackWhole = &unpackWholeAvx2,
       .packWholeLargest = &packWholeLargestAvx2,
+      .frameLoops = &frame::detail::avx2FrameLoops,
   };
 }
 

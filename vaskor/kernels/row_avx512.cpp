@@ -2,6 +2,7 @@
 // and whole bytes in 512-bit steps.
 #include <utility>
 
+#include "detail/frame_loops.hpp"
 #include "detail/kernels.hpp"
 #include "kernels/avx512.hpp"
 
@@ -57,6 +58,7 @@ Kernels makeRow() {
       .packWhole = &packWholeAvx512,
       .unpackWhole = &unpackWholeAvx512,
       .packWholeLargest = &packWholeLargestAvx512,
+      .frameLoops = &frame::detail::avx512FrameLoops,
   };
 }
 

@@ -1,5 +1,6 @@
 // The portable row: plain C++ that builds for any 64-bit target and runs on
 // every processor.
+#include "detail/frame_loops.hpp"
 #include "detail/kernels.hpp"
 #include "kernels/bit_blocks.hpp"
 #include "kernels/scalar.hpp"
@@ -17,6 +18,7 @@ KernelRow scalarRow() {
       .packWhole = &packWholeScalar,
       .unpackWhole = &unpackWholeScalar,
       .packWholeLargest = nullptr,
+      .frameLoops = &frame::detail::scalarFrameLoops,
   };
   return {&row, true};
 }
