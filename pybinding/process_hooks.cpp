@@ -14,7 +14,7 @@ namespace pybinding {
 namespace {
 
 thread_local uintptr_t stackBottom = 0;
-thread_local ThreadStanding standing = ThreadStanding::Unknown;
+thread_local ThreadAttachment attachment = ThreadAttachment::NotYet;
 
 pthread_mutex_t sharedMemoryLock;
 
@@ -60,7 +60,7 @@ void recordStackBottom(const void* local) noexcept {
 
 void startLoadingThread(const void* local) noexcept {
   recordStackBottom(local);
-  standing = ThreadStanding::StartedAtLoad;
+  attachment = ThreadAttachment::AtLoad;
 }
 
 void installSignalHandlers() noexcept {
@@ -78,13 +78,13 @@ void signalHandler(int sig) noexcept {
 void initSharedLock() noexcept { pthread_mutex_init(&sharedMemoryLock, nullptr); }
 
 void setUpThread() noexcept {
-  if (standing != ThreadStanding::Unknown) return;
+  if (attachment != ThreadAttachment::NotYet) return;
   int local = 0;
   recordStackBottom(&local);
-  standing = ThreadStanding::Attached;
+  attachment = ThreadAttachment::OnFirstCall;
 }
 
-ThreadStanding threadStanding() noexcept { return standing; }
+ThreadAttachment threadAttachment() noexcept { return attachment; }
 const void* threadStackBottom() noexcept { return reinterpret_cast<const void*>(stackBottom); }
 
 }  // namespace pybinding

@@ -7,8 +7,9 @@
 
 namespace pybinding {
 
-// A thread's standing with the runtime.
-enum class ThreadStanding : uint8_t { Unknown, StartedAtLoad, Attached };
+// When this thread was attached to the runtime: not yet, at load (the
+// thread that loaded the library), or by its first module call.
+enum class ThreadAttachment : uint8_t { NotYet, AtLoad, OnFirstCall };
 
 // Set by a thread's first module call; shared by all module functions.
 inline thread_local bool threadAttached = false;
@@ -17,7 +18,7 @@ inline thread_local bool threadAttached = false;
 void recordStackBottom(const void* local) noexcept;
 
 // Start-up for the thread that loads the library: its stack bottom and its
-// standing. `local` is the address of a start-up local.
+// attachment. `local` is the address of a start-up local.
 void startLoadingThread(const void* local) noexcept;
 
 // SIGINT, SIGSEGV, SIGABRT, SIGFPE and SIGILL get the handler, in that
@@ -42,7 +43,7 @@ inline void attachThread(const void* local) noexcept {
   }
 }
 
-ThreadStanding threadStanding() noexcept;
+ThreadAttachment threadAttachment() noexcept;
 const void* threadStackBottom() noexcept;
 
 }  // namespace pybinding

@@ -9,7 +9,7 @@
 
 namespace {
 
-using pybinding::ThreadStanding;
+using pybinding::ThreadAttachment;
 
 uintptr_t addr(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 uintptr_t bottom() { return addr(pybinding::threadStackBottom()); }
@@ -26,23 +26,23 @@ TEST(ThreadAttach, LoadingThreadIsNeverSetUpAgain) {
   std::thread([] {
     char top = 0;
     pybinding::startLoadingThread(&top);
-    EXPECT_EQ(pybinding::threadStanding(), ThreadStanding::StartedAtLoad);
+    EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::AtLoad);
     EXPECT_FALSE(pybinding::threadAttached);
     uintptr_t deeper = attachFromDeeperFrame();
     EXPECT_LT(deeper, addr(&top));
     EXPECT_TRUE(pybinding::threadAttached);
-    EXPECT_EQ(pybinding::threadStanding(), ThreadStanding::StartedAtLoad);
+    EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::AtLoad);
     EXPECT_EQ(bottom(), addr(&top));
   }).join();
 }
 
 TEST(ThreadAttach, NewThreadIsSetUpOnceByItsFirstCall) {
   std::thread([] {
-    EXPECT_EQ(pybinding::threadStanding(), ThreadStanding::Unknown);
+    EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::NotYet);
     EXPECT_EQ(bottom(), 0u);
     uintptr_t first = attachFromDeeperFrame();
     EXPECT_TRUE(pybinding::threadAttached);
-    EXPECT_EQ(pybinding::threadStanding(), ThreadStanding::Attached);
+    EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::OnFirstCall);
     // The set-up's own frame lies below the caller's; the caller's wins.
     EXPECT_EQ(bottom(), first);
 
@@ -52,7 +52,7 @@ TEST(ThreadAttach, NewThreadIsSetUpOnceByItsFirstCall) {
     EXPECT_EQ(bottom(), addr(&shallower));
     attachFromDeeperFrame();
     EXPECT_EQ(bottom(), addr(&shallower));
-    EXPECT_EQ(pybinding::threadStanding(), ThreadStanding::Attached);
+    EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::OnFirstCall);
   }).join();
 }
 
@@ -60,7 +60,7 @@ TEST(ThreadAttach, StateIsPerThread) {
   std::thread([] { attachFromDeeperFrame(); }).join();
   std::thread([] {
     EXPECT_FALSE(pybinding::threadAttached);
-    EXPECT_EQ(pybinding::threadStanding(), ThreadStanding::Unknown);
+    EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::NotYet);
   }).join();
 }
 
