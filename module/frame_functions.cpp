@@ -46,7 +46,7 @@ bool optionArg(const Call& call, int64_t i, const char* param, const Named<E> (&
   if (!o) return true;
   // A str; on Python 2 also the byte string that str is there.
   const bool isText = hasType(o.get(), pyLib->PyUnicode_Type) ||
-                      (pyLib->pythonVersion.major == 2 && hasType(o.get(), pyLib->PyBytes_Type));
+                      (hostProfile.bytesAreStr && hasType(o.get(), pyLib->PyBytes_Type));
   std::string text;
   try {
     if (!isText || !pyStringToNative(o.get(), text))

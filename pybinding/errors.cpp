@@ -44,9 +44,9 @@ void keepKindClass(const std::string& className, PyObject* cls) {
 PyObject* pythonException(const vaskor::Exception& failure) {
   std::string className = "nimpy.";
   if (failure.name != nullptr) className += failure.name;
-  // Every failure gets a class of its own, except on PyPy, which never
+  // Every failure gets a class of its own, except where the host never
   // reclaims a class once made: there each kind's class is made once.
-  const bool reuse = hostProfile.kind == HostKind::PyPy;
+  const bool reuse = !hostProfile.classesCollected;
   PyObject* cls = reuse ? kindClass(className) : nullptr;
   if (cls == nullptr) {
     cls = pyLib->PyErr_NewException(className.c_str(), pyLib->NimPyException, nullptr);

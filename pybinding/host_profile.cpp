@@ -1,21 +1,12 @@
 #include "pybinding/host_profile.hpp"
 
+#include <cstdio>
+
 #include "pybinding/py_lib.hpp"
 
 namespace pybinding {
 
 HostProfile hostProfile;
-
-const char* hostKindName(HostKind kind) {
-  switch (kind) {
-    case HostKind::Release: return "release";
-    case HostKind::RefTotals: return "debug";
-    case HostKind::TraceRefs: return "reference-tracing";
-    case HostKind::FreeThreaded: return "free-threaded";
-    case HostKind::PyPy: return "PyPy";
-  }
-  return "?";
-}
 
 namespace {
 
@@ -26,19 +17,6 @@ Fn symbol(void* handle, const char* name) {
 
 bool atLeast(const PyVersion& v, int64_t major, int64_t minor) {
   return v.major > major || (v.major == major && v.minor >= minor);
-}
-
-HostKind kindOf(void* handle) {
-  if (hostIsPyPy()) return HostKind::PyPy;
-  // Only lock-free builds merge split counts; only debug builds check them.
-  if (hostSymbol(handle, "_Py_MergeZeroLocalRefcount") != nullptr) return HostKind::FreeThreaded;
-  // The creation functions are renamed where the head carries link words.
-  if (hostSymbol(handle, "PyModule_Create2TraceRefs") != nullptr ||
-      hostSymbol(handle, "Py_InitModule4TraceRefs_64") != nullptr ||
-      pyObjectStartOffset != 0)
-    return HostKind::TraceRefs;
-  if (hostSymbol(handle, "_Py_NegativeRefcount") != nullptr) return HostKind::RefTotals;
-  return HostKind::Release;
 }
 
 // Reads back ints the host makes of values at every digit count and both
@@ -75,7 +53,7 @@ void verifyInts(HostProfile& profile, const PyLib& lib, const char* format) {
 
 HostProfile identifyHost(void* handle, const PyLib& lib) {
   HostProfile p;
-  p.kind = kindOf(handle);
+  p.kind = detectHostKind(handle, pyObjectStartOffset);
   switch (p.kind) {
     case HostKind::TraceRefs:
       p.refOffset = 16;
@@ -91,16 +69,18 @@ HostProfile identifyHost(void* handle, const PyLib& lib) {
     default:
       break;
   }
+  const bool pypy = p.kind == HostKind::PyPy;
+  const bool python2 = lib.pythonVersion.major == 2;
   // Expected offsets; verifyHostLayout keeps only those that hold.
   p.tupleItems = p.headSize + 8;
   // From 3.14 a tuple caches its hash between its size and its items.
-  if (p.kind != HostKind::PyPy && atLeast(lib.pythonVersion, 3, 14)) p.tupleItems += 8;
+  if (!pypy && atLeast(lib.pythonVersion, 3, 14)) p.tupleItems += 8;
   // PyPy's lists keep their items out of C's reach.
-  p.listItems = p.kind == HostKind::PyPy ? 0 : p.headSize + 8;
+  p.listItems = pypy ? 0 : p.headSize + 8;
   // PyPy's ints keep their value out of C's reach.
-  if (p.kind != HostKind::PyPy) {
+  if (!pypy) {
     p.intDigits = atLeast(lib.pythonVersion, 3, 12) ? IntDigits::Tagged : IntDigits::SignedCount;
-    p.shortInts = lib.pythonVersion.major == 2;
+    p.shortInts = python2;
   }
   p.exportedIncRef = symbol<void (*)(PyObject*)>(handle, "Py_IncRef");
   p.exportedDecRef = symbol<void (*)(PyObject*)>(handle, "Py_DecRef");
@@ -109,12 +89,48 @@ HostProfile identifyHost(void* handle, const PyLib& lib) {
     p.hostIncRef = p.exportedIncRef;
     p.hostDecRef = p.exportedDecRef;
   }
-  if (p.kind == HostKind::PyPy)
-    p.bufferSize = kBufferSizePyPy;
-  else
-    p.bufferSize = lib.pythonVersion.major < 3 ? kBufferSizePython2 : kBufferSizePython3;
+  p.bufferSize = pypy ? kBufferSizePyPy : lib.pythonVersion.major < 3 ? kBufferSizePython2 : kBufferSizePython3;
+  p.exportersHoldBuffers = !pypy;
+  p.oldBuffers = python2;
+  p.bytesAreStr = python2;
+  p.int64Typecode = python2 ? 'l' : 'q';
+  // After the item count, the same from CPython 2.7 to 3.15.
+  if (!pypy && lib.PyMem_Malloc != nullptr) p.arrayItems = p.headSize + 8;
+  p.classesCollected = !pypy;
+  p.moduleShowsDefDoc = !pypy;
   p.dealloc = symbol<void (*)(PyObject*)>(handle, "_Py_Dealloc");
   return p;
+}
+
+InitModule4 findInitModule4(void* handle) {
+  void* create = hostSymbol(handle, "Py_InitModule4");
+  for (const char* other : {"Py_InitModule4_64", "Py_InitModule4TraceRefs_64", "_Py_InitPyPyModule"})
+    if (create == nullptr) create = hostSymbol(handle, other);
+  return reinterpret_cast<InitModule4>(create);
+}
+
+ModuleCreate2 findModuleCreate2(void* handle) {
+  void* create = hostSymbol(handle, "PyModule_Create2");
+  if (create == nullptr) create = hostSymbol(handle, "PyModule_Create2TraceRefs");
+  return reinterpret_cast<ModuleCreate2>(create);
+}
+
+const char* hostRefusal(const PyLib& lib) {
+  HostProfile& p = hostProfile;
+  if (p.checked) return p.refusal;
+  p.checked = true;
+  static char message[160];
+  const char* reason = nullptr;
+  if (p.kind == HostKind::FreeThreaded)
+    reason = "free-threaded builds keep split reference counts it does not maintain";
+  else if (!verifyHostLayout(p, lib, reason) && reason == nullptr)
+    reason = "its objects cannot be read";
+  if (reason != nullptr) {
+    std::snprintf(message, sizeof message, "pyvaskor cannot run on this %s host: %s", hostKindName(p.kind),
+                  reason);
+    p.refusal = message;
+  }
+  return p.refusal;
 }
 
 bool verifyHostLayout(HostProfile& profile, const PyLib& lib, const char*& reason) {

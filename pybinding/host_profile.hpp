@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pybinding/host_kind.hpp"
+
 namespace pybinding {
 
 using Py_ssize_t = ssize_t;
@@ -42,16 +44,6 @@ struct Py_complex {
 
 constexpr int kPython2ApiVersion = 1013;
 constexpr int kPython3ApiVersion = 3;
-
-enum class HostKind : uint8_t {
-  Release,       // CPython, plain counts
-  RefTotals,     // CPython debug build: keeps a total of all references
-  TraceRefs,     // CPython build whose objects carry two link words ahead of the count
-  FreeThreaded,  // CPython without the interpreter lock: split counts, not served
-  PyPy,
-};
-
-const char* hostKindName(HostKind kind);
 
 // How an exact int keeps its value behind the head: a count word, then
 // 30-bit digits held in 32 bits, least significant first. The count word is
@@ -88,6 +80,30 @@ struct HostProfile {
   void (*dealloc)(PyObject*) = nullptr;
   // The size of the host's buffer view record (PyBufferHead is its start).
   size_t bufferSize = 80;
+  // Whether an exporter keeps a buffer where it is while the buffer is
+  // taken (CPython's refuse to resize meanwhile). PyPy's exporters stay
+  // resizable; there only bytes, which never change, count as held.
+  bool exportersHoldBuffers = true;
+  // Whether an object offering only the old buffer interface (Python 2's
+  // array.array and mmap) is read through it.
+  bool oldBuffers = false;
+  // Whether the host's str is its bytes type (Python 2).
+  bool bytesAreStr = false;
+  // The array.array typecode of 64-bit integers: 'q', or 'l' where arrays
+  // have no 'q' (Python 2).
+  char int64Typecode = 'q';
+  // Where an array.array keeps the pointer to its items, followed by how
+  // many it has room for; a new array may be handed storage from the
+  // host's PyMem_Malloc, which it frees as its own. Checked on arrays the
+  // host makes at the first use. 0: arrays are made and filled through the
+  // API (PyPy's arrays are not host objects of that shape).
+  size_t arrayItems = 0;
+  // Whether the host reclaims a class nothing refers to. PyPy never does,
+  // so there each failure kind's class is made once and kept.
+  bool classesCollected = true;
+  // Whether a module shows the doc its definition gives; PyPy takes an
+  // empty doc for none and shows the module type's own, so it is set after.
+  bool moduleShowsDefDoc = true;
   // Set by the first init call: layouts checked, and why the host cannot be
   // served (null when it can).
   bool checked = false;
@@ -227,6 +243,18 @@ struct PyLib;
 // The profile of the host behind `handle`, from its exports and version
 // alone: no object is touched.
 HostProfile identifyHost(void* handle, const PyLib& lib);
+
+// The host's module creation functions, under whichever name it exports
+// them by (reference-tracing builds and PyPy rename them); null when absent.
+using InitModule4 = PyObject* (*)(const char*, PyMethodDef*, const char*, PyObject*, int);
+using ModuleCreate2 = PyObject* (*)(void*, int);
+InitModule4 findInitModule4(void* handle);
+ModuleCreate2 findModuleCreate2(void* handle);
+
+// Checks the profile in use against the host's objects, once (the first
+// init call; later calls find it checked): null when the host can be
+// served, else why not, as the ImportError's message.
+const char* hostRefusal(const PyLib& lib);
 
 // Checks the head and the item offsets of `profile` against a tuple and a
 // list the host makes, and its int layouts against ints of known values

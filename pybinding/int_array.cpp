@@ -24,15 +24,15 @@ PyRef newArray(PyObject* type, PyObject* args) {
   return held ? PyRef::adopt(pyLib->PyObject_Call(type, held.get(), nullptr)) : PyRef();
 }
 
-// An array keeps, after its item count, the pointer to its items and how
-// many it has room for (CPython 2.7 to 3.15 alike).
-char*& arrayItems(PyObject* a) { return hostField<char*>(a, hostProfile.headSize + 8); }
-Py_ssize_t& arrayRoom(PyObject* a) { return hostField<Py_ssize_t>(a, hostProfile.headSize + 16); }
+// Where the profile places them: the pointer to an array's items, and how
+// many it has room for.
+char*& arrayItems(PyObject* a) { return hostField<char*>(a, hostProfile.arrayItems); }
+Py_ssize_t& arrayRoom(PyObject* a) { return hostField<Py_ssize_t>(a, hostProfile.arrayItems + 8); }
 
 // Whether an empty array and one of three items the host made read back
-// through that layout; PyPy's arrays are not host objects of that shape.
+// through that layout.
 bool arrayLayoutHolds(PyObject* type) {
-  if (hostProfile.kind == HostKind::PyPy || pyLib->PyMem_Malloc == nullptr) return false;
+  if (hostProfile.arrayItems == 0) return false;
   const char code[] = {intArrayTypecode(8, true), 0};
   PyRef empty = newArray(type, pyLib->Py_BuildValue("(s)", code));
   PyRef three = newArray(type, pyLib->Py_BuildValue("(s[iii])", code, 5, -6, 7));
@@ -57,7 +57,7 @@ char intArrayTypecode(size_t itemSize, bool isSigned) {
   switch (itemSize) {
     case 2: code = 'h'; break;
     case 4: code = 'i'; break;
-    case 8: code = pyLib->pythonVersion.major == 2 ? 'l' : 'q'; break;
+    case 8: code = hostProfile.int64Typecode; break;
     default: break;
   }
   return isSigned ? code : static_cast<char>(code - 'a' + 'A');

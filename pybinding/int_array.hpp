@@ -10,8 +10,7 @@
 namespace pybinding {
 
 // The array.array typecode of integers of `itemSize` bytes (1, 2, 4 or 8)
-// and that signedness: 8 bytes is 'q'/'Q', on Python 2, which has no 'q',
-// 'l'/'L'.
+// and that signedness; 8 bytes is the profile's int64Typecode.
 char intArrayTypecode(size_t itemSize, bool isSigned);
 
 // An array of `count` items of that typecode and its storage. Where the

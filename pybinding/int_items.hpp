@@ -13,6 +13,13 @@ namespace pybinding {
 
 enum class ItemKind : uint8_t { I8, U8, I16, U16, I32, U32, I64, U64 };
 
+// The size of an item of struct or array.array typecode `code` on LP64
+// Linux, under the "=" prefix when `standard` (where 'l' is 4 bytes); 'u'
+// is array.array's UCS4 character. 0 for any other code.
+size_t typecodeSize(char code, bool standard = false);
+// Whether `code` is one of the integer typecodes.
+bool intTypecode(char code);
+
 // The kind of a buffer format of native byte order ("@" or "=" prefix, or
 // none) whose size matches `itemSize`; false for any other format.
 bool intItemKind(const char* format, size_t itemSize, ItemKind& kind);

@@ -1,8 +1,5 @@
 #include "pybinding/module_def.hpp"
 
-#include <dlfcn.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -29,33 +26,14 @@ void appendMethod(PyModuleDesc& desc, const PyMethodDef& entry) {
   methods.push_back(entry);
 }
 
-void* lookupEither(const char* first, const char* second) {
-  if (void* addr = hostSymbol(pyLib->module, first)) return addr;
-  return hostSymbol(pyLib->module, second);
-}
-
-// Whether this process's host can be served, checked once at the first init
-// call: a host whose objects cannot be read, or one without the interpreter
-// lock, gets an ImportError and the process lives on.
+// Whether this process's host can be served: a host whose objects cannot
+// be read, or one the module cannot count references on, gets an
+// ImportError and the process lives on.
 bool hostServed() {
-  HostProfile& p = hostProfile;
-  if (!p.checked) {
-    p.checked = true;
-    static char message[160];
-    const char* reason = nullptr;
-    if (p.kind == HostKind::FreeThreaded)
-      reason = "free-threaded builds keep split reference counts it does not maintain";
-    else if (!verifyHostLayout(p, *pyLib, reason) && reason == nullptr)
-      reason = "its objects cannot be read";
-    if (reason != nullptr) {
-      std::snprintf(message, sizeof message, "pyvaskor cannot run on this %s host: %s",
-                    hostKindName(p.kind), reason);
-      p.refusal = message;
-    }
-  }
-  if (p.refusal == nullptr) return true;
+  const char* refusal = hostRefusal(*pyLib);
+  if (refusal == nullptr) return true;
   if (pyLib->PyErr_Occurred() == nullptr && pyLib->PyExc_ImportError != nullptr)
-    pyLib->PyErr_SetString(pyLib->PyExc_ImportError, p.refusal);
+    pyLib->PyErr_SetString(pyLib->PyExc_ImportError, refusal);
   return false;
 }
 
@@ -85,11 +63,7 @@ void initCommon(PyModuleDesc& desc) {
 
 void initModule2(PyModuleDesc& desc) {
   initCommon(desc);
-  using InitModule4 = PyObject* (*)(const char*, PyMethodDef*, const char*, PyObject*, int);
-  auto create = reinterpret_cast<InitModule4>(lookupEither("Py_InitModule4", "Py_InitModule4_64"));
-  // Renamed by a 2.7 debug build (its objects carry link words) and by PyPy.
-  for (const char* other : {"Py_InitModule4TraceRefs_64", "_Py_InitPyPyModule"})
-    if (create == nullptr) create = reinterpret_cast<InitModule4>(hostSymbol(pyLib->module, other));
+  const InitModule4 create = findInitModule4(pyLib->module);
   if (create == nullptr || !hostServed()) return;
   // The module is borrowed from the host's module table.
   PyObject* module = create(desc.name, desc.methods.data(), desc.doc, nullptr, kPython2ApiVersion);
@@ -99,8 +73,7 @@ void initModule2(PyModuleDesc& desc) {
 
 PyObject* initModule3(PyModuleDesc& desc) {
   initCommon(desc);
-  using Create2 = PyObject* (*)(void*, int);
-  auto create = reinterpret_cast<Create2>(lookupEither("PyModule_Create2", "PyModule_Create2TraceRefs"));
+  const ModuleCreate2 create = findModuleCreate2(pyLib->module);
   if (create == nullptr || !hostServed()) return nullptr;
 
   // The host keeps pointing at the definition, so it is never freed; the
@@ -126,8 +99,7 @@ PyObject* initModule3(PyModuleDesc& desc) {
 
 bool initModuleTypes(PyObject* module, PyModuleDesc& desc) {
   vaskor::check(desc.types.empty() && desc.iterators.empty(), "native types are not published by this module");
-  // PyPy takes an empty doc text for none and shows the module type's own.
-  if (hostProfile.kind == HostKind::PyPy) {
+  if (!hostProfile.moduleShowsDefDoc) {
     if (PyObject* doc = pyLib->PyUnicode_FromString(desc.doc)) {
       pyLib->PyObject_SetAttrString(module, "__doc__", doc);
       decRef(doc);

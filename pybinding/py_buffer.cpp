@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "pybinding/int_items.hpp"
 #include "pybinding/py_lib.hpp"
 #include "pybinding/py_ref.hpp"
 
@@ -25,17 +26,6 @@ bool cContiguous(const PyBufferHead& b) {
   return true;
 }
 
-// The item size of a Python 2 array.array typecode on LP64 Linux.
-size_t oldTypecodeSize(char code) {
-  switch (code) {
-    case 'c': case 'b': case 'B': return 1;
-    case 'h': case 'H': return 2;
-    case 'i': case 'I': case 'f': case 'u': return 4;
-    case 'l': case 'L': case 'd': return 8;
-    default: return 1;
-  }
-}
-
 }  // namespace
 
 bool PyBuffer::hostHasBuffers() {
@@ -50,7 +40,7 @@ bool PyBuffer::take(PyObject* o, bool writable) {
     if (pyLib->PyObject_GetBuffer(o, view_, flags) == 0) {
       const PyBufferHead& b = head(view_);
       taken_ = true;
-      held_ = !hostIsPyPy() || typeOf(o) == pyLib->PyBytes_Type;
+      held_ = hostProfile.exportersHoldBuffers || typeOf(o) == pyLib->PyBytes_Type;
       data_ = b.buf;
       size_ = b.len > 0 ? static_cast<size_t>(b.len) : 0;
       itemSize_ = b.itemsize > 0 ? static_cast<size_t>(b.itemsize) : 1;
@@ -60,7 +50,7 @@ bool PyBuffer::take(PyObject* o, bool writable) {
     }
     pyLib->PyErr_Clear();
   }
-  return pyLib->pythonVersion.major == 2 && takeOld(o, writable);
+  return hostProfile.oldBuffers && takeOld(o, writable);
 }
 
 bool PyBuffer::retakeIfLoose(PyObject* o, bool writable) { return held_ || take(o, writable); }
@@ -83,7 +73,8 @@ bool PyBuffer::takeOld(PyObject* o, bool writable) {
   pyLib->PyErr_Clear();
   data_ = data;
   size_ = len > 0 ? static_cast<size_t>(len) : 0;
-  itemSize_ = oldTypecodeSize(oldFormat_[0]);
+  // No typecode, or one of no known size: bytes.
+  itemSize_ = typecodeSize(oldFormat_[0]) != 0 ? typecodeSize(oldFormat_[0]) : 1;
   format_ = oldFormat_;
   contiguous_ = true;
   held_ = false;

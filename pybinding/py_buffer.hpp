@@ -40,8 +40,8 @@ class PyBuffer {
   const char* format() const { return format_; }
   bool contiguous() const { return contiguous_; }
   // A buffer of the old interface is not held by its exporter, which may
-  // move it whenever Python code runs; nor is one of PyPy, whose exporters
-  // stay resizable while it is taken (its bytes apart, which never change).
+  // move it whenever Python code runs; nor is one on a host whose exporters
+  // stay resizable while it is taken (bytes apart, which never change).
   // Only a held one may be used with the interpreter lock released.
   bool held() const { return held_; }
 

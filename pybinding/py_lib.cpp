@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "pybinding/host_kind.hpp"
 #include "vaskor/failure.hpp"
 
 namespace pybinding {
@@ -32,33 +33,6 @@ std::vector<ExportedModule> exportedModules;
 
 namespace {
 
-// PyPy exports the whole API with "Py" turned into "PyPy" (PyPyTuple_New,
-// _PyPy_NoneStruct); it is recognised by its version function.
-bool pypyNames = false;
-
-// The name under which the current host exports `name`.
-const char* exportedName(const char* name, std::string& buffer) {
-  if (!pypyNames) return name;
-  buffer = name;
-  const size_t at = buffer.find("Py");
-  if (at != std::string::npos) buffer.insert(at + 2, "Py");
-  return buffer.c_str();
-}
-
-void* lookup(void* handle, const char* name) {
-  std::string buffer;
-  return dlsym(handle, exportedName(name, buffer));
-}
-
-// Reference-tracing hosts carry a longer object head. The rule asks for all
-// three creation names, which no ordinary host exports together.
-uint64_t detectStartOffset(void* handle) {
-  bool all = lookup(handle, "PyModule_Create2") != nullptr &&
-             lookup(handle, "Py_InitModule4_64") != nullptr &&
-             lookup(handle, "Py_InitModule4") != nullptr;
-  return all ? 16 : 0;
-}
-
 void* slotOf(PyLib& lib, const PyLibEntry& e) { return reinterpret_cast<char*>(&lib) + e.offset; }
 
 void store(PyLib& lib, const PyLibEntry& e, void* addr) {
@@ -80,7 +54,7 @@ void resolve(void* h, PyLib& lib, const PyLibEntry& e, bool needed, size_t from 
   void* addr = nullptr;
   for (size_t k = from; k < 3 && e.names[k] != nullptr && addr == nullptr; ++k) {
     last = e.names[k];
-    addr = lookup(h, last);
+    addr = hostSymbol(h, last);
   }
   if (addr == nullptr && needed) symNotLoadedErr(last);
   store(lib, e, addr);
@@ -97,8 +71,8 @@ const PyLibEntry& entryNamed(const char* entry) {
 void loadBytesPair(void* h, PyLib& lib) {
   const PyLibEntry& as = entryNamed("PyBytes_AsStringAndSize");
   const PyLibEntry& from = entryNamed("PyBytes_FromStringAndSize");
-  store(lib, as, lookup(h, as.names[0]));
-  store(lib, from, lookup(h, from.names[0]));
+  store(lib, as, hostSymbol(h, as.names[0]));
+  store(lib, from, hostSymbol(h, from.names[0]));
   if (!filled(lib, as)) {
     resolve(h, lib, as, true, 1);
     resolve(h, lib, from, true, 1);
@@ -130,7 +104,9 @@ void loadEntries(void* h, PyLib& lib) {
         if (!filled(lib, *stepFirst)) resolve(h, lib, *e, true);
         break;
       default:
-        resolve(h, lib, *e, e->need == EntryNeed::Required || (e->need == EntryNeed::UnlessPyPy && !pypyNames));
+        resolve(h, lib, *e,
+                e->need == EntryNeed::Required ||
+                    (e->need == EntryNeed::RequiredInFullApi && hostExportsFullApi()));
     }
   }
 }
@@ -144,13 +120,7 @@ void loadPyLibFromThisProcess() {
 }
 
 PyVersion getPyVersion(void* handle) {
-  using GetVersion = const char* (*)();
-  auto getVersion = reinterpret_cast<GetVersion>(dlsym(handle, "Py_GetVersion"));
-  pypyNames = false;
-  if (getVersion == nullptr) {
-    getVersion = reinterpret_cast<GetVersion>(dlsym(handle, "PyPy_GetVersion"));
-    pypyNames = getVersion != nullptr;
-  }
+  const VersionText getVersion = findVersionText(handle);
   if (getVersion == nullptr) vaskor::raise<vaskor::ValueError>("Could not determine Python version");
   const char* text = getVersion();
   if (text == nullptr) text = "";
@@ -188,8 +158,5 @@ void deallocPythonObj(PyObject* o) {
   if (hostProfile.dealloc != nullptr) return hostProfile.dealloc(o);
   typeDealloc(typeOf(o))(o);
 }
-
-void* hostSymbol(void* handle, const char* name) { return lookup(handle, name); }
-bool hostIsPyPy() { return pypyNames; }
 
 }  // namespace pybinding

@@ -32,7 +32,7 @@ struct PyLib {
 
 // How each entry of the table is found (py_lib_entries.inc).
 enum class EntryKind : uint8_t { Function, Object, ObjectPointer, Version };
-enum class EntryNeed : uint8_t { Required, Optional, UnlessPyPy, IfFirstAbsent, BytesPair, Probe, Own, Never };
+enum class EntryNeed : uint8_t { Required, Optional, RequiredInFullApi, IfFirstAbsent, BytesPair, Probe, Own, Never };
 enum class EntryFamily : uint8_t { Any, Py3, Py2 };
 struct PyLibEntry {
   int step;
@@ -67,11 +67,6 @@ PyVersion getPyVersion(void* handle);
 void registerExportedModule(const std::string& name, void* initAddr2, void* initAddr3);
 
 void deallocPythonObj(PyObject* o);
-
-// The host's entry point or object `name` is known by: its CPython name, or
-// PyPy's prefixed form of it on PyPy. Null when absent.
-void* hostSymbol(void* handle, const char* name);
-bool hostIsPyPy();
 
 inline void incRef(PyObject* o) {
   const HostProfile& p = hostProfile;
