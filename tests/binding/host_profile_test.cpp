@@ -1,12 +1,14 @@
 // What the first init call makes of a host: the offsets it keeps after
-// reading back a tuple and a list the host made, and the hosts it refuses
-// with an ImportError instead of creating a module.
+// reading back a tuple and a list the host made, what it may do there, the
+// hosts it refuses with an ImportError instead of creating a module, and the
+// item sizes of the buffer typecodes it reads.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "lookup_recorder.hpp"
 #include "module_test_support.hpp"
+#include "pybinding/int_items.hpp"
 
 using namespace pybinding;
 
@@ -58,6 +60,68 @@ TEST_F(HostProfileTest, KeepsOnlyTheOffsetsThatReadBack) {
     hostProfile = HostProfile{};
     lookups::unhideAll();
   }
+}
+
+TEST_F(HostProfileTest, CapabilitiesFollowTheHostFamilyAndHead) {
+  // What the module may do on a host is chosen once, at load; an array's
+  // items follow its item count, wherever the head ends, and storage is
+  // handed to one only where the host's allocator was found.
+  struct Case {
+    const char* host;
+    bool hideMalloc;
+    bool python2;
+    size_t arrayItems;
+  } cases[] = {
+      {"fakehost_py3", false, false, 24},
+      {"fakehost_py3", true, false, 0},
+      {"fakehost_py2", false, true, 24},
+      {"fakehost_all_creation", false, false, 40},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.host) + (c.hideMalloc ? " without PyMem_Malloc" : ""));
+    if (c.hideMalloc) lookups::hide({"PyMem_Malloc"});
+    installHost(c.host);
+    const HostProfile& p = hostProfile;
+    EXPECT_EQ(p.arrayItems, c.arrayItems);
+    EXPECT_EQ(p.oldBuffers, c.python2);
+    EXPECT_EQ(p.bytesAreStr, c.python2);
+    EXPECT_EQ(p.int64Typecode, c.python2 ? 'l' : 'q');
+    EXPECT_EQ(p.bufferSize, c.python2 ? kBufferSizePython2 : kBufferSizePython3);
+    // CPython's exporters hold their buffers and its classes are collected.
+    EXPECT_TRUE(p.exportersHoldBuffers);
+    EXPECT_TRUE(p.classesCollected);
+    EXPECT_TRUE(p.moduleShowsDefDoc);
+    lookups::unhideAll();
+  }
+}
+
+TEST(Typecodes, SizesAreThoseOfTheCTypesTheyName) {
+  // Native sizes against the C types; "=" makes 'l' standard's 4 bytes.
+  const struct {
+    char code;
+    size_t size;
+    bool integer;
+  } codes[] = {{'b', sizeof(signed char), true},  {'B', sizeof(unsigned char), true},
+               {'h', sizeof(short), true},        {'H', sizeof(unsigned short), true},
+               {'i', sizeof(int), true},          {'I', sizeof(unsigned), true},
+               {'l', sizeof(long), true},         {'L', sizeof(unsigned long), true},
+               {'q', sizeof(long long), true},    {'Q', sizeof(unsigned long long), true},
+               {'c', sizeof(char), false},        {'f', sizeof(float), false},
+               {'d', sizeof(double), false},      {'u', sizeof(char32_t), false},
+               {'x', 0, false},                   {'?', 0, false},
+               {0, 0, false}};
+  for (const auto& c : codes) {
+    SCOPED_TRACE(std::string(1, c.code));
+    EXPECT_EQ(typecodeSize(c.code), c.size);
+    EXPECT_EQ(intTypecode(c.code), c.integer);
+    const bool standardLong = c.code == 'l' || c.code == 'L';
+    EXPECT_EQ(typecodeSize(c.code, true), standardLong ? 4u : c.size);
+  }
+  ItemKind kind;
+  EXPECT_TRUE(intItemKind("=l", 4, kind));
+  EXPECT_EQ(kind, ItemKind::I32);
+  EXPECT_FALSE(intItemKind("l", 4, kind));
+  EXPECT_FALSE(intItemKind("d", 8, kind));
 }
 
 TEST_F(HostProfileTest, RefusedHostsGetAnImportErrorAndNoModule) {
