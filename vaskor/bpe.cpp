@@ -3,35 +3,27 @@
 #include <algorithm>
 #include <utility>
 
-#include "vaskor/failure.hpp"
 #include "detail/bit_head.hpp"
 #include "detail/bit_stream.hpp"
 #include "detail/checked_size.hpp"
+#include "detail/codec_body.hpp"
 #include "detail/kernels.hpp"
-#include "detail/value_out.hpp"
-#include "detail/room.hpp"
+#include "vaskor/failure.hpp"
 #include "vaskor/utils.hpp"
-#include "detail/width_byte.hpp"
-#include "detail/width_choice.hpp"
 
 namespace vaskor::bpe {
 
 namespace {
 
+using detail::Groups;
 using detail::kBlockFields;
 using detail::kMaxBlockWidth;
 using detail::u128;
-
-// binLen gives at most 64 digits, so no input needs a wider field.
-constexpr uint64_t kWidestField = 65;
 
 // Values checked per step while packing under a guessed width: whole blocks,
 // few enough that they stay in the first-level cache between the check and
 // the pack. (Measured: 32 blocks encode fastest.)
 constexpr size_t kChunkValues = 32 * kBlockFields;
-// Values handed to a sink per step, from a buffer that stays in the
-// first-level cache. (Measured: 16 blocks decode fastest.)
-constexpr size_t kSinkChunkValues = 16 * kBlockFields;
 
 int widthFor(int64_t largest) { return static_cast<int>(binLen(largest) + 1); }
 
@@ -115,153 +107,75 @@ size_t packTo(const int64_t* in, size_t n, int w, size_t from, size_t to, bool v
   return to;
 }
 
-// Where the groups of a checked decode lie.
-struct Groups {
-  const uint8_t* p;
-  size_t size;     // bytes after any width byte
-  uint64_t width;  // bits per group
-  uint64_t count;
-  uint64_t cut;  // leading bits that belong to no group
-};
+// The format as the codec body (codec_body.hpp) takes it.
+struct BitFields {
+  static int widthFor(int64_t largest) { return bpe::widthFor(largest); }
+  static int emptyWidth() { return widthFor(0); }
+  static u128 bytesFor(u128 n, uint64_t width) { return (n * width + 7) / 8; }
+  // binLen gives at most 64 digits, so no input needs a wider field.
+  static constexpr uint64_t kWidest = 65;
+  static constexpr size_t kChunkValues = bpe::kChunkValues;
+  static constexpr size_t kScanFirstUpTo = detail::kExactWidthLimit;
+  // Values handed to a sink per step, from a buffer that stays in the
+  // first-level cache. (Measured: 16 blocks decode fastest.)
+  static constexpr size_t kSinkChunkValues = 16 * kBlockFields;
+  static constexpr uint64_t kSpanRoom = UINT64_MAX / 2;
 
-// Everything decode checks, raised before any value is made.
-Groups locate(std::span<const uint8_t> i, int64_t l) {
-  Groups g{i.data(), i.size(), 0, 0, 0};
-  detail::takeWidthByte(g.p, g.size, l);
-  if (g.size == 0) return g;
-  if (l == 0) raise<ValueError>("bit width must be positive, got 0");
+  static constexpr auto pack = packTo;
 
-  const u128 totalBits = static_cast<u128>(g.size) * 8;
-  if (l < 0) {
-    // The front cut keeps a whole number of |l| bits; any bit left means a
-    // group is read, and an empty group can never match a negative width.
-    const u128 magnitude = static_cast<u128>(-(l + 1)) + 1;
-    check(totalBits < magnitude, "bpe(76, 18) `item.parseBin(iitem) == rl` ");
-    return g;
-  }
-  g.width = static_cast<uint64_t>(l);
-  g.count = detail::checkedCount(totalBits / g.width, 8);
-  // With a group to read the input's bit count fits 64 bits.
-  if (g.count != 0) g.cut = static_cast<uint64_t>(totalBits % g.width);
-  return g;
-}
-
-// Unpacks every group in order, piece by piece: `out.at()` is where the next
-// piece goes, at most `out.room` values; `out.put(n)` takes the n values
-// just written and returns false to stop.
-template <class Out>
-bool unpackTo(const Groups& g, Out& out) {
-  if (g.width > static_cast<uint64_t>(kMaxBlockWidth)) {
-    for (uint64_t k = 0; k < g.count;) {
-      const uint64_t end = std::min<uint64_t>(g.count, k + out.room);
-      detail::kernels().unpackWideGroups(g.p, g.cut + k * g.width, g.width, out.at(), end - k);
-      if (!out.put(end - k)) return false;
-      k = end;
+  static void place(Groups& g, int64_t l) {
+    if (l == 0) raise<ValueError>("bit width must be positive, got 0");
+    const u128 totalBits = static_cast<u128>(g.size) * 8;
+    if (l < 0) {
+      // The front cut keeps a whole number of |l| bits; any bit left means a
+      // group is read, and an empty group can never match a negative width.
+      const u128 magnitude = static_cast<u128>(-(l + 1)) + 1;
+      check(totalBits < magnitude, "bpe(76, 18) `item.parseBin(iitem) == rl` ");
+      return;
     }
-    return true;
+    g.width = static_cast<uint64_t>(l);
+    g.count = detail::checkedCount(totalBits / g.width, 8);
+    // With a group to read the input's bit count fits 64 bits.
+    if (g.count != 0) g.cut = static_cast<uint64_t>(totalBits % g.width);
   }
+
   // Groups end at the end of the data: the last count / 64 of them form
-  // whole blocks, the rest come first, right after the cut.
-  const uint64_t head = g.count % kBlockFields;
-  if (head > 0) {
-    int64_t* to = out.at();
-    if (head < kKernelHeadFrom) {
-      for (uint64_t k = 0; k < head; ++k) to[k] = static_cast<int64_t>(detail::readGroup(g.p, g.cut + k * g.width, g.width));
-    } else {
-      unpackHead(g.p, (g.cut + head * g.width) / 8, head, static_cast<int>(g.width), to);
+  // whole blocks, the rest (the head) come first, right after the cut, as
+  // a piece of their own. Groups too wide for a block kernel go in pieces
+  // of any size.
+  static bool wide(const Groups& g) { return g.width > static_cast<uint64_t>(kMaxBlockWidth); }
+
+  static uint64_t pieceEnd(const Groups& g, uint64_t k, uint64_t room) {
+    if (wide(g)) return std::min<uint64_t>(g.count, k + room);
+    const uint64_t head = g.count % kBlockFields;
+    if (k < head) return head;
+    return k + std::min<uint64_t>(room / kBlockFields * kBlockFields, g.count - k);
+  }
+
+  static void unpackPiece(const Groups& g, uint64_t k, uint64_t end, int64_t* to) {
+    const detail::Kernels& kernels = detail::kernels();
+    if (wide(g)) {
+      kernels.unpackWideGroups(g.p, g.cut + k * g.width, g.width, to, end - k);
+      return;
     }
-    if (!out.put(head)) return false;
+    if (k < g.count % kBlockFields) {
+      const uint64_t head = end;
+      if (head < kKernelHeadFrom) {
+        for (uint64_t j = 0; j < head; ++j)
+          to[j] = static_cast<int64_t>(detail::readGroup(g.p, g.cut + j * g.width, g.width));
+      } else {
+        unpackHead(g.p, (g.cut + head * g.width) / 8, head, static_cast<int>(g.width), to);
+      }
+      return;
+    }
+    const uint64_t blockBytes = 8 * g.width;
+    const uint8_t* from = g.p + g.size - (g.count - k) / kBlockFields * blockBytes;
+    kernels.unpackBlocks[g.width](from, to, (end - k) / kBlockFields);
   }
-  const uint64_t blocks = g.count / kBlockFields;
-  const uint64_t blockBytes = 8 * g.width;
-  const uint8_t* from = g.p + g.size - blocks * blockBytes;
-  const uint64_t step = out.room / kBlockFields;
-  for (uint64_t b = 0; b < blocks; b += step) {
-    const uint64_t k = std::min<uint64_t>(step, blocks - b);
-    detail::kernels().unpackBlocks[g.width](from + b * blockBytes, out.at(), k);
-    if (!out.put(k * kBlockFields)) return false;
-  }
-  return true;
-}
+};
 
 }  // namespace
 
-uint64_t maxPackedSize(uint64_t n) { return packedSize(n, kWidestField); }
-
-uint64_t encodeInto(std::span<const int64_t> s, std::span<uint8_t> out, int64_t& width) {
-  const size_t n = s.size();
-  if (n == 0) {
-    width = widthFor(0);
-    return 0;
-  }
-  int w;
-  if (static_cast<u128>(out.size()) * 8 >= static_cast<u128>(n) * kWidestField) {
-    // Room for any width: a long input may be packed under a guess first.
-    w = detail::packWithWidth(s.data(), n, kChunkValues, detail::kExactWidthLimit, widthFor,
-                              [&](int guess, size_t from, size_t to, bool verify) {
-                                return packTo(s.data(), n, guess, from, to, verify, out.data());
-                              });
-  } else {
-    w = widthFor(detail::kernels().maxFromZero(s.data(), n));
-    detail::requireRoom(packedSize(n, w), out.size(), "bytes");
-    packTo(s.data(), n, w, 0, n, false, out.data());
-  }
-  width = w;
-  return packedSize(n, w);
-}
-
-std::vector<uint8_t> encode(std::span<const int64_t> s, int64_t& lo) {
-  // As encodeInto with room for any width, but the vector only ever grows
-  // to the packed size of the width being tried.
-  std::vector<uint8_t> out;
-  int64_t width = widthFor(0);
-  if (!s.empty())
-    width = detail::packWithWidth(s.data(), s.size(), kChunkValues, detail::kExactWidthLimit, widthFor,
-                                  [&](int guess, size_t from, size_t to, bool verify) {
-                                    out.resize(packedSize(s.size(), guess));
-                                    return packTo(s.data(), s.size(), guess, from, to, verify, out.data());
-                                  });
-  lo = width;
-  return out;
-}
-
-int64_t widthOf(int64_t largest) { return widthFor(largest); }
-
-int64_t widthOf(std::span<const int64_t> s) {
-  return widthFor(s.empty() ? 0 : detail::kernels().maxFromZero(s.data(), s.size()));
-}
-
-uint64_t packedSize(uint64_t n, int64_t width) {
-  return detail::checkedCount((static_cast<u128>(n) * static_cast<uint64_t>(width) + 7) / 8, 1);
-}
-
-void packInto(std::span<const int64_t> s, int64_t width, uint8_t* out) {
-  packTo(s.data(), s.size(), static_cast<int>(width), 0, s.size(), false, out);
-}
-
-uint64_t decodedCount(std::span<const uint8_t> i, int64_t l) { return locate(i, l).count; }
-
-uint64_t decodeInto(std::span<const uint8_t> i, int64_t l, std::span<int64_t> out) {
-  const Groups g = locate(i, l);
-  detail::requireRoom(g.count, out.size(), "values");
-  detail::SpanOut<UINT64_MAX / 2> to{out.data()};
-  unpackTo(g, to);
-  return g.count;
-}
-
-bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
-  const Groups g = locate(i, l);
-  if (!sink.start(g.count)) return false;
-  alignas(64) int64_t stage[kSinkChunkValues];
-  detail::SinkOut<kSinkChunkValues> to{sink, stage};
-  return unpackTo(g, to);
-}
-
-std::vector<int64_t> decode(std::span<const uint8_t> i, int64_t l) {
-  std::vector<int64_t> out;
-  detail::VectorSink sink(out);
-  decodeInto(i, l, sink);
-  return out;
-}
+VASKOR_CODEC_FUNCTIONS(BitFields)
 
 }  // namespace vaskor::bpe

@@ -14,22 +14,14 @@ namespace {
 
 using namespace core_test;
 
+// The caller-storage forms through each format's descriptor.
 struct IntoApi {
-  const char* name;
   const Codec& reference;
   const Codec& library;
-  uint64_t (*maxPackedSize)(uint64_t);
-  uint64_t (*encodeInto)(std::span<const int64_t>, std::span<uint8_t>, int64_t&);
-  uint64_t (*decodedCount)(std::span<const uint8_t>, int64_t);
-  uint64_t (*decodeInto)(std::span<const uint8_t>, int64_t, std::span<int64_t>);
+  const vaskor::Codec& codec;
 };
 
-const IntoApi kApis[] = {
-    {"bpe", kBpeRef, kBpe, vaskor::bpe::maxPackedSize, vaskor::bpe::encodeInto, vaskor::bpe::decodedCount,
-     vaskor::bpe::decodeInto},
-    {"ne", kNeRef, kNe, vaskor::ne::maxPackedSize, vaskor::ne::encodeInto, vaskor::ne::decodedCount,
-     vaskor::ne::decodeInto},
-};
+const IntoApi kApis[] = {{kBpeRef, kBpe, vaskor::bpe::codec}, {kNeRef, kNe, vaskor::ne::codec}};
 
 constexpr uint8_t kGuardByte = 0xA5;
 constexpr int64_t kGuardValue = 0x5A5A5A5A5A5A5A5A;
@@ -42,11 +34,11 @@ std::string tooSmall(uint64_t needed, uint64_t available, const char* unit) {
 // `s` packed into room for exactly its bytes, for any width, and for one
 // byte less; `want` from the reference model or the vector form.
 void checkEncode(const IntoApi& c, const Values& s, const Bytes& want, int64_t wantWidth) {
-  const std::string at = std::string(c.name) + " n=" + std::to_string(s.size()) + " w=" + std::to_string(wantWidth);
-  for (uint64_t room : {uint64_t{want.size()}, c.maxPackedSize(s.size())}) {
+  const std::string at = std::string(c.codec.name) + " n=" + std::to_string(s.size()) + " w=" + std::to_string(wantWidth);
+  for (uint64_t room : {uint64_t{want.size()}, c.codec.maxPackedSize(s.size())}) {
     Bytes out(room + 8, kGuardByte);
     int64_t width = -1;
-    ASSERT_EQ(c.encodeInto(s, std::span(out).first(room), width), want.size()) << at << " room=" << room;
+    ASSERT_EQ(c.codec.encodeInto(s, std::span(out).first(room), width), want.size()) << at << " room=" << room;
     ASSERT_EQ(width, wantWidth) << at;
     ASSERT_EQ(Bytes(out.begin(), out.begin() + static_cast<ptrdiff_t>(want.size())), want) << at << " room=" << room;
     ASSERT_EQ(Bytes(out.begin() + static_cast<ptrdiff_t>(want.size()), out.end()), Bytes(room + 8 - want.size(), kGuardByte))
@@ -55,7 +47,7 @@ void checkEncode(const IntoApi& c, const Values& s, const Bytes& want, int64_t w
   if (want.empty()) return;
   Bytes out(want.size() - 1, kGuardByte);
   int64_t width = -1;
-  const Outcome o = run([&] { return Values(c.encodeInto(s, out, width)); });
+  const Outcome o = run([&] { return Values(c.codec.encodeInto(s, out, width)); });
   EXPECT_EQ(o.kind, "ValueError") << at;
   EXPECT_EQ(o.msg, tooSmall(want.size(), out.size(), "bytes")) << at;
   EXPECT_EQ(width, -1) << at;
@@ -64,12 +56,12 @@ void checkEncode(const IntoApi& c, const Values& s, const Bytes& want, int64_t w
 
 // `b` decoded into room for exactly its values, for more, and for one less.
 void checkDecode(const IntoApi& c, const Bytes& b, int64_t l, const Outcome& want) {
-  const std::string at = std::string(c.name) + " l=" + std::to_string(l) + " bytes " + describe(b);
-  const Outcome count = run([&] { return Values(c.decodedCount(b, l)); });
+  const std::string at = std::string(c.codec.name) + " l=" + std::to_string(l) + " bytes " + describe(b);
+  const Outcome count = run([&] { return Values(c.codec.decodedCount(b, l)); });
   const size_t n = want.values.size();
   for (size_t room : {n, n + 9}) {
     Values out(room, kGuardValue);
-    Outcome got = run([&] { return Values(c.decodeInto(b, l, out)); });
+    Outcome got = run([&] { return Values(c.codec.decodeInto(b, l, out)); });
     if (!got.failed) got.values.assign(out.begin(), out.begin() + static_cast<ptrdiff_t>(n));
     ASSERT_EQ(got, want) << at;
     ASSERT_EQ(Values(out.begin() + static_cast<ptrdiff_t>(want.failed ? 0 : n), out.end()),
@@ -83,7 +75,7 @@ void checkDecode(const IntoApi& c, const Bytes& b, int64_t l, const Outcome& wan
   ASSERT_EQ(count.values.size(), n) << at;
   if (n == 0) return;
   Values out(n - 1, kGuardValue);
-  const Outcome small = run([&] { return Values(c.decodeInto(b, l, out)); });
+  const Outcome small = run([&] { return Values(c.codec.decodeInto(b, l, out)); });
   EXPECT_EQ(small.kind, "ValueError") << at;
   EXPECT_EQ(small.msg, tooSmall(n, n - 1, "values")) << at;
   EXPECT_EQ(out, Values(n - 1, kGuardValue)) << at << " wrote before failing";
@@ -153,11 +145,11 @@ TEST(CallerStorage, MaxPackedSize) {
   };
   for (const Row& r : {Row{kApis[0], 0, 0}, Row{kApis[0], 1, 9}, Row{kApis[0], 8, 65}, Row{kApis[0], 9, 74},
                        Row{kApis[1], 0, 0}, Row{kApis[1], 3, 24}})
-    EXPECT_EQ(r.c.maxPackedSize(r.n), r.bytes) << r.c.name << " n=" << r.n;
+    EXPECT_EQ(r.c.codec.maxPackedSize(r.n), r.bytes) << r.c.codec.name << " n=" << r.n;
   for (const IntoApi& c : kApis) {
-    const Outcome o = run([&] { return Values(c.maxPackedSize(UINT64_MAX / 8)); });
-    EXPECT_EQ(o.kind, "OverflowDefect") << c.name;
-    EXPECT_EQ(o.msg, "over- or underflow") << c.name;
+    const Outcome o = run([&] { return Values(c.codec.maxPackedSize(UINT64_MAX / 8)); });
+    EXPECT_EQ(o.kind, "OverflowDefect") << c.codec.name;
+    EXPECT_EQ(o.msg, "over- or underflow") << c.codec.name;
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 #include "tests/core/random_inputs.hpp"
 #include "tests/core/test_support.hpp"
@@ -14,33 +15,10 @@ namespace {
 
 using namespace core_test;
 
-struct Parts {
-  const char* name;
-  Bytes (*encode)(const Values&, int64_t&);
-  int64_t (*widthOf)(int64_t);
-  int64_t (*widthOfValues)(std::span<const int64_t>);
-  uint64_t (*packedSize)(uint64_t, int64_t);
-  void (*packInto)(std::span<const int64_t>, int64_t, uint8_t*);
-  Values (*decode)(const Bytes&, int64_t);
-  bool (*decodeInto)(std::span<const uint8_t>, int64_t, vaskor::ValueSink&);
-};
-
-const Parts kBpe{"bpe",
-                 [](const Values& v, int64_t& lo) { return vaskor::bpe::encode(v, lo); },
-                 vaskor::bpe::widthOf,
-                 vaskor::bpe::widthOf,
-                 vaskor::bpe::packedSize,
-                 vaskor::bpe::packInto,
-                 [](const Bytes& b, int64_t l) { return vaskor::bpe::decode(b, l); },
-                 vaskor::bpe::decodeInto};
-const Parts kNe{"ne",
-                [](const Values& v, int64_t& lo) { return vaskor::ne::encode(v, lo); },
-                vaskor::ne::widthOf,
-                vaskor::ne::widthOf,
-                vaskor::ne::packedSize,
-                vaskor::ne::packInto,
-                [](const Bytes& b, int64_t l) { return vaskor::ne::decode(b, l); },
-                vaskor::ne::decodeInto};
+// Each format through its descriptor.
+using Parts = vaskor::Codec;
+const Parts& kBpe = vaskor::bpe::codec;
+const Parts& kNe = vaskor::ne::codec;
 
 // Records what a decoder hands over; can stop after a number of pieces.
 class Recorder final : public vaskor::ValueSink {
@@ -79,9 +57,9 @@ int64_t largestOf(const Values& v) {
 void checkPacking(const Parts& c, const Values& s) {
   int64_t lo = 0;
   const Bytes want = c.encode(s, lo);
-  const int64_t w = c.widthOf(largestOf(s));
+  const int64_t w = c.widthOfLargest(largestOf(s));
   ASSERT_EQ(w, lo) << c.name << " n=" << s.size();
-  ASSERT_EQ(c.widthOfValues(s), lo) << c.name << " n=" << s.size();
+  ASSERT_EQ(c.widthOf(s), lo) << c.name << " n=" << s.size();
   const uint64_t size = c.packedSize(s.size(), w);
   ASSERT_EQ(size, want.size()) << c.name << " w=" << w << " n=" << s.size();
   // Guard bytes on both sides: packInto must write exactly its bytes.
@@ -99,7 +77,7 @@ void checkDecoding(const Parts& c, const Bytes& b, int64_t l) {
   Recorder rec;
   Outcome got;
   try {
-    EXPECT_TRUE(c.decodeInto(b, l, rec));
+    EXPECT_TRUE(c.decodeToSink(b, l, rec));
     got.values = rec.values;
     EXPECT_EQ(rec.starts, 1) << c.name << " l=" << l;
     EXPECT_EQ(rec.announced, rec.values.size()) << c.name << " l=" << l;
@@ -124,10 +102,19 @@ TEST(CodecParts, PackIntoMatchesEncode) {
   }
 }
 
+TEST(CodecParts, DescriptorsNameTheirFormatAndUnit) {
+  // 255 takes 9 bits in a signed field, 1 byte in a whole-byte one.
+  for (const auto& [c, name, unit, width] : {std::tuple{&kBpe, "bpe", "bits", 9}, std::tuple{&kNe, "ne", "bytes", 1}}) {
+    EXPECT_STREQ(c->name, name);
+    EXPECT_STREQ(c->unit, unit);
+    EXPECT_EQ(c->widthOfLargest(255), width) << name;
+  }
+}
+
 TEST(CodecParts, PackedSizeRaisesLikeEncode) {
   for (const Parts* c : {&kBpe, &kNe}) {
     const Outcome o = run([&] {
-      c->packedSize(UINT64_MAX / 4, c->widthOf(INT64_MAX));
+      c->packedSize(UINT64_MAX / 4, c->widthOfLargest(INT64_MAX));
       return Values{};
     });
     EXPECT_TRUE(o.failed) << c->name;
@@ -155,14 +142,14 @@ TEST(CodecParts, SinkStopsTheDecode) {
   for (const Parts* c : {&kBpe, &kNe}) {
     const Bytes b(100000, 0x5A);
     Recorder refuseStart(0);
-    EXPECT_FALSE(c->decodeInto(b, 3, refuseStart)) << c->name;
+    EXPECT_FALSE(c->decodeToSink(b, 3, refuseStart)) << c->name;
     EXPECT_EQ(refuseStart.pieces, 0) << c->name;
 
     Recorder all;
-    ASSERT_TRUE(c->decodeInto(b, 3, all));
+    ASSERT_TRUE(c->decodeToSink(b, 3, all));
     ASSERT_GT(all.pieces, 2) << c->name << ": the input should come in several pieces";
     Recorder two(2);
-    EXPECT_FALSE(c->decodeInto(b, 3, two)) << c->name;
+    EXPECT_FALSE(c->decodeToSink(b, 3, two)) << c->name;
     EXPECT_EQ(two.pieces, 2) << c->name;
     // What came before the stop is the start of the whole result.
     ASSERT_LE(two.values.size(), all.values.size());

@@ -1,6 +1,6 @@
 // How both encoders settle their width (private). The width follows the
 // largest value, so the input has to be read twice: once for the largest
-// value, once to pack. Up to `exactUpTo` values that is what happens: in
+// value, once to pack. Up to `scanFirstUpTo` values that is what happens: in
 // cache the scan costs less than a pack, while packing under a guess that
 // turns out too narrow halfway costs half a pack more.
 // Beyond it the input is packed chunk by chunk, each chunk checked while it
@@ -22,6 +22,9 @@ namespace vaskor::detail {
 // Where the scan up front stops paying: values that still fit the
 // second-level cache (1 MiB).
 inline constexpr size_t kExactWidthLimit = size_t{1} << 17;
+// For a format whose guess nearly always holds: every input is packed under
+// a guess first.
+inline constexpr size_t kNeverScanFirst = 0;
 
 // `widthFor(largest)` gives the width. `pack(width, from, to, verify)` packs
 // the values [from, to) at their places for that width and returns `to`, or
@@ -29,8 +32,8 @@ inline constexpr size_t kExactWidthLimit = size_t{1} << 17;
 // `from`) that needs a wider field; `from` is 0 or such a start, and so is
 // `to` unless it is n. Returns the width used.
 template <class WidthFor, class Pack>
-int packWithWidth(const int64_t* in, size_t n, size_t chunk, size_t exactUpTo, WidthFor widthFor, Pack pack) {
-  if (n <= exactUpTo) {
+int packWithWidth(const int64_t* in, size_t n, size_t chunk, size_t scanFirstUpTo, WidthFor widthFor, Pack pack) {
+  if (n <= scanFirstUpTo) {
     const int w = widthFor(kernels().maxFromZero(in, n));
     pack(w, 0, n, false);
     return w;
