@@ -43,21 +43,19 @@ inline constexpr bool kFieldsWithinFourBytes = [] {
   return true;
 }();
 // Fields of 24 to 31 bits can also pack as pairs of fields
-// (paired_fields_avx2.cpp); that is used at 25 and 27 to 31 bits. Measured
-// at 64Ki against the kernels it replaces: 0.46-0.54x memcpy where windows
-// gave 0.32-0.49 (27-31) and narrow lanes 0.43-0.47 (25); at 24, 26 and 32
-// the narrow lanes stay faster.
+// (paired_fields_avx2.cpp); that is used at 25 and 27 to 31 bits, where it
+// measured faster than the windows (27-31) and the narrow lanes (25); at
+// 24, 26 and 32 the narrow lanes stay faster. The figures are the avx2
+// table of bench/results/into_bench.md.
 inline constexpr int kMinPairedField = 24;
 template <int bitWidth>
 inline constexpr bool kPacksPaired = bitWidth >= 25 && bitWidth <= 31 && bitWidth != 26;
 const PackingFamily& pairedPacking();
 // The rest of those that pack through 32-bit lanes (narrow_fields_avx2.cpp):
 // 10, 11, 13 to 24 bits, 26 and 32. Measured against the kernels they
-// replace: at 64Ki 0.65-0.87x memcpy where those gave 0.51-0.66 (17-26)
-// and 0.97 where windows gave 0.50 (32); 0.07-0.14 ns a value in the
-// first-level cache where the word-wise blocks took 0.08-0.16 (10-16). At
-// 9, 12 and below the word-wise blocks, and at 28 the pairs, measured as
-// fast or faster.
+// replace, faster at 64Ki (17-26 and 32) and in the first-level cache
+// (10-16). At 9, 12 and below the word-wise blocks, and at 28 the pairs,
+// measured as fast or faster.
 template <int bitWidth>
 inline constexpr bool kPacksNarrow =
     kFieldsWithinFourBytes<bitWidth> && bitWidth >= 10 && bitWidth != 12 && bitWidth != 28 && !kPacksPaired<bitWidth>;

@@ -1,5 +1,5 @@
-// AVX2 packing of fields of kMinPairedField to 31 bits (kPacksPaired),
-// eight at a time, as four items of two fields each.
+// AVX2 packing of fields of kMinPairedField to 31 bits, used at the widths
+// kPacksPaired names, eight at a time, as four items of two fields each.
 //
 // A group of eight fields is bitWidth whole bytes. Fields 2i and 2i+1 are
 // joined into one item of twice the width. Word k of the group's bits,
