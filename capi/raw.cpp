@@ -1,5 +1,5 @@
-// The two raw formats through the C interface: one body for both, since
-// their C++ forms share every signature.
+// The two raw formats through the C interface: one body for both, over
+// each format's descriptor.
 #include <span>
 
 #include "capi/guard.hpp"
@@ -11,16 +11,6 @@ using capi::guard;
 using capi::requirePointer;
 
 namespace {
-
-struct Codec {
-  uint64_t (*maxPackedSize)(uint64_t);
-  uint64_t (*encodeInto)(std::span<const int64_t>, std::span<uint8_t>, int64_t&);
-  uint64_t (*decodedCount)(std::span<const uint8_t>, int64_t);
-  uint64_t (*decodeInto)(std::span<const uint8_t>, int64_t, std::span<int64_t>);
-};
-
-constexpr Codec kBpe{bpe::maxPackedSize, bpe::encodeInto, bpe::decodedCount, bpe::decodeInto};
-constexpr Codec kNe{ne::maxPackedSize, ne::encodeInto, ne::decodedCount, ne::decodeInto};
 
 std::span<const uint8_t> packed(const uint8_t* bytes, size_t size) {
   if (size != 0) requirePointer(bytes, "bytes");
@@ -70,35 +60,35 @@ vaskor_status decode(const Codec& c, const uint8_t* bytes, size_t size, int64_t 
 extern "C" {
 
 vaskor_status vaskor_bpe_max_packed_size(uint64_t count, uint64_t* size, vaskor_error* error) {
-  return maxPackedSize(kBpe, count, size, error);
+  return maxPackedSize(bpe::codec, count, size, error);
 }
 vaskor_status vaskor_bpe_encode(const int64_t* values, size_t count, uint8_t* out, size_t out_size,
                                 size_t* written, int64_t* width, vaskor_error* error) {
-  return encode(kBpe, values, count, out, out_size, written, width, error);
+  return encode(bpe::codec, values, count, out, out_size, written, width, error);
 }
 vaskor_status vaskor_bpe_decoded_count(const uint8_t* bytes, size_t size, int64_t width, uint64_t* count,
                                        vaskor_error* error) {
-  return decodedCount(kBpe, bytes, size, width, count, error);
+  return decodedCount(bpe::codec, bytes, size, width, count, error);
 }
 vaskor_status vaskor_bpe_decode(const uint8_t* bytes, size_t size, int64_t width, int64_t* out,
                                 size_t out_count, uint64_t* count, vaskor_error* error) {
-  return decode(kBpe, bytes, size, width, out, out_count, count, error);
+  return decode(bpe::codec, bytes, size, width, out, out_count, count, error);
 }
 
 vaskor_status vaskor_ne_max_packed_size(uint64_t count, uint64_t* size, vaskor_error* error) {
-  return maxPackedSize(kNe, count, size, error);
+  return maxPackedSize(ne::codec, count, size, error);
 }
 vaskor_status vaskor_ne_encode(const int64_t* values, size_t count, uint8_t* out, size_t out_size,
                                size_t* written, int64_t* width, vaskor_error* error) {
-  return encode(kNe, values, count, out, out_size, written, width, error);
+  return encode(ne::codec, values, count, out, out_size, written, width, error);
 }
 vaskor_status vaskor_ne_decoded_count(const uint8_t* bytes, size_t size, int64_t width, uint64_t* count,
                                       vaskor_error* error) {
-  return decodedCount(kNe, bytes, size, width, count, error);
+  return decodedCount(ne::codec, bytes, size, width, count, error);
 }
 vaskor_status vaskor_ne_decode(const uint8_t* bytes, size_t size, int64_t width, int64_t* out,
                                size_t out_count, uint64_t* count, vaskor_error* error) {
-  return decode(kNe, bytes, size, width, out, out_count, count, error);
+  return decode(ne::codec, bytes, size, width, out, out_count, count, error);
 }
 
 }  // extern "C"

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "module/buffer_args.hpp"
+#include "module/encoded_pair.hpp"
+#include "module/list_functions.hpp"
 #include "pybinding/conversion.hpp"
 #include "pybinding/errors.hpp"
 #include "pybinding/int_array.hpp"
@@ -22,10 +24,10 @@ constexpr const char* kInt64Out = "a writable C-contiguous buffer of 8-byte sign
 
 }  // namespace
 
-PyObject* encodeArray(const Call& call, const ArrayCodec& codec, PyObject* (*listBody)(const Call&)) {
+PyObject* encodeArray(const Call& call, const vaskor::Codec& codec) {
   PyRef a = call.required(0);
   if (!a) return nullptr;
-  if (isListOrTuple(a.get())) return listBody(call);
+  if (isListOrTuple(a.get())) return encoderBody(call, codec);
   if (!hostServesArrays(call)) return nullptr;
   PyBuffer buffer;
   ItemKind kind;
@@ -48,7 +50,7 @@ PyObject* encodeArray(const Call& call, const ArrayCodec& codec, PyObject* (*lis
     PyRef tuple = PyRef::adopt(pyLib->PyTuple_New(2));
     if (!tuple) return nullptr;
     uint8_t* storage = nullptr;
-    PyObject* bytes = detail::newPairBytes(size, storage);
+    PyObject* bytes = newPairBytes(size, storage);
     if (bytes == nullptr) return nullptr;
     pyLib->PyTuple_SetItem(tuple.get(), 0, bytes);
     PyObject* widthObj = nativeValueToPy(width);
@@ -61,7 +63,7 @@ PyObject* encodeArray(const Call& call, const ArrayCodec& codec, PyObject* (*lis
   }
 }
 
-PyObject* decodeArray(const Call& call, const ArrayCodec& codec) {
+PyObject* decodeArray(const Call& call, const vaskor::Codec& codec) {
   PyRef bytesObj = call.required(0);
   if (!bytesObj) return nullptr;
   if (!hostServesArrays(call)) return nullptr;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "module/buffer_args.hpp"
+#include "module/encoded_pair.hpp"
 #include "pybinding/conversion.hpp"
 #include "pybinding/errors.hpp"
 #include "pybinding/int_array.hpp"
@@ -90,7 +91,7 @@ PyObject* encodeToBytes(frame::ElementType type, const void* values, uint64_t n,
     frame::Header planned;
     runUnlocked(unlock, [&] { planned = frame::plan(type, values, n, options); });
     uint8_t* storage = nullptr;
-    PyObject* bytes = detail::newPairBytes(planned.frameSize(), storage);
+    PyObject* bytes = newPairBytes(planned.frameSize(), storage);
     // Seen by no other thread until returned.
     if (bytes != nullptr) runUnlocked(unlock, [&] { frame::writeInto(planned, values, storage); });
     return bytes;

@@ -1,15 +1,11 @@
 // The pyvaskor module: its functions, its start-up, run by the dynamic
 // loader, and the two init entries the host calls on import.
-#include <cstdint>
-#include <span>
-#include <utility>
-#include <vector>
+#include <cstddef>
 
 #include "module/array_functions.hpp"
 #include "module/frame_functions.hpp"
+#include "module/list_functions.hpp"
 #include "pybinding/function_table.hpp"
-#include "pybinding/conversion.hpp"
-#include "pybinding/errors.hpp"
 #include "pybinding/module_def.hpp"
 #include "pybinding/process_hooks.hpp"
 #include "pybinding/py_lib.hpp"
@@ -32,92 +28,10 @@ namespace {
 // method array until the process ends.
 PyModuleDesc* moduleDesc = nullptr;
 
-// The native procedures of the list functions. Each does what its
-// codec's encode or decode does, through the parts the codec offers for it,
-// so that the result goes straight into Python objects: an encoder packs
-// into the bytes object of its result under the width that follows the
-// largest value (which the conversion of "a" has worked out on the way), a
-// decoder hands each value to the list being built as it is unpacked.
-
-struct Encoder {
-  int64_t (*widthOf)(int64_t);
-  uint64_t (*packedSize)(uint64_t, int64_t);
-  void (*packInto)(std::span<const int64_t>, int64_t, uint8_t*);
-};
-constexpr Encoder bpeEncode{vaskor::bpe::widthOf, vaskor::bpe::packedSize, vaskor::bpe::packInto};
-constexpr Encoder neEncode{vaskor::ne::widthOf, vaskor::ne::packedSize, vaskor::ne::packInto};
-
-using Decoder = bool (*)(std::span<const uint8_t>, int64_t, vaskor::ValueSink&);
-constexpr Decoder bpeDecode = vaskor::bpe::decodeInto;
-constexpr Decoder neDecode = vaskor::ne::decodeInto;
-
-// The list functions' bodies. After the argument check (done by the entry
-// procedure from the function's entry), phase 1 converts the arguments (a
-// recoverable failure is the caller's TypeError; a Defect finds no
-// handler), phase 2 runs the codec and converts its result (every failure
-// becomes a module exception). Every argument is held from its fetch to
-// the end of the call: Python code that a conversion runs may drop the
-// caller's references to it, and a decoder reads a bytes argument in
-// place. Such code may also take a keyword out before its fetch, which
-// fails the call as a missing argument.
-
-template <const Encoder& codec>
-PyObject* encoderBody(const Call& call) {
-  PyRef aObj = call.required(0);
-  if (!aObj) return nullptr;
-  IntArg a;
-  int64_t largest = 0;
-  try {
-    pyValueToNative(aObj.get(), a, largest);
-  } catch (const vaskor::CatchableError& failure) {
-    return pythonTypeError(failure);
-  }
-  try {
-    const int64_t width = codec.widthOf(largest);
-    const uint64_t size = codec.packedSize(a.values().size(), width);
-    return newEncodedPair(size, width, [&](uint8_t* out) { codec.packInto(a.values(), width, out); });
-  } catch (const vaskor::Exception& failure) {
-    return pythonException(failure);
-  }
-}
-
-template <Decoder native>
-PyObject* decoderBody(const Call& call) {
-  PyRef bytesObj = call.required(0);
-  if (!bytesObj) return nullptr;
-  PyRef lObj;
-  ByteArg bytes;
-  int64_t l = 0;
-  try {
-    pyValueToNative(bytesObj.get(), bytes);
-    lObj = call.required(1);
-    if (!lObj) return nullptr;
-    pyValueToNative(lObj.get(), l);
-  } catch (const vaskor::CatchableError& failure) {
-    return pythonTypeError(failure);
-  }
-  try {
-    ListBuilder list;
-    // Stopped early only when the host could not make an object; its error is set.
-    if (!native(bytes.view, l, list)) return nullptr;
-    return list.release();
-  } catch (const vaskor::Exception& failure) {
-    return pythonException(failure);
-  }
-}
-
-constexpr ArrayCodec bpeArrays{vaskor::bpe::widthOf, vaskor::bpe::packedSize, vaskor::bpe::packInto,
-                               vaskor::bpe::decodedCount, vaskor::bpe::decodeInto};
-constexpr ArrayCodec neArrays{vaskor::ne::widthOf, vaskor::ne::packedSize, vaskor::ne::packInto,
-                              vaskor::ne::decodedCount, vaskor::ne::decodeInto};
-
-template <const ArrayCodec& codec, PyObject* (*listBody)(const Call&)>
-PyObject* encodeArrayBody(const Call& call) {
-  return encodeArray(call, codec, listBody);
-}
-template <const ArrayCodec& codec>
-PyObject* decodeArrayBody(const Call& call) {
-  return decodeArray(call, codec);
+// A body over one format: `body` given the format's descriptor.
+template <PyObject* (*body)(const Call&, const vaskor::Codec&), const vaskor::Codec& codec>
+PyObject* over(const Call& call) {
+  return body(call, codec);
 }
 
 constexpr const char* kEncoderParams[] = {"a"};
@@ -156,14 +70,14 @@ constexpr const char* kFrameInfoDoc = PYVASKOR_SIGNED(
 // The module's functions in the order of its method list: name,
 // parameters, how many of them are required, body, doc (null: none).
 #define PYVASKOR_FUNCTIONS(F)                                                                                \
-  F(bpeEncode, kEncoderParams, 1, encoderBody<bpeEncode>, nullptr)                                           \
-  F(neEncode, kEncoderParams, 1, encoderBody<neEncode>, nullptr)                                             \
-  F(bpeDecode, kDecoderParams, 2, decoderBody<bpeDecode>, nullptr)                                           \
-  F(neDecode, kDecoderParams, 2, decoderBody<neDecode>, nullptr)                                             \
-  F(bpeEncodeArray, kEncoderParams, 1, (encodeArrayBody<bpeArrays, encoderBody<bpeEncode>>), kBpeEncodeArrayDoc) \
-  F(neEncodeArray, kEncoderParams, 1, (encodeArrayBody<neArrays, encoderBody<neEncode>>), kNeEncodeArrayDoc)    \
-  F(bpeDecodeArray, kArrayDecoderParams, 2, decodeArrayBody<bpeArrays>, kBpeDecodeArrayDoc)                  \
-  F(neDecodeArray, kArrayDecoderParams, 2, decodeArrayBody<neArrays>, kNeDecodeArrayDoc)                     \
+  F(bpeEncode, kEncoderParams, 1, (over<encoderBody, vaskor::bpe::codec>), nullptr)                          \
+  F(neEncode, kEncoderParams, 1, (over<encoderBody, vaskor::ne::codec>), nullptr)                            \
+  F(bpeDecode, kDecoderParams, 2, (over<decoderBody, vaskor::bpe::codec>), nullptr)                          \
+  F(neDecode, kDecoderParams, 2, (over<decoderBody, vaskor::ne::codec>), nullptr)                            \
+  F(bpeEncodeArray, kEncoderParams, 1, (over<encodeArray, vaskor::bpe::codec>), kBpeEncodeArrayDoc)          \
+  F(neEncodeArray, kEncoderParams, 1, (over<encodeArray, vaskor::ne::codec>), kNeEncodeArrayDoc)             \
+  F(bpeDecodeArray, kArrayDecoderParams, 2, (over<decodeArray, vaskor::bpe::codec>), kBpeDecodeArrayDoc)     \
+  F(neDecodeArray, kArrayDecoderParams, 2, (over<decodeArray, vaskor::ne::codec>), kNeDecodeArrayDoc)        \
   F(frameEncode, kFrameEncoderParams, 1, frameEncode, kFrameEncodeDoc)                                      \
   F(frameDecode, kFrameDecoderParams, 1, frameDecode, kFrameDecodeDoc)                                      \
   F(frameInfo, kFrameParams, 1, frameInfo, kFrameInfoDoc)

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "pybinding/errors.hpp"
-#include "pybinding/huge_pages.hpp"
 #include "pybinding/py_lib.hpp"
 #include "pybinding/py_ref.hpp"
 #include "vaskor/failure.hpp"
@@ -30,28 +29,20 @@ inline bool refused(long long v) { return v == -1 && pyLib->PyErr_Occurred() != 
   clearAndRaiseConversionError(toType);
 }
 
-// The host's integer constructor: the direct one when the host has it.
-using IntMaker = PyObject* (*)(long long);
 PyObject* buildLongLong(long long v) { return pyLib->Py_BuildValue("L", v); }
-inline IntMaker intMaker() {
-  return pyLib->PyLong_FromLongLong != nullptr ? pyLib->PyLong_FromLongLong : buildLongLong;
-}
 
-// Where the host's own storage may be read: an exact list or tuple (not a
-// subclass, which goes through its base type's accessors) whose item layout
-// was verified when the module was loaded.
-enum class Layout { Generic, List, Tuple };
-Layout layoutOf(PyObject* o) {
+// How a sequence's items are read: from the host's own storage for an
+// exact list or tuple (not a subclass, which goes through its base type's
+// accessors) whose item layout was verified when the module was loaded,
+// else through the host's API.
+enum class ItemAccess { ThroughApi, ListSlots, TupleSlots };
+ItemAccess itemAccessOf(PyObject* o) {
   PyTypeObject* t = typeOf(o);
-  if (t == pyLib->PyList_Type) return hostProfile.listItems != 0 ? Layout::List : Layout::Generic;
-  if (t == pyLib->PyTuple_Type) return hostProfile.tupleItems != 0 ? Layout::Tuple : Layout::Generic;
-  return Layout::Generic;
+  if (t == pyLib->PyList_Type) return hostProfile.listItems != 0 ? ItemAccess::ListSlots : ItemAccess::ThroughApi;
+  if (t == pyLib->PyTuple_Type) return hostProfile.tupleItems != 0 ? ItemAccess::TupleSlots : ItemAccess::ThroughApi;
+  return ItemAccess::ThroughApi;
 }
 
-// A list just made by PyList_New is exact and its slots are empty, so where
-// the layout is verified each item goes straight into its slot, as the
-// host's PyList_SetItem would put it; null: through PyList_SetItem.
-PyObject** newListSlots(PyObject* list) { return hostProfile.listItems != 0 ? listItems(list) : nullptr; }
 // PyLong_AsLongLong of an object held meanwhile. The host keeps its pending
 // error while the hold's release frees the object.
 [[gnu::noinline]] long long heldAsLongLong(PyObject* o) {
@@ -107,8 +98,8 @@ void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, Storage storage
                    const char* itemType, int64_t& largest) {
   Py_ssize_t n = acc.getSize(o);
   T* out = storage(static_cast<size_t>(n));
-  switch (layoutOf(o)) {
-    case Layout::List: {
+  switch (itemAccessOf(o)) {
+    case ItemAccess::ListSlots: {
       // The conversion call in between is opaque, so the size and the item
       // array are loaded anew; where they lie is fixed, and kept at hand.
       const size_t sizeAt = hostProfile.headSize, itemsAt = hostProfile.listItems;
@@ -117,12 +108,12 @@ void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, Storage storage
       });
       return;
     }
-    case Layout::Tuple: {
+    case ItemAccess::TupleSlots: {
       PyObject* const* items = tupleItems(o);
       convertItems<Track, false>(n, out, itemType, largest, [items](Py_ssize_t i) { return items[i]; });
       return;
     }
-    case Layout::Generic:
+    case ItemAccess::ThroughApi:
       convertItems<Track, true>(n, out, itemType, largest, [&](Py_ssize_t i) { return acc.getItem(o, i); });
       return;
   }
@@ -188,73 +179,11 @@ void pyValueToNative(PyObject* o, ByteArg& target) {
   target.view = target.owned;
 }
 
+IntMaker intMaker() { return pyLib->PyLong_FromLongLong != nullptr ? pyLib->PyLong_FromLongLong : buildLongLong; }
+
 PyObject* nativeValueToPy(int64_t v) { return intMaker()(v); }
 
-namespace detail {
-
-PyObject* newPairBytes(size_t size, uint8_t*& storage) {
-  PyObject* bytes = pyLib->PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size));
-  if (bytes == nullptr || size == 0) return bytes;
-  char* buf = nullptr;
-  Py_ssize_t len = 0;
-  if (pyLib->PyBytes_AsStringAndSize(bytes, &buf, &len) != 0) {
-    decRef(bytes);
-    return nullptr;
-  }
-  storage = reinterpret_cast<uint8_t*>(buf);
-  adviseHugePages(storage, size);
-  return bytes;
-}
-
-PyObject* finishPair(PyObject* tuple, PyObject* bytes, int64_t width) {
-  PyObject* w = nativeValueToPy(width);
-  if (w == nullptr) {
-    decRef(bytes);
-    decRef(tuple);
-    return nullptr;
-  }
-  pyLib->PyTuple_SetItem(tuple, 0, bytes);
-  pyLib->PyTuple_SetItem(tuple, 1, w);
-  return tuple;
-}
-
-}  // namespace detail
-
-ListBuilder::~ListBuilder() {
-  // A list never handed out (a failure cut the decode short) is released;
-  // the host frees its unfilled slots with it.
-  if (list_ != nullptr) decRef(list_);
-}
-
-bool ListBuilder::start(uint64_t count) {
-  list_ = pyLib->PyList_New(static_cast<Py_ssize_t>(count));
-  if (list_ == nullptr) return false;
-  slots_ = newListSlots(list_);
-  return true;
-}
-
-bool ListBuilder::take(const int64_t* values, size_t n) {
-  IntMaker make = intMaker();
-  for (size_t k = 0; k < n; ++k, ++filled_) {
-    PyObject* item = make(values[k]);
-    if (item == nullptr) {
-      decRef(list_);
-      list_ = nullptr;
-      return false;
-    }
-    if (slots_ != nullptr)
-      slots_[filled_] = item;
-    else
-      pyLib->PyList_SetItem(list_, filled_, item);
-  }
-  return true;
-}
-
-PyObject* ListBuilder::release() {
-  PyObject* list = list_;
-  list_ = nullptr;
-  return list;
-}
+PyObject** newListSlots(PyObject* list) { return hostProfile.listItems != 0 ? listItems(list) : nullptr; }
 
 void conversionToStringError() {
   pyLib->PyErr_Clear();

@@ -12,7 +12,6 @@
 
 #include "pybinding/host_profile.hpp"
 #include "pybinding/py_lib.hpp"
-#include "vaskor/value_sink.hpp"
 
 namespace pybinding {
 
@@ -73,61 +72,20 @@ void pyValueToNative(PyObject* o, ByteArg& target);
 // A new int, or null with the host's error set.
 PyObject* nativeValueToPy(int64_t v);
 
-// The (bytes, int) tuple of an encoded pair of `size` bytes and `width`,
-// with the bytes written by `fill(storage)` straight into the new
-// bytes object (filled before anything else can see it) instead of being
-// copied there from a native sequence. Null with the host's error set when
-// the host could not make an object; nothing half-built is left behind.
-template <class Fill>
-PyObject* newEncodedPair(size_t size, int64_t width, Fill&& fill);
+// The host's integer constructor, for a caller making many ints: each
+// call of the result is what nativeValueToPy does.
+using IntMaker = PyObject* (*)(long long);
+IntMaker intMaker();
 
-// Builds the list of ints of a decoded sequence while a decoder hands the
-// values over in pieces, so that no native copy of them is kept. release()
-// gives the new list, or null with the host's error set when the host could
-// not make an object (the decode stops there).
-class ListBuilder final : public vaskor::ValueSink {
- public:
-  ListBuilder() = default;
-  ListBuilder(const ListBuilder&) = delete;
-  ListBuilder& operator=(const ListBuilder&) = delete;
-  ~ListBuilder();
-
-  bool start(uint64_t count) override;
-  bool take(const int64_t* values, size_t n) override;
-  PyObject* release();
-
- private:
-  PyObject* list_ = nullptr;
-  PyObject** slots_ = nullptr;  // the list's own slots, where they may be written
-  Py_ssize_t filled_ = 0;
-};
+// The item slots of a list just made by PyList_New (exact, every slot
+// empty), where an item may be stored as the host's PyList_SetItem would
+// store it; null where the host's list layout was not verified (store
+// through PyList_SetItem).
+PyObject** newListSlots(PyObject* list);
 
 // True with `target` filled for a text or byte-string object, false for
 // anything else; raises ValueError when the text cannot be read.
 bool pyStringToNative(PyObject* o, std::string& target);
 [[noreturn]] void conversionToStringError();
-
-namespace detail {
-// The bytes object of `size` bytes for an encoded pair and its storage, or
-// null (host error set).
-PyObject* newPairBytes(size_t size, uint8_t*& storage);
-// Stores `bytes` (a new reference) and the width into `tuple`; releases both
-// and returns null when the host cannot make the int.
-PyObject* finishPair(PyObject* tuple, PyObject* bytes, int64_t width);
-}  // namespace detail
-
-template <class Fill>
-PyObject* newEncodedPair(size_t size, int64_t width, Fill&& fill) {
-  PyObject* tuple = pyLib->PyTuple_New(2);
-  if (tuple == nullptr) return nullptr;
-  uint8_t* storage = nullptr;
-  PyObject* bytes = detail::newPairBytes(size, storage);
-  if (bytes == nullptr) {
-    decRef(tuple);
-    return nullptr;
-  }
-  if (size > 0) fill(storage);
-  return detail::finishPair(tuple, bytes, width);
-}
 
 }  // namespace pybinding
