@@ -31,25 +31,12 @@ void widen(const uint8_t* data, size_t n, int64_t* out) {
 
 }  // namespace
 
-size_t typecodeSize(char code, bool standard) {
-  switch (code) {
-    case 'c': case 'b': case 'B': return 1;
-    case 'h': case 'H': return 2;
-    case 'i': case 'I': case 'f': case 'u': return 4;
-    case 'l': case 'L': return standard ? 4 : 8;
-    case 'q': case 'Q': case 'd': return 8;
-    default: return 0;
-  }
-}
-
-bool intTypecode(char code) { return code != 0 && std::strchr("bBhHiIlLqQ", code) != nullptr; }
-
 bool intItemKind(const char* format, size_t itemSize, ItemKind& kind) {
   if (format == nullptr) return false;
   bool standard = false;
   if (format[0] == '@' || format[0] == '=') standard = *format++ == '=';
   if (format[0] == 0 || format[1] != 0) return false;
-  const size_t size = intTypecode(format[0]) ? typecodeSize(format[0], standard) : 0;
+  const size_t size = typecodeSize(format[0], standard, true);
   if (size == 0 || size != itemSize) return false;
   kind = kindFor(format[0], size);
   return true;

@@ -13,12 +13,23 @@ namespace pybinding {
 
 enum class ItemKind : uint8_t { I8, U8, I16, U16, I32, U32, I64, U64 };
 
-// The size of an item of struct or array.array typecode `code` on LP64
-// Linux, under the "=" prefix when `standard` (where 'l' is 4 bytes); 'u'
-// is array.array's UCS4 character. 0 for any other code.
-size_t typecodeSize(char code, bool standard = false);
-// Whether `code` is one of the integer typecodes.
-bool intTypecode(char code);
+// The item size of a struct or array.array typecode on LP64 Linux, under
+// the "=" prefix when `standard` (where 'l' is 4 bytes); 'u' is
+// array.array's UCS4 character. 0 for any other code, and for a code of no
+// integer when `integersOnly`.
+constexpr size_t typecodeSize(char code, bool standard, bool integersOnly) {
+  switch (code) {
+    case 'b': case 'B': return 1;
+    case 'h': case 'H': return 2;
+    case 'i': case 'I': return 4;
+    case 'l': case 'L': return standard ? 4 : 8;
+    case 'q': case 'Q': return 8;
+    case 'c': return integersOnly ? 0 : 1;
+    case 'f': case 'u': return integersOnly ? 0 : 4;
+    case 'd': return integersOnly ? 0 : 8;
+    default: return 0;
+  }
+}
 
 // The kind of a buffer format of native byte order ("@" or "=" prefix, or
 // none) whose size matches `itemSize`; false for any other format.

@@ -74,7 +74,8 @@ bool PyBuffer::takeOld(PyObject* o, bool writable) {
   data_ = data;
   size_ = len > 0 ? static_cast<size_t>(len) : 0;
   // No typecode, or one of no known size: bytes.
-  itemSize_ = typecodeSize(oldFormat_[0]) != 0 ? typecodeSize(oldFormat_[0]) : 1;
+  const size_t size = typecodeSize(oldFormat_[0], false, false);
+  itemSize_ = size != 0 ? size : 1;
   format_ = oldFormat_;
   contiguous_ = true;
   held_ = false;
