@@ -51,9 +51,9 @@ void verifyInts(HostProfile& profile, const PyLib& lib, const char* format) {
 
 }  // namespace
 
-HostProfile identifyHost(void* handle, const PyLib& lib) {
+HostProfile identifyHost(void* handle, const PyLib& lib, uint64_t startOffset) {
   HostProfile p;
-  p.kind = detectHostKind(handle, pyObjectStartOffset);
+  p.kind = detectHostKind(handle, startOffset);
   switch (p.kind) {
     case HostKind::TraceRefs:
       p.refOffset = 16;

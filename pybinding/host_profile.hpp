@@ -241,8 +241,9 @@ constexpr int PyBUF_STRIDES = 0x0010 | PyBUF_ND;
 struct PyLib;
 
 // The profile of the host behind `handle`, from its exports and version
-// alone: no object is touched.
-HostProfile identifyHost(void* handle, const PyLib& lib);
+// alone: no object is touched. `startOffset`: detectStartOffset's, found
+// before the table was loaded.
+HostProfile identifyHost(void* handle, const PyLib& lib, uint64_t startOffset);
 
 // The host's module creation functions, under whichever name it exports
 // them by (reference-tracing builds and PyPy rename them); null when absent.

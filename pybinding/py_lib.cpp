@@ -28,7 +28,6 @@ constexpr PyLibEntry kEntries[] = {
 #undef PYLIB_UNPAREN
 const std::span<const PyLibEntry> pyLibEntries = kEntries;
 
-uint64_t pyObjectStartOffset = 0;
 std::vector<ExportedModule> exportedModules;
 
 namespace {
@@ -134,13 +133,12 @@ PyLib* loadPyLibFromModule(void* handle) {
   auto lib = std::make_unique<PyLib>();  // value-initialised: every entry empty
   lib->module = handle;
   lib->pythonVersion = getPyVersion(handle);
-  pyObjectStartOffset = detectStartOffset(handle);
+  const uint64_t startOffset = detectStartOffset(handle);
   loadEntries(handle, *lib);
   lib->PyDealloc = deallocPythonObj;
   // Probes beyond the table, after every lookup it makes.
   for (const PyLibEntry* e : inStepOrder(true)) resolve(handle, *lib, *e, false);
-  hostProfile = identifyHost(handle, *lib);
-  pyObjectStartOffset = hostProfile.refOffset;
+  hostProfile = identifyHost(handle, *lib, startOffset);
   return lib.release();
 }
 

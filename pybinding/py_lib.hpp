@@ -53,7 +53,6 @@ struct ExportedModule {
 };
 
 extern PyLib* pyLib;
-extern uint64_t pyObjectStartOffset;
 extern std::vector<ExportedModule> exportedModules;
 
 // dlopen(nullptr, RTLD_NOW); never closed.

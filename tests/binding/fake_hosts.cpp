@@ -26,7 +26,6 @@ void resetBinding() {
   lookups::stopRecording();
   lookups::unhideAll();
   pybinding::pyLib = nullptr;
-  pybinding::pyObjectStartOffset = 0;
   pybinding::hostProfile = pybinding::HostProfile{};
 }
 

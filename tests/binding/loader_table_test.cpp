@@ -99,7 +99,7 @@ TEST_F(TableTest, Python3HostFillsEntriesFromTheirFirstNames) {
   EXPECT_EQ(lib->PyExc_BaseException, nullptr);
   // Looked up after the table, so that interpreter exceptions pass a conversion.
   EXPECT_EQ(addr(lib->PyExc_Exception), *static_cast<void**>(dlsym(host, "PyExc_Exception")));
-  EXPECT_EQ(pyObjectStartOffset, 0u);
+  EXPECT_EQ(hostProfile.refOffset, 0u);
   // Building a table does not install it.
   EXPECT_EQ(pyLib, nullptr);
 }
@@ -118,7 +118,7 @@ TEST_F(TableTest, Python2HostFallsBackToItsOwnNames) {
   EXPECT_EQ(addr(lib->PyBytes_AsStringAndSize), dlsym(host, "PyString_AsStringAndSize"));
   EXPECT_EQ(addr(lib->PyBytes_FromStringAndSize), dlsym(host, "PyString_FromStringAndSize"));
   EXPECT_EQ(lib->pythonVersion.major, 2);
-  EXPECT_EQ(pyObjectStartOffset, 0u);
+  EXPECT_EQ(hostProfile.refOffset, 0u);
 }
 
 TEST_F(TableTest, UCS2HostAndComplexPairAlternatives) {
@@ -172,16 +172,16 @@ TEST_F(TableTest, StartOffsetOnlyWhenAllThreeCreationNamesExist) {
   // with the longer object head.
   void* host = openFakeHost("fakehost_all_creation");
   auto lib = load(host);
-  EXPECT_EQ(pyObjectStartOffset, 16u);
+  EXPECT_EQ(hostProfile.refOffset, 16u);
 
   // The renamed creation function alone also tells such a host.
   lookups::hide({"Py_InitModule4"});
   lib = load(host);
-  EXPECT_EQ(pyObjectStartOffset, 16u);
+  EXPECT_EQ(hostProfile.refOffset, 16u);
 
   lookups::hide({"Py_InitModule4", "PyModule_Create2TraceRefs"});
   lib = load(host);
-  EXPECT_EQ(pyObjectStartOffset, 0u);
+  EXPECT_EQ(hostProfile.refOffset, 0u);
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST_F(Python3Creation, HostReceivesTheDefinitionAndApiVersion3) {
 
 TEST_F(Python3Creation, LongerHeadHostGetsTheDefinitionBehindItsLinks) {
   void* host = installHost("fakehost_all_creation");
-  ASSERT_EQ(pyObjectStartOffset, 16u);
+  ASSERT_EQ(hostProfile.refOffset, 16u);
   lookups::hide({"PyModule_Create2"});
   FakeHostRecord& r = recordOf(host);
   ASSERT_NE(initModule3(desc), nullptr);
