@@ -1,10 +1,11 @@
-// What the module knows of its host's objects, in one place. One binary
-// serves CPython 2.7 to 3.15 in release and debug builds and PyPy, whose
-// object heads, tuples and reference rules differ; the loader identifies the
-// host from its exports and then checks each layout a fast path relies on
-// against objects the host itself made. Everything the module reads or
-// writes inside a host object goes through the profile below; whatever was
-// not verified goes through the host's API instead.
+// What the module knows of its host, in one place. One binary serves
+// CPython 2.7 to 3.15 in release and debug builds and PyPy, whose object
+// heads, tuples, reference rules, buffers, arrays and classes differ; the
+// loader identifies the host from its exports (host_kind.hpp), fills the
+// profile below once, and checks each layout a fast path relies on against
+// objects the host itself made. Everything the module reads or writes inside
+// a host object, and every choice it makes by host, goes through the
+// profile; whatever was not verified goes through the host's API instead.
 #pragma once
 
 #include <sys/types.h>
