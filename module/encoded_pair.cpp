@@ -28,8 +28,13 @@ PyObject* finishPair(PyObject* tuple, PyObject* bytes, int64_t width) {
     decRef(tuple);
     return nullptr;
   }
-  pyLib->PyTuple_SetItem(tuple, 0, bytes);
-  pyLib->PyTuple_SetItem(tuple, 1, w);
+  if (PyObject** slots = newTupleSlots(tuple)) {
+    slots[0] = bytes;
+    slots[1] = w;
+  } else {
+    pyLib->PyTuple_SetItem(tuple, 0, bytes);
+    pyLib->PyTuple_SetItem(tuple, 1, w);
+  }
   return tuple;
 }
 

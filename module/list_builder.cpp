@@ -21,19 +21,23 @@ bool ListBuilder::start(uint64_t count) {
 }
 
 bool ListBuilder::take(const int64_t* values, size_t n) {
-  IntMaker make = intMaker();
-  for (size_t k = 0; k < n; ++k, ++filled_) {
+  const IntMaker make = intMaker();
+  // Kept in registers across the host's calls.
+  PyObject** const slots = slots_;
+  Py_ssize_t at = filled_;
+  for (size_t k = 0; k < n; ++k, ++at) {
     PyObject* item = make(values[k]);
     if (item == nullptr) {
       decRef(list_);
       list_ = nullptr;
       return false;
     }
-    if (slots_ != nullptr)
-      slots_[filled_] = item;
+    if (slots != nullptr)
+      slots[at] = item;
     else
-      pyLib->PyList_SetItem(list_, filled_, item);
+      pyLib->PyList_SetItem(list_, at, item);
   }
+  filled_ = at;
   return true;
 }
 

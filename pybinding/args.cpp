@@ -11,6 +11,11 @@ namespace pybinding {
 
 namespace {
 
+int64_t positionalCount(PyObject* argTuple) {
+  if (argsInPlace(argTuple)) return varSize(argTuple);
+  return argTuple != nullptr ? pyLib->PyTuple_Size(argTuple) : 0;
+}
+
 void setTypeError(const std::string& msg) {
   pyLib->PyErr_SetString(pyLib->PyExc_TypeError, msg.c_str());
 }
@@ -93,7 +98,7 @@ bool pyDictHasKey(PyObject* dict, const char* name) {
 
 bool verifyArgs(PyObject* argTuple, PyObject* kwargsDict, int64_t argsLen, int64_t argsLenReq,
                 std::span<const char* const> argNames, const char* funcName) {
-  int64_t nargs = argTuple != nullptr ? pyLib->PyTuple_Size(argTuple) : 0;
+  int64_t nargs = positionalCount(argTuple);
   int64_t nkwargs = kwargsDict != nullptr ? pyLib->PyDict_Size(kwargsDict) : 0;
   int64_t given = nargs + nkwargs;
 
@@ -104,6 +109,8 @@ bool verifyArgs(PyObject* argTuple, PyObject* kwargsDict, int64_t argsLen, int64
                  " arguments (" + std::to_string(given) + " given)");
     return false;
   }
+  // Positional arguments alone: the count says everything.
+  if (nkwargs == 0) return true;
 
   int64_t nkwargLeft = nkwargs;
   for (int64_t j = nargs; j < argsLen; ++j) {
@@ -132,7 +139,9 @@ bool verifyArgs(PyObject* argTuple, PyObject* kwargsDict, int64_t argsLen, int64
 }
 
 PyObject* getPyArg(PyObject* argTuple, PyObject* argDict, int64_t argIdx, const char* argName) {
-  if (argIdx < pyLib->PyTuple_Size(argTuple)) {
+  if (argsInPlace(argTuple)) {
+    if (argIdx < varSize(argTuple)) return tupleItems(argTuple)[argIdx];
+  } else if (argIdx < pyLib->PyTuple_Size(argTuple)) {
     if (PyObject* arg = pyLib->PyTuple_GetItem(argTuple, argIdx)) return arg;
   }
   if (argDict != nullptr) return pyLib->PyDict_GetItemString(argDict, argName);

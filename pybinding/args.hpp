@@ -6,9 +6,26 @@
 #include <span>
 
 #include "pybinding/host_profile.hpp"
+#include "pybinding/py_lib.hpp"
 #include "pybinding/py_ref.hpp"
 
 namespace pybinding {
+
+// A call's positional arguments come in a tuple the host made; an exact one
+// whose layout the profile verified is read in place, as the host's own
+// PyTuple_Size and PyTuple_GetItem read it.
+inline bool argsInPlace(PyObject* argTuple) {
+  return hostProfile.tupleItems != 0 && argTuple != nullptr && typeOf(argTuple) == pyLib->PyTuple_Type;
+}
+
+// What verifyArgs finds for a call without keywords whose positional
+// arguments, read in place, are as many as the parameters take: true, with
+// nothing asked of the host (small calls). False: ask verifyArgs.
+inline bool onlyPositionalFit(PyObject* argTuple, PyObject* kwargsDict, int64_t argsLen, int64_t argsLenReq) {
+  if (kwargsDict != nullptr || !argsInPlace(argTuple)) return false;
+  const int64_t given = varSize(argTuple);
+  return argsLenReq <= given && given <= argsLen;
+}
 
 // False once a TypeError is set (the caller returns null at once). The first
 // `argsLenReq` of the `argsLen` parameters are required. Raises ValueError

@@ -96,9 +96,11 @@ auto vectorOf(std::vector<T>& target) {
 template <bool Track, class T, class Storage>
 void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, Storage storage,
                    const char* itemType, int64_t& largest) {
-  Py_ssize_t n = acc.getSize(o);
+  const ItemAccess access = itemAccessOf(o);
+  // The host's size call reads what varSize reads where the layout is verified.
+  const Py_ssize_t n = access == ItemAccess::ThroughApi ? acc.getSize(o) : varSize(o);
   T* out = storage(static_cast<size_t>(n));
-  switch (itemAccessOf(o)) {
+  switch (access) {
     case ItemAccess::ListSlots: {
       // The conversion call in between is opaque, so the size and the item
       // array are loaded anew; where they lie is fixed, and kept at hand.
@@ -142,8 +144,13 @@ void clearAndRaiseConversionError(const char* toType) {
 }
 
 void pyValueToNative(PyObject* o, int64_t& target) {
-  long long v = pyLib->PyLong_AsLongLong(o);
-  if (refused(v)) raiseRefusal("int");
+  // An exact int is read in place, as the items of a sequence are.
+  const ExactInts exact(hostProfile, pyLib->PyLong_Type, pyLib->PyInt_Type);
+  long long v;
+  if (!exact.read(o, typeOf(o), v)) {
+    v = pyLib->PyLong_AsLongLong(o);
+    if (refused(v)) raiseRefusal("int");
+  }
   target = v;
 }
 
@@ -182,8 +189,6 @@ void pyValueToNative(PyObject* o, ByteArg& target) {
 IntMaker intMaker() { return pyLib->PyLong_FromLongLong != nullptr ? pyLib->PyLong_FromLongLong : buildLongLong; }
 
 PyObject* nativeValueToPy(int64_t v) { return intMaker()(v); }
-
-PyObject** newListSlots(PyObject* list) { return hostProfile.listItems != 0 ? listItems(list) : nullptr; }
 
 void conversionToStringError() {
   pyLib->PyErr_Clear();

@@ -81,7 +81,11 @@ IntMaker intMaker();
 // empty), where an item may be stored as the host's PyList_SetItem would
 // store it; null where the host's list layout was not verified (store
 // through PyList_SetItem).
-PyObject** newListSlots(PyObject* list);
+inline PyObject** newListSlots(PyObject* list) { return hostProfile.listItems != 0 ? listItems(list) : nullptr; }
+// The same for a tuple just made by PyTuple_New (PyTuple_SetItem).
+inline PyObject** newTupleSlots(PyObject* tuple) {
+  return hostProfile.tupleItems != 0 ? tupleItems(tuple) : nullptr;
+}
 
 // True with `target` filled for a text or byte-string object, false for
 // anything else; raises ValueError when the text cannot be read.

@@ -39,6 +39,7 @@ struct ModuleFunction {
 
 inline const char* Call::name() const { return function.name; }
 inline PyRef Call::required(int64_t i) const {
+  if (argsInPlace(args) && i < varSize(args)) return PyRef::hold(tupleItems(args)[i]);
   return takeRequiredArg(args, kwargs, i, function.params[static_cast<size_t>(i)], function.name);
 }
 inline PyRef Call::optional(int64_t i) const {
@@ -50,7 +51,9 @@ inline PyRef Call::optional(int64_t i) const {
 // The argument check, then the body. Never inlined into the entry
 // procedure, so all it allocates lies below the attach's mark.
 [[gnu::noinline]] inline PyObject* checkAndRun(const ModuleFunction& f, PyObject* args, PyObject* kwargs) {
-  if (!verifyArgs(args, kwargs, static_cast<int64_t>(f.params.size()), f.required, f.params, f.name))
+  const auto paramCount = static_cast<int64_t>(f.params.size());
+  if (!onlyPositionalFit(args, kwargs, paramCount, f.required) &&
+      !verifyArgs(args, kwargs, paramCount, f.required, f.params, f.name))
     return nullptr;
   return f.body(Call{f, args, kwargs});
 }

@@ -85,12 +85,12 @@ size_t packTo(const int64_t* in, size_t n, int w, size_t from, size_t to, bool v
     packHead(in, head, w, out, headBytes);
     from = head;
   }
+  if (from >= to) return to;  // the head was all (short calls)
   out += headBytes;
   const size_t blockBytes = 8 * static_cast<size_t>(w);
   const detail::Kernels& k = detail::kernels();
   if (!verify) {
-    if (to > from)
-      k.packBlocks[w](in + from, out + (from - head) / kBlockFields * blockBytes, (to - from) / kBlockFields);
+    k.packBlocks[w](in + from, out + (from - head) / kBlockFields * blockBytes, (to - from) / kBlockFields);
     return to;
   }
   for (size_t i = from; i < to; i += kChunkValues) {
@@ -134,6 +134,14 @@ struct BitFields {
       return;
     }
     g.width = static_cast<uint64_t>(l);
+    if (g.size <= UINT64_MAX / 8) {
+      // The bit count of any input memory holds fits 64 bits, whose
+      // division costs a fraction of the 128-bit one (short calls).
+      const uint64_t bits = g.size * 8;
+      g.count = detail::checkedCount(bits / g.width, 8);
+      if (g.count != 0) g.cut = bits % g.width;
+      return;
+    }
     g.count = detail::checkedCount(totalBits / g.width, 8);
     // With a group to read the input's bit count fits 64 bits.
     if (g.count != 0) g.cut = static_cast<uint64_t>(totalBits % g.width);
@@ -153,24 +161,30 @@ struct BitFields {
   }
 
   static void unpackPiece(const Groups& g, uint64_t k, uint64_t end, int64_t* to) {
-    const detail::Kernels& kernels = detail::kernels();
     if (wide(g)) {
-      kernels.unpackWideGroups(g.p, g.cut + k * g.width, g.width, to, end - k);
+      detail::kernels().unpackWideGroups(g.p, g.cut + k * g.width, g.width, to, end - k);
       return;
     }
     if (k < g.count % kBlockFields) {
       const uint64_t head = end;
-      if (head < kKernelHeadFrom) {
+      const uint64_t bytes = (g.cut + head * g.width) / 8;
+      if (bytes <= 8) {
+        // The whole head in one word (short calls): the cut is its top bits.
+        uint64_t acc = 0;
+        for (uint64_t j = 0; j < bytes; ++j) acc = (acc << 8) | g.p[j];
+        const uint64_t mask = g.width < 64 ? (uint64_t{1} << g.width) - 1 : ~uint64_t{0};
+        for (uint64_t j = 0; j < head; ++j) to[j] = static_cast<int64_t>((acc >> ((head - 1 - j) * g.width)) & mask);
+      } else if (head < kKernelHeadFrom) {
         for (uint64_t j = 0; j < head; ++j)
           to[j] = static_cast<int64_t>(detail::readGroup(g.p, g.cut + j * g.width, g.width));
       } else {
-        unpackHead(g.p, (g.cut + head * g.width) / 8, head, static_cast<int>(g.width), to);
+        unpackHead(g.p, bytes, head, static_cast<int>(g.width), to);
       }
       return;
     }
     const uint64_t blockBytes = 8 * g.width;
     const uint8_t* from = g.p + g.size - (g.count - k) / kBlockFields * blockBytes;
-    kernels.unpackBlocks[g.width](from, to, (end - k) / kBlockFields);
+    detail::kernels().unpackBlocks[g.width](from, to, (end - k) / kBlockFields);
   }
 };
 

@@ -55,6 +55,27 @@ TEST(BpeDifferentialBlocks, EveryWidthWithWholeBlocksAndEveryHeadLength) {
   }
 }
 
+TEST(BpeDifferentialBlocks, ShortInputsAtEveryWidth) {
+  // Inputs of a few bytes, whose groups a decode reads from one word: every
+  // width up to the widest block, every cut, through both decode forms.
+  RandomInputs gen(3100);
+  for (int64_t l = 1; l <= 66; ++l) {
+    for (size_t n = 0; n <= 12; ++n) {
+      for (int rep = 0; rep < 8; ++rep) {
+        const Bytes b = gen.bytes(n);
+        const Outcome want = run([&] { return vaskor_ref::bpeDecode(b, l); });
+        ASSERT_EQ(run([&] { return vaskor::bpe::decode(b, l); }), want) << l << " " << describe(b);
+        Values into(want.values.size() + 1, -7);
+        const Outcome got = run([&] {
+          into.resize(vaskor::bpe::decodeInto(b, l, std::span<int64_t>(into)));
+          return into;
+        });
+        ASSERT_EQ(got, want) << l << " " << describe(b);
+      }
+    }
+  }
+}
+
 TEST(BpeDifferentialBlocks, EveryHeadLengthThroughEveryRow) {
   // The fields before the whole blocks go through a block kernel of the row
   // in use: every head length, a few widths, and decoding with a cut in

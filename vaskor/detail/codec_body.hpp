@@ -46,6 +46,9 @@ struct Groups {
 
 template <class F>
 struct CodecBody {
+  // Decodes of at most this many values skip the sink's staging buffer.
+  static constexpr uint64_t kFewValues = 16;
+
   static uint64_t packedSize(uint64_t n, int64_t width) {
     return checkedCount(F::bytesFor(n, static_cast<uint64_t>(width)), 1);
   }
@@ -132,6 +135,13 @@ struct CodecBody {
   static bool decodeInto(std::span<const uint8_t> i, int64_t l, ValueSink& sink) {
     const Groups g = locate(i, l);
     if (!sink.start(g.count)) return false;
+    if (g.count <= kFewValues) {
+      // Handed over in one piece from a small buffer (short calls).
+      int64_t few[kFewValues];
+      SpanOut<F::kSpanRoom> to{few};
+      unpackTo(g, to);
+      return g.count == 0 || sink.take(few, g.count);
+    }
     alignas(64) int64_t stage[F::kSinkChunkValues];
     SinkOut<F::kSinkChunkValues> to{sink, stage};
     return unpackTo(g, to);
