@@ -121,7 +121,14 @@ struct BitFields {
   static constexpr size_t kSinkChunkValues = 16 * kBlockFields;
   static constexpr uint64_t kSpanRoom = UINT64_MAX / 2;
 
-  static constexpr auto pack = packTo;
+  static size_t pack(const int64_t* in, size_t n, int w, size_t from, size_t to, bool verify, uint8_t* out) {
+    // An input shorter than a block is all head (short calls).
+    if (n < kBlockFields && from == 0) {
+      packHead(in, n, w, out, (n * static_cast<size_t>(w) + 7) / 8);
+      return to;
+    }
+    return packTo(in, n, w, from, to, verify, out);
+  }
 
   static void place(Groups& g, int64_t l) {
     if (l == 0) raise<ValueError>("bit width must be positive, got 0");
