@@ -13,7 +13,6 @@ namespace pybinding {
 
 namespace {
 
-thread_local uintptr_t stackBottom = 0;
 thread_local ThreadAttachment attachment = ThreadAttachment::NotYet;
 
 pthread_mutex_t sharedMemoryLock;
@@ -54,8 +53,8 @@ bool ignored(int sig) noexcept {
 }  // namespace
 
 void recordStackBottom(const void* local) noexcept {
-  auto addr = reinterpret_cast<uintptr_t>(local);
-  if (addr > stackBottom) stackBottom = addr;
+  const auto addr = reinterpret_cast<uintptr_t>(local);
+  if (addr > threadRecord.stackBottom) threadRecord.stackBottom = addr;
 }
 
 void startLoadingThread(const void* local) noexcept {
@@ -85,6 +84,6 @@ void setUpThread() noexcept {
 }
 
 ThreadAttachment threadAttachment() noexcept { return attachment; }
-const void* threadStackBottom() noexcept { return reinterpret_cast<const void*>(stackBottom); }
+const void* threadStackBottom() noexcept { return reinterpret_cast<const void*>(threadRecord.stackBottom); }
 
 }  // namespace pybinding

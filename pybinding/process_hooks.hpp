@@ -11,8 +11,15 @@ namespace pybinding {
 // thread that loaded the library), or by its first module call.
 enum class ThreadAttachment : uint8_t { NotYet, AtLoad, OnFirstCall };
 
-// Set by a thread's first module call; shared by all module functions.
-inline thread_local bool threadAttached = false;
+// What a module call keeps of its thread, in one record so that the call
+// reaches it with one thread-local lookup.
+struct ThreadRecord {
+  // The highest address seen: the stack grows downwards.
+  uintptr_t stackBottom = 0;
+  // Set by the thread's first module call.
+  bool attached = false;
+};
+inline thread_local ThreadRecord threadRecord;
 
 // The highest address seen on this thread wins: the stack grows downwards.
 void recordStackBottom(const void* local) noexcept;
@@ -36,9 +43,11 @@ void initSharedLock() noexcept;
 
 // First step of every module call; `local` lies in the caller's frame.
 inline void attachThread(const void* local) noexcept {
-  recordStackBottom(local);
-  if (!threadAttached) [[unlikely]] {
-    threadAttached = true;
+  ThreadRecord& thread = threadRecord;
+  const auto addr = reinterpret_cast<uintptr_t>(local);
+  if (addr > thread.stackBottom) thread.stackBottom = addr;
+  if (!thread.attached) [[unlikely]] {
+    thread.attached = true;
     setUpThread();
   }
 }

@@ -27,10 +27,10 @@ TEST(ThreadAttach, LoadingThreadIsNeverSetUpAgain) {
     char top = 0;
     pybinding::startLoadingThread(&top);
     EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::AtLoad);
-    EXPECT_FALSE(pybinding::threadAttached);
+    EXPECT_FALSE(pybinding::threadRecord.attached);
     uintptr_t deeper = attachFromDeeperFrame();
     EXPECT_LT(deeper, addr(&top));
-    EXPECT_TRUE(pybinding::threadAttached);
+    EXPECT_TRUE(pybinding::threadRecord.attached);
     EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::AtLoad);
     EXPECT_EQ(bottom(), addr(&top));
   }).join();
@@ -41,7 +41,7 @@ TEST(ThreadAttach, NewThreadIsSetUpOnceByItsFirstCall) {
     EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::NotYet);
     EXPECT_EQ(bottom(), 0u);
     uintptr_t first = attachFromDeeperFrame();
-    EXPECT_TRUE(pybinding::threadAttached);
+    EXPECT_TRUE(pybinding::threadRecord.attached);
     EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::OnFirstCall);
     // The set-up's own frame lies below the caller's; the caller's wins.
     EXPECT_EQ(bottom(), first);
@@ -59,7 +59,7 @@ TEST(ThreadAttach, NewThreadIsSetUpOnceByItsFirstCall) {
 TEST(ThreadAttach, StateIsPerThread) {
   std::thread([] { attachFromDeeperFrame(); }).join();
   std::thread([] {
-    EXPECT_FALSE(pybinding::threadAttached);
+    EXPECT_FALSE(pybinding::threadRecord.attached);
     EXPECT_EQ(pybinding::threadAttachment(), ThreadAttachment::NotYet);
   }).join();
 }
