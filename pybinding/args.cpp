@@ -116,13 +116,12 @@ bool verifyArgs(PyObject* argTuple, PyObject* kwargsDict, int64_t argsLen, int64
   for (int64_t j = nargs; j < argsLen; ++j) {
     const char* name = argNames[static_cast<size_t>(j)];
     if (j < argsLenReq) {
-      if (nkwargs == 0) continue;
       if (!pyDictHasKey(kwargsDict, name)) {
         setMissingError(funcName, name);
         return false;
       }
       --nkwargLeft;
-    } else if (nkwargs != 0 && pyDictHasKey(kwargsDict, name)) {
+    } else if (pyDictHasKey(kwargsDict, name)) {
       --nkwargLeft;
     }
   }
