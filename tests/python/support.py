@@ -13,8 +13,14 @@ def needs_cpython(tool):
 
 
 def refcounts(objs):
-    """The reference counts of objs; none on hosts without them (PyPy)."""
-    return [] if PYPY else [sys.getrefcount(o) for o in objs]
+    """The reference counts of objs; none on hosts without them (PyPy).
+    The interpreter's attribute cache holds the names last looked up, so an
+    interned string's count moves as unrelated lookups evict it: emptied
+    first, only references held elsewhere are counted."""
+    if PYPY:
+        return []
+    (getattr(sys, '_clear_internal_caches', None) or sys._clear_type_cache)()
+    return [sys.getrefcount(o) for o in objs]
 
 
 def type_error(fn, *args, **kwargs):

@@ -208,9 +208,9 @@ class SharedKeywordNames(unittest.TestCase):
                            (pyvaskor.neDecode, {'bytes': b'', 'l': 1}),
                            (pyvaskor.neDecode, {'bytes': b'', 'zz': 1})):
             calls(fn, kwargs)
-            before = [sys.getrefcount(n) for n in names]
+            before = support.refcounts(names)
             calls(fn, kwargs)
-            self.assertEqual([sys.getrefcount(n) for n in names], before,
+            self.assertEqual(support.refcounts(names), before,
                              '%s(**%r)' % (fn.__name__, kwargs))
 
 

@@ -97,10 +97,10 @@ class ReferenceCountTest(unittest.TestCase):
             objs = watched(case)
             call_repeatedly(case, 3)
             gc.collect()
-            before = [sys.getrefcount(o) for o in objs]
+            before = support.refcounts(objs)
             call_repeatedly(case, 200)
             gc.collect()
-            after = [sys.getrefcount(o) for o in objs]
+            after = support.refcounts(objs)
             self.assertEqual(after, before, '%s %r' % (case[0].__name__, objs))
 
     def test_failure_classes_do_not_outlive_their_exceptions(self):
