@@ -62,7 +62,20 @@ template <bool Track, bool Hold, class T, class Item>
   PyTypeObject* const plainInts[] = {pyLib->PyLong_Type, pyLib->PyInt_Type};
   const size_t typeAt = hostProfile.typeOffset;  // kept at hand across the opaque calls
   const ExactInts exact(hostProfile, plainInts[0], plainInts[1]);
-  for (Py_ssize_t i = 0; i < n; ++i) {
+  // Exact ints first, in a loop that calls nothing opaque, so what it needs
+  // stays in registers (short calls); the loop below takes over at the first
+  // item this one cannot read in place.
+  Py_ssize_t i = 0;
+  int64_t top = largest;
+  for (; i < n; ++i) {
+    PyObject* o = item(i);
+    long long v;
+    if (o == nullptr || !exact.read(o, hostField<PyTypeObject*>(o, typeAt), v)) break;
+    if constexpr (Track) top = v > top ? v : top;
+    out[i] = static_cast<T>(v);
+  }
+  largest = top;
+  for (; i < n; ++i) {
     PyObject* o = item(i);
     if (o == nullptr) clearAndRaiseConversionError(itemType);
     PyTypeObject* const type = hostField<PyTypeObject*>(o, typeAt);
@@ -91,34 +104,42 @@ auto vectorOf(std::vector<T>& target) {
 // 8 bits). Exact lists and tuples are read from their own storage: a list's
 // size and item array are read again for every item, exactly what the
 // host's PyList_GetItem does (an item's conversion may run Python code that
-// changes the list); a tuple cannot change.
-// `storage(n)` gives room for the n items.
+// changes the list); a tuple cannot change. Anything else that is a list or
+// tuple goes through the host's API. `storage(n)` gives room for the n
+// items. False, with nothing done, for an object that is neither.
 template <bool Track, class T, class Storage>
-void itemsToNative(PyObject* o, const ListOrTupleAccessors& acc, Storage storage,
-                   const char* itemType, int64_t& largest) {
-  const ItemAccess access = itemAccessOf(o);
-  // The host's size call reads what varSize reads where the layout is verified.
-  const Py_ssize_t n = access == ItemAccess::ThroughApi ? acc.getSize(o) : varSize(o);
-  T* out = storage(static_cast<size_t>(n));
-  switch (access) {
+bool itemsToNative(PyObject* o, Storage storage, const char* itemType, int64_t& largest) {
+  switch (itemAccessOf(o)) {
     case ItemAccess::ListSlots: {
+      // The host's size call reads what varSize reads where the layout is verified.
+      const Py_ssize_t n = varSize(o);
       // The conversion call in between is opaque, so the size and the item
       // array are loaded anew; where they lie is fixed, and kept at hand.
       const size_t sizeAt = hostProfile.headSize, itemsAt = hostProfile.listItems;
-      convertItems<Track, true>(n, out, itemType, largest, [o, sizeAt, itemsAt](Py_ssize_t i) -> PyObject* {
-        return i < hostField<Py_ssize_t>(o, sizeAt) ? hostField<PyObject**>(o, itemsAt)[i] : nullptr;
-      });
-      return;
+      convertItems<Track, true>(n, storage(static_cast<size_t>(n)), itemType, largest,
+                                [o, sizeAt, itemsAt](Py_ssize_t i) -> PyObject* {
+                                  return i < hostField<Py_ssize_t>(o, sizeAt) ? hostField<PyObject**>(o, itemsAt)[i]
+                                                                              : nullptr;
+                                });
+      return true;
     }
     case ItemAccess::TupleSlots: {
+      const Py_ssize_t n = varSize(o);
       PyObject* const* items = tupleItems(o);
-      convertItems<Track, false>(n, out, itemType, largest, [items](Py_ssize_t i) { return items[i]; });
-      return;
+      convertItems<Track, false>(n, storage(static_cast<size_t>(n)), itemType, largest,
+                                 [items](Py_ssize_t i) { return items[i]; });
+      return true;
     }
-    case ItemAccess::ThroughApi:
-      convertItems<Track, true>(n, out, itemType, largest, [&](Py_ssize_t i) { return acc.getItem(o, i); });
-      return;
+    case ItemAccess::ThroughApi: {
+      const ListOrTupleAccessors acc = getListOrTupleAccessors(o);
+      if (acc.getSize == nullptr) return false;
+      const Py_ssize_t n = acc.getSize(o);
+      convertItems<Track, true>(n, storage(static_cast<size_t>(n)), itemType, largest,
+                                [&](Py_ssize_t i) { return acc.getItem(o, i); });
+      return true;
+    }
   }
+  return false;
 }
 
 }  // namespace
@@ -155,10 +176,9 @@ void pyValueToNative(PyObject* o, int64_t& target) {
 }
 
 void pyValueToNative(PyObject* o, IntArg& target, int64_t& largest) {
-  ListOrTupleAccessors acc = getListOrTupleAccessors(o);
-  if (acc.getSize == nullptr) raiseConversionError("seq[int]");
   largest = 0;
-  itemsToNative<true, int64_t>(o, acc, [&](size_t n) { return target.prepare(n); }, "int", largest);
+  if (!itemsToNative<true, int64_t>(o, [&](size_t n) { return target.prepare(n); }, "int", largest))
+    raiseConversionError("seq[int]");
 }
 
 int64_t* IntArg::prepare(size_t n) {
@@ -179,10 +199,8 @@ void pyValueToNative(PyObject* o, ByteArg& target) {
     target.view = {reinterpret_cast<const uint8_t*>(buf), static_cast<size_t>(len)};
     return;
   }
-  ListOrTupleAccessors acc = getListOrTupleAccessors(o);
-  if (acc.getSize == nullptr) raiseConversionError("seq[byte]");
   int64_t unused = 0;
-  itemsToNative<false, uint8_t>(o, acc, vectorOf(target.owned), "byte", unused);
+  if (!itemsToNative<false, uint8_t>(o, vectorOf(target.owned), "byte", unused)) raiseConversionError("seq[byte]");
   target.view = target.owned;
 }
 
