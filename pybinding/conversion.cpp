@@ -62,9 +62,9 @@ template <bool Track, bool Hold, class T, class Item>
   PyTypeObject* const plainInts[] = {pyLib->PyLong_Type, pyLib->PyInt_Type};
   const size_t typeAt = hostProfile.typeOffset;  // kept at hand across the opaque calls
   const ExactInts exact(hostProfile, plainInts[0], plainInts[1]);
-  // Exact ints first, in a loop that calls nothing opaque, so what it needs
-  // stays in registers (short calls); the loop below takes over at the first
-  // item this one cannot read in place.
+  // Exact ints first, read in place by a loop that makes no conversion call,
+  // so what it needs stays in registers (short calls); the loop below takes
+  // over at the first item this one cannot read in place.
   Py_ssize_t i = 0;
   int64_t top = largest;
   for (; i < n; ++i) {

@@ -61,6 +61,8 @@ class IntegerSequenceTest(unittest.TestCase):
             for seq in seqs:
                 self.assertEqual(encode(seq), expected, type(seq))
             self.assertEqual(encode([True, False, 1]), encode([1, 0, 1]))
+            # The largest value before an item of another type still sets the width.
+            self.assertEqual(encode([300, True, 2]), encode([300, 1, 2]))
             self.assertEqual(encode([]), encode(()))
 
     def test_anything_else_is_refused(self):
