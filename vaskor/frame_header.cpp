@@ -78,6 +78,8 @@ uint64_t Header::payloadSize() const {
   return vaskor::detail::checkedCount(m * width, 1);
 }
 
+uint64_t Header::frameSize() const { return kHeaderSize + payloadSize(); }
+
 uint64_t maxFrameSize(ElementType type, uint64_t count, Layout layout) {
   detail::checkChoice(type, {layout, Transform::frameOfReference});
   // The widest field of either layout holds exactly one item.

@@ -18,23 +18,30 @@
 #include <vector>
 
 #include "vaskor/failure.hpp"
+#include "vaskor/frame_names.h"
 
 namespace vaskor::frame {
 
-// The newest frame version this library writes and reads; a newer one is
-// refused with a message naming it.
+// The newest frame version this library reads; a newer one is refused with
+// a message naming it. Each layout is written in the version that brought
+// it (layoutVersion), so version 1 frames stay as they were.
 inline constexpr uint8_t kVersion = 1;
 inline constexpr size_t kHeaderSize = 40;
+// Values per block of the blocked layout; the last block may be shorter.
+inline constexpr uint64_t kBlockValues = 1024;
 
-// Byte 5 of the header: the payload's layout, one of the two formats.
-enum class Layout : uint8_t { bitPacked = 1, wholeByte = 2 };
-// Byte 7: how values became the non-negative ones packed.
-enum class Transform : uint8_t { frameOfReference = 1, delta = 2 };
+#define VASKOR_CXX_ENUM_ENTRY_(c, cxx, byte, ...) cxx = byte,
+// Byte 5 of the header: the payload's layout.
+enum class Layout : uint8_t { VASKOR_LAYOUTS(VASKOR_CXX_ENUM_ENTRY_) };
+// Byte 7: how values became the non-negative ones packed; perBlock lets
+// each block of the blocked layout choose.
+enum class Transform : uint8_t { VASKOR_TRANSFORMS(VASKOR_CXX_ENUM_ENTRY_) };
 // Byte 6: low nibble the item size in bytes, 0x10 set for unsigned types.
-enum class ElementType : uint8_t {
-  int8 = 0x01, int16 = 0x02, int32 = 0x04, int64 = 0x08,
-  uint8 = 0x11, uint16 = 0x12, uint32 = 0x14, uint64 = 0x18,
-};
+enum class ElementType : uint8_t { VASKOR_ELEMENT_TYPES(VASKOR_CXX_ENUM_ENTRY_) };
+// How a segment of the blocked layout encodes its blocks.
+enum class Scheme : uint8_t { VASKOR_SCHEMES(VASKOR_CXX_ENUM_ENTRY_) };
+#undef VASKOR_CXX_ENUM_ENTRY_
+inline constexpr size_t kSchemeMax = VASKOR_SCHEME_MAX;
 
 constexpr size_t itemSize(ElementType t) { return static_cast<uint8_t>(t) & 0x0f; }
 constexpr bool isSigned(ElementType t) { return (static_cast<uint8_t>(t) & 0x10) == 0; }
@@ -47,10 +54,21 @@ constexpr ElementType elementTypeOf() {
   return static_cast<ElementType>(sizeof(T) | (std::is_signed_v<T> ? 0x00 : 0x10));
 }
 
+// The names Python and the storage codecs use ("int8", "bpe", "for",
+// "constant"); null for a value outside the lists.
+const char* nameOf(ElementType t);
+const char* nameOf(Layout l);
+const char* nameOf(Transform t);
+const char* nameOf(Scheme s);
+
+// With the blocked layout, transform keeps every block to the schemes of
+// frame of reference or of delta, or lets each choose (perBlock, what
+// kBlocked asks for); the layouts of version 1 take one of the first two.
 struct Options {
   Layout layout = Layout::bitPacked;
   Transform transform = Transform::frameOfReference;
 };
+inline constexpr Options kBlocked{Layout::blocked, Transform::perBlock};
 
 // A frame that is truncated, corrupt or hostile; the message names the
 // field that is wrong.
@@ -73,23 +91,32 @@ struct Header {
   ElementType type;
   Transform transform;
   // Bits (bit-packed, 0..8·itemSize) or bytes (whole-byte, 0..itemSize)
-  // per packed value; 0 when every packed value is 0 (no payload).
+  // per packed value; 0 when every packed value is 0 (no payload), and for
+  // the blocked layout.
   uint8_t width;
   uint64_t count;
   // Added back to each packed value, modulo 2^(8·itemSize): the minimum
   // (frame of reference), sign- or zero-extended as the element type is,
   // or the least first difference (delta), a signed value of the item's
-  // size and so always sign-extended.
+  // size and so always sign-extended. Blocked: 0.
   uint64_t reference;
   // Delta: the first value, sign- or zero-extended as the element type is;
-  // frame of reference: 0.
+  // frame of reference and blocked: 0.
   uint64_t first;
+  // Blocked: the segments (runs of blocks sharing one description) and the
+  // bytes of their data, which the segment index follows.
+  uint64_t segments = 0;
+  uint64_t dataBytes = 0;
 
-  // Values in the payload: count (frame of reference), count − 1 (delta:
-  // the differences after the first value; none when count is 0).
+  // Version 1: values in the payload, count (frame of reference) or
+  // count − 1 (delta: the differences after the first value; none when
+  // count is 0), and the payload's bytes.
   uint64_t packedCount() const;
   uint64_t payloadSize() const;
-  uint64_t frameSize() const { return kHeaderSize + payloadSize(); }
+  // The blocks of the blocked layout: ceil(count / kBlockValues).
+  uint64_t blocks() const { return (count + kBlockValues - 1) / kBlockValues; }
+  // The frame's bytes, header included.
+  uint64_t frameSize() const;
 };
 
 // The most bytes a frame of `count` values of `type` in `layout` takes:
@@ -99,15 +126,18 @@ uint64_t maxFrameSize(ElementType type, uint64_t count, Layout layout);
 
 // Packs `count` items of `type` at `values` (native byte order) into the
 // front of `out`; returns the frame's size. An `out` shorter than the frame
-// raises ValueError naming both sizes, before anything is written.
+// raises ValueError naming both sizes, before anything is written. The
+// blocked layout is encoded in one pass over the values and knows its size
+// only at the end: an `out` of maxFrameSize bytes is written directly, a
+// shorter one through storage of the encoder's own.
 uint64_t encodeInto(ElementType type, const void* values, uint64_t count, Options options,
                     std::span<uint8_t> out);
 std::vector<uint8_t> encode(ElementType type, const void* values, uint64_t count, Options options = {});
 
-// encodeInto in two steps, for a caller that sizes its storage exactly:
-// plan reads the values for their range and gives the header they get,
-// whose frameSize() is the room writeInto then fills with the frame of
-// those same values.
+// encodeInto in two steps, for a caller that sizes its storage exactly
+// (the layouts of version 1): plan reads the values for their range and
+// gives the header they get, whose frameSize() is the room writeInto then
+// fills with the frame of those same values.
 Header plan(ElementType type, const void* values, uint64_t count, Options options = {});
 void writeInto(const Header& planned, const void* values, uint8_t* out);
 
@@ -117,17 +147,28 @@ std::vector<uint8_t> encode(std::span<const T> values, Options options = {}) {
 }
 
 // The header of `frame`, every field checked, and the frame's length checked
-// to be exactly what count and width give (the payload itself is not read).
+// to be exactly what the header gives (the payload itself is not read).
 // Raises FrameError (FrameVersionError for a newer version) naming the field.
 Header readHeader(std::span<const uint8_t> frame);
 
 // Unpacks `frame` into `out` as items of the frame's own type in native byte
-// order and returns the count. Everything is checked before anything is
-// written (readHeader's checks, then that the padding bits are zero); an
-// `out` shorter than count · itemSize bytes raises ValueError naming both
-// sizes. On any failure `out` is left untouched. `out` may not overlap
-// `frame`.
+// order and returns the count; an `out` shorter than count · itemSize bytes
+// raises ValueError naming both sizes. `out` may not overlap `frame`. A
+// version 1 frame is checked whole (readHeader's checks, then that the
+// padding bits are zero) before anything is written, so a failure leaves
+// `out` untouched. A blocked frame's header, index and segment
+// descriptions are checked before anything is written; a block whose
+// contents are corrupt (padding bits, codes, run lengths, exception
+// positions) raises FrameError having written the values of the blocks
+// before it, and nothing past them.
 uint64_t decodeInto(std::span<const uint8_t> frame, void* out, uint64_t outBytes);
+
+// The values [start, stop) of `frame` (0 <= start <= stop <= count, else
+// ValueError) into `out`, stop − start items; a blocked frame is read only
+// in the blocks that hold them and the index entries that find those.
+// Failures as decodeInto's. Returns stop − start.
+uint64_t decodeRangeInto(std::span<const uint8_t> frame, uint64_t start, uint64_t stop, void* out,
+                         uint64_t outBytes);
 
 // The values of a frame of type T; a frame of another type raises ValueError.
 template <class T>
@@ -138,5 +179,34 @@ std::vector<T> decode(std::span<const uint8_t> frame) {
   decodeInto(frame, out.data(), out.size() * sizeof(T));
   return out;
 }
+
+// What a frame's blocks are. A version 1 frame is one block (none when it
+// holds no values) of its transform's scheme.
+struct BlockSummary {
+  uint64_t blocks = 0;
+  // Values per block but the last: kBlockValues, or a version 1 frame's count.
+  uint64_t blockValues = 0;
+  // Runs of blocks sharing one description (a version 1 frame: its blocks).
+  uint64_t segments = 0;
+  // Blocks of each scheme, by the scheme's byte; [0] stays 0.
+  uint64_t schemes[kSchemeMax + 1] = {};
+};
+// Reads the index and every segment's description, each checked.
+BlockSummary readBlocks(std::span<const uint8_t> frame);
+
+// One block: where it is and how it is encoded.
+struct BlockInfo {
+  uint64_t first;       // its first value's index in the frame
+  uint64_t count;       // its values
+  Scheme scheme;
+  // Bits per packed field: values, differences, dictionary codes, run values.
+  uint8_t width;
+  uint64_t offset;      // where its own bytes start in the frame
+  uint64_t size;        // its own bytes, what it shares with its segment not counted
+  uint64_t exceptions;  // values stored apart (patched schemes)
+  uint64_t segment;
+};
+// Block `index` (< readBlocks(frame).blocks, else ValueError).
+BlockInfo readBlock(std::span<const uint8_t> frame, uint64_t index);
 
 }  // namespace vaskor::frame
