@@ -14,20 +14,6 @@ uint64_t bitsOf(const SegmentView& s, uint64_t e, const Ring& r) {
   return loadLE(s.exceptions + 2 * s.entries + r.size * e, r.size);
 }
 
-// The larger of the two largest of `xs`, counting equal ones apart.
-uint64_t secondLargest(const uint64_t* xs, size_t n) {
-  uint64_t a = 0, b = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if (xs[i] > a) {
-      b = a;
-      a = xs[i];
-    } else if (xs[i] > b) {
-      b = xs[i];
-    }
-  }
-  return b;
-}
-
 }  // namespace
 
 void checkExceptions(const SegmentView& s, bool differences) {
@@ -72,18 +58,17 @@ uint64_t exceptionsIn(const SegmentView& s, uint64_t j, uint64_t n) {
   return count;
 }
 
-bool proposePatched(EncoderBlock& b, const uint64_t* xs, size_t from, uint64_t lo, uint64_t hi, int wAll,
-                    Scheme scheme, uint64_t fixed, Params& p, uint64_t& size) {
+bool proposePatched(EncoderBlock& b, const uint64_t* sampled, const uint64_t* (*places)(EncoderBlock&), size_t from,
+                    uint64_t lo, uint64_t hi, int wAll, Scheme scheme, uint64_t fixed, Params& p, uint64_t& size) {
   if (b.samples < 2) return false;
+  uint64_t high = 0, low = 0;
+  b.loops.secondOfEachEnd(sampled, b.samples, &high, &low);
   bool found = false;
+  const uint64_t* xs = nullptr;
   for (const bool below : {false, true}) {
-    uint64_t dist[kSampleSize];
-    for (size_t j = 0; j < b.samples; ++j) {
-      const uint64_t x = xs[std::max<size_t>(b.sample[j], from)];
-      dist[j] = below ? hi - x : x - lo;
-    }
-    const int bw = bitlen(secondLargest(dist, b.samples));
+    const int bw = bitlen(below ? hi - low : high - lo);
     if (bw >= wAll) continue;
+    if (xs == nullptr) xs = places(b);
     uint64_t inLo = 0, inHi = 0;
     b.loops.windowRange(xs + from, b.n - from, below ? hi : lo, below, spanOf(bw), &inLo, &inHi);
     Params c;
@@ -103,7 +88,7 @@ bool proposePatched(EncoderBlock& b, const uint64_t* xs, size_t from, uint64_t l
 
 bool fitsPatched(const OpenSegment& seg, const EncoderBlock& b, const uint64_t* xs, size_t from, uint64_t extra,
                  uint64_t& cost) {
-  const uint64_t e = b.n > from ? b.loops.outside(xs + from, b.n - from, seg.p.ref, spanOf(seg.p.w)) : 0;
+  const uint64_t e = xs != nullptr && b.n > from ? b.loops.outside(xs + from, b.n - from, seg.p.ref, spanOf(seg.p.w)) : 0;
   if (seg.exceptions + e > kSegmentExceptions) return false;
   cost = extra + bytesFor(b.n, seg.p.w) + e * (2 + b.ring.size);
   return true;
@@ -114,8 +99,11 @@ size_t writePatchedFields(OpenSegment& seg, const EncoderBlock& b, const uint64_
   const uint64_t ref = seg.p.ref, span = spanOf(seg.p.w);
   for (size_t i = 0; i < from; ++i) stage[i] = 0;
   b.loops.offsets(xs + from, b.n - from, ref, stage + from);
-  for (size_t i = from; i < b.n; ++i) {
+  // Counted first, so that the walk for them ends at the last one.
+  uint64_t left = b.n > from ? b.loops.outside(xs + from, b.n - from, ref, span) : 0;
+  for (size_t i = from; left > 0; ++i) {
     if (xs[i] - ref <= span) continue;
+    --left;
     stage[i] = 0;
     seg.exceptionAt[seg.exceptions] = static_cast<uint16_t>(seg.values + i);
     // A value's bits, or a difference's.

@@ -18,11 +18,13 @@ void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, const Ring& r
 // How many fall in block j, for a block's description.
 uint64_t exceptionsIn(const SegmentView& s, uint64_t j, uint64_t n);
 
-// Writing. xs are the places a window is set on: the values' (from 0) or
-// the differences' (from 1); lo..hi their range at width wAll; `fixed` the
-// segment's bytes besides fields and exceptions.
-bool proposePatched(EncoderBlock& b, const uint64_t* xs, size_t from, uint64_t lo, uint64_t hi, int wAll,
-                    Scheme scheme, uint64_t fixed, Params& p, uint64_t& size);
+// Writing. The window is set on the values' places (from 0) or the
+// differences' (from 1): `sampled` those at the block's sample positions,
+// lo..hi their range at width wAll; `places` gives them all, asked only
+// when the sample says a window might pay; `fixed` is the segment's bytes
+// besides fields and exceptions.
+bool proposePatched(EncoderBlock& b, const uint64_t* sampled, const uint64_t* (*places)(EncoderBlock&), size_t from,
+                    uint64_t lo, uint64_t hi, int wAll, Scheme scheme, uint64_t fixed, Params& p, uint64_t& size);
 // `extra`: the block's bytes besides fields and exceptions.
 bool fitsPatched(const OpenSegment& seg, const EncoderBlock& b, const uint64_t* xs, size_t from, uint64_t extra,
                  uint64_t& cost);

@@ -26,12 +26,20 @@ void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n
   o.loops.forDrain(o.stage, s.reference, n, o.out);
 }
 
+const uint64_t* valuePlaces(EncoderBlock& b) { return b.u; }
+
 bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t) {
-  return b.n >= 2 && b.w >= 1 &&
-         proposePatched(b, b.u, 0, b.s.umin, b.s.umax, b.w, Scheme::patched, 4 + b.ring.size, p, size);
+  if (b.n < 2 || b.w < 1) return false;
+  uint64_t sampled[kSampleSize];
+  for (size_t j = 0; j < b.samples; ++j) sampled[j] = b.u[b.sample[j]];
+  return proposePatched(b, sampled, &valuePlaces, 0, b.s.umin, b.s.umax, b.w, Scheme::patched, 4 + b.ring.size, p,
+                        size);
 }
 
-bool fits(const OpenSegment& seg, EncoderBlock& b, uint64_t& cost) { return fitsPatched(seg, b, b.u, 0, 0, cost); }
+bool fits(const OpenSegment& seg, EncoderBlock& b, uint64_t& cost) {
+  const bool inside = b.s.umin >= seg.p.ref && b.s.umax - seg.p.ref <= spanOf(seg.p.w);
+  return fitsPatched(seg, b, inside ? nullptr : b.u, 0, 0, cost);
+}
 
 size_t writeDescription(const Params& p, const Ring& r, uint8_t* out) {
   out[0] = static_cast<uint8_t>(Scheme::patched);
@@ -50,6 +58,6 @@ size_t close(OpenSegment& seg, const Ring& r, uint8_t* out) { return closePatche
 }  // namespace
 
 const SchemeCodec patchedScheme{Scheme::patched, &describe, &blockBytes, &tailBytes, &checkTail, &decodeBlock,
-                                &propose, &fits, &writeDescription, &writeBlock, &close};
+                                &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail

@@ -1,6 +1,8 @@
 // patched_delta: delta at a narrow width, and the few differences that do
 // not fit (gaps of a long tail, jumps) stored apart after the segment's
 // blocks, as the patched scheme stores values.
+#include <algorithm>
+
 #include "frame/patching.hpp"
 #include "frame/schemes/description.hpp"
 
@@ -30,13 +32,24 @@ void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n
   o.loops.deltaDrain(o.stage + 1, s.reference, first, n - 1, o.out + o.ring.size);
 }
 
+const uint64_t* differencePlaces(EncoderBlock& b) { return b.differences(); }
+
 bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t) {
-  return b.n >= 2 && b.wd >= 1 &&
-         proposePatched(b, b.o, 1, b.s.omin, b.s.omax, b.wd, Scheme::patchedDelta, 4 + 2 * b.ring.size, p, size);
+  if (b.n < 2 || b.wd < 1) return false;
+  // The sampled differences from the values, the rest only if asked.
+  uint64_t sampled[kSampleSize];
+  for (size_t j = 0; j < b.samples; ++j) {
+    const size_t i = std::max<size_t>(b.sample[j], 1);
+    sampled[j] = ((b.u[i] - b.u[i - 1]) & b.ring.mask) ^ b.ring.sign;
+  }
+  return proposePatched(b, sampled, &differencePlaces, 1, b.s.omin, b.s.omax, b.wd, Scheme::patchedDelta,
+                        4 + 2 * b.ring.size, p, size);
 }
 
 bool fits(const OpenSegment& seg, EncoderBlock& b, uint64_t& cost) {
-  return fitsPatched(seg, b, b.o, 1, b.ring.size, cost);
+  // The differences are made only when their range leaves the window.
+  const bool inside = b.n < 2 || (b.s.omin >= seg.p.ref && b.s.omax - seg.p.ref <= spanOf(seg.p.w));
+  return fitsPatched(seg, b, inside ? nullptr : b.differences(), 1, b.ring.size, cost);
 }
 
 size_t writeDescription(const Params& p, const Ring& r, uint8_t* out) {
@@ -57,6 +70,6 @@ size_t close(OpenSegment& seg, const Ring& r, uint8_t* out) { return closePatche
 }  // namespace
 
 const SchemeCodec patchedDeltaScheme{Scheme::patchedDelta, &describe, &blockBytes, &tailBytes, &checkTail,
-                                     &decodeBlock, &propose, &fits, &writeDescription, &writeBlock, &close};
+                                     &decodeBlock, &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail
