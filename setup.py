@@ -67,8 +67,10 @@ class BuildModule(build_ext):
         self.spawn(["cmake", "--build", cmake_dir, "--target", "pyvaskor",
                     "-j", jobs])
         self.mkpath(self.build_lib)
-        self.copy_file(os.path.join(cmake_dir, "pyvaskor.so"),
-                       os.path.join(self.build_lib, "pyvaskor.so"))
+        # The native libraries the wheel takes from beside the module.
+        for name in ("pyvaskor.so",) + meta.LIBRARIES:
+            self.mkpath(os.path.dirname(os.path.join(self.build_lib, name)))
+            self.copy_file(os.path.join(cmake_dir, name), os.path.join(self.build_lib, name))
 
 
 class BuildWheel(bdist_wheel or object):

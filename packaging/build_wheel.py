@@ -60,9 +60,14 @@ EXTRA_FILES = (
     (NAME + ".py", os.path.join("packaging", "pypy_import.py")),
     (NAME + ".pyi", NAME + ".pyi"),
     (NAME + "-stubs/__init__.pyi", NAME + ".pyi"),
+    ("pyvaskor_errors.py", os.path.join("storage", "pyvaskor_errors.py")),
+    ("pyvaskor_frames.py", os.path.join("storage", "pyvaskor_frames.py")),
     ("pyvaskor_numcodecs.py", os.path.join("storage", "pyvaskor_numcodecs.py")),
     ("pyvaskor_zarr.py", os.path.join("storage", "pyvaskor_zarr.py")),
 )
+# Native libraries beside the module, at the same paths in the build tree
+# (storage/CMakeLists.txt) as in the wheel: the storage codecs' C library.
+LIBRARIES = ("pyvaskor.libs/libvaskor.so.0",)
 # The codecs that numcodecs and zarr 3 find without anyone importing
 # pyvaskor first: entry point group -> "name = module:class" lines.
 ENTRY_POINTS = {
@@ -147,14 +152,26 @@ def _read(path):
         return f.read()
 
 
+def wheel_platform(paths, readelf="readelf"):
+    """The tag every one of the ELF files meets: the highest of theirs."""
+    tags = []
+    for path in paths:
+        try:
+            tags.append(platform_tag.library_tag(path, readelf))
+        except platform_tag.Refused as e:
+            raise SystemExit("%s: no wheel: %s" % (path, e))
+    level = lambda tag: tuple(int(n) for n in re.match(r"manylinux_(\d+)_(\d+)_", tag).groups())
+    return max(tags, key=level)
+
+
 def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="readelf"):
-    """Writes the wheel into out_dir and returns its path; refuses (SystemExit)
-    a library that meets no manylinux level."""
+    """Writes the wheel into out_dir and returns its path, with LIBRARIES
+    taken from beside module; refuses (SystemExit) when any of them meets no
+    manylinux level."""
     version = version or project_version(root)
-    try:
-        platform = platform_tag.library_tag(module, readelf)
-    except platform_tag.Refused as e:
-        raise SystemExit("%s: no wheel: %s" % (module, e))
+    libraries = [(name, os.path.join(os.path.dirname(os.path.abspath(module)), name))
+                 for name in LIBRARIES]
+    platform = wheel_platform([module] + [path for _, path in libraries], readelf)
     readme = None
     if readme_path:
         with io.open(readme_path, encoding="utf-8") as f:
@@ -164,6 +181,7 @@ def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="r
     # (archive name, content, unix mode); the .dist-info directory goes last
     # and RECORD last of all.
     entries = [(NAME + ".so", _read(module), 0o755)]
+    entries += [(name, _read(path), 0o755) for name, path in libraries]
     entries += [(name, _read(os.path.join(root, src)), 0o644) for name, src in EXTRA_FILES]
     entries += [
         (dist_info + "/LICENSE", _read(os.path.join(root, "LICENSE")), 0o644),
