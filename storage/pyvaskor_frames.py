@@ -227,29 +227,36 @@ def decode(frame, out=None, start=0, stop=None):
     return out
 
 
-def info(frame):
-    """The frame's header (version, layout, transform, dtype, itemsize,
-    count, width, nbytes) and its blocks: blocks, segments, and schemes,
-    the number of blocks of each scheme that has any."""
+def header(frame):
+    """The frame's header, as pyvaskor.frameInfo gives it: version, layout,
+    transform, dtype, itemsize, count, width, nbytes."""
     view = _frame_bytes(frame)
-    header = _header(view)
-    blocks = _Blocks()
-    _call("vaskor_frame_read_blocks", view.ctypes.data, view.nbytes, ctypes.byref(blocks))
-    dtype = _TYPE_NAMES[header.type]
+    h = _header(view)
+    dtype = _TYPE_NAMES[h.type]
     return {
-        "version": header.version,
-        "layout": _LAYOUT_NAMES[header.layout],
-        "transform": _TRANSFORM_NAMES[header.transform],
+        "version": h.version,
+        "layout": _LAYOUT_NAMES[h.layout],
+        "transform": _TRANSFORM_NAMES[h.transform],
         "dtype": dtype,
         "itemsize": np.dtype(dtype).itemsize,
-        "count": header.count,
-        "width": header.width,
+        "count": h.count,
+        "width": h.width,
         "nbytes": view.nbytes,
-        "blocks": blocks.blocks,
-        "segments": blocks.segments,
-        "schemes": dict((_SCHEME_NAMES[b], blocks.schemes[b])
-                        for b in sorted(_SCHEME_NAMES) if blocks.schemes[b]),
     }
+
+
+def info(frame):
+    """header(frame) and the frame's blocks: blocks, segments, and schemes,
+    the number of blocks of each scheme that has any."""
+    found = header(frame)
+    view = _frame_bytes(frame)
+    blocks = _Blocks()
+    _call("vaskor_frame_read_blocks", view.ctypes.data, view.nbytes, ctypes.byref(blocks))
+    found["blocks"] = blocks.blocks
+    found["segments"] = blocks.segments
+    found["schemes"] = dict((_SCHEME_NAMES[b], blocks.schemes[b])
+                            for b in sorted(_SCHEME_NAMES) if blocks.schemes[b])
+    return found
 
 
 def block(frame, index):
