@@ -156,15 +156,15 @@ def stage_wheel(root, module):
     shutil.copytree(os.path.join(SOURCE_ROOT, "tests", "storage"),
                     os.path.join(dest, "tests", "storage"),
                     ignore=shutil.ignore_patterns("__pycache__", "*.pyc"))
+    os.makedirs(os.path.join(dest, "package"))
+    for f in INSTALL_FILES:
+        shutil.copy2(os.path.join(SOURCE_ROOT, "tests", "package", f),
+                     os.path.join(dest, "package", f))
     # What the storage tests read of the sources: the README's examples and
     # the C header the codecs' structures restate.
     for source in STORAGE_SOURCES:
         os.makedirs(os.path.dirname(os.path.join(dest, source)), exist_ok=True)
         shutil.copy2(os.path.join(SOURCE_ROOT, source), os.path.join(dest, source))
-    os.makedirs(os.path.join(dest, "package"))
-    for f in INSTALL_FILES:
-        shutil.copy2(os.path.join(SOURCE_ROOT, "tests", "package", f),
-                     os.path.join(dest, "package", f))
 
 
 def run_install(python, root):
