@@ -228,8 +228,8 @@ def decode(frame, out=None, start=0, stop=None):
 
 
 def header(frame):
-    """The frame's header, as pyvaskor.frameInfo gives it: version, layout,
-    transform, dtype, itemsize, count, width, nbytes."""
+    """The frame's header: version, layout, transform, dtype, itemsize,
+    count, width, nbytes."""
     view = _frame_bytes(frame)
     h = _header(view)
     dtype = _TYPE_NAMES[h.type]
@@ -246,16 +246,16 @@ def header(frame):
 
 
 def info(frame):
-    """header(frame) and the frame's blocks: blocks, segments, and schemes,
-    the number of blocks of each scheme that has any."""
+    """header(frame) and the frame's blocks, as pyvaskor.frameInfo gives
+    them: blocks, segments, and schemes, the number of blocks of each
+    scheme."""
     found = header(frame)
     view = _frame_bytes(frame)
     blocks = _Blocks()
     _call("vaskor_frame_read_blocks", view.ctypes.data, view.nbytes, ctypes.byref(blocks))
     found["blocks"] = blocks.blocks
     found["segments"] = blocks.segments
-    found["schemes"] = dict((_SCHEME_NAMES[b], blocks.schemes[b])
-                            for b in sorted(_SCHEME_NAMES) if blocks.schemes[b])
+    found["schemes"] = dict((name, blocks.schemes[b]) for b, name in _SCHEME_NAMES.items())
     return found
 
 

@@ -33,13 +33,17 @@ class FramesTest(unittest.TestCase):
     def test_same_frames_as_the_module(self):
         import pyvaskor
         for a in columns():
-            for layout in ("bpe", "ne"):
-                for transform in ("for", "delta"):
-                    frame = frames.encode(a, layout, transform)
-                    self.assertEqual(frame, pyvaskor.frameEncode(a, layout=layout, transform=transform))
-                    self.assertEqual(frames.header(frame), pyvaskor.frameInfo(frame))
-                    back = frames.decode(frame)
-                    self.assertEqual((back.dtype, back.tobytes()), (a.dtype, a.tobytes()))
+            for layout, transform in (("bpe", "for"), ("bpe", "delta"), ("ne", "for"), ("ne", "delta"),
+                                      ("blocked", "auto"), ("blocked", "for"), ("blocked", "delta")):
+                frame = frames.encode(a, layout, transform)
+                self.assertEqual(frame, pyvaskor.frameEncode(a, layout=layout, transform=transform))
+                info = pyvaskor.frameInfo(frame)
+                self.assertEqual(frames.info(frame), info)
+                self.assertEqual(frames.header(frame), dict((k, info[k]) for k in frames.header(frame)))
+                back = frames.decode(frame)
+                self.assertEqual((back.dtype, back.tobytes()), (a.dtype, a.tobytes()))
+                self.assertEqual(frames.decode(frame, start=5, stop=-7).tobytes(),
+                                 pyvaskor.frameDecode(frame, start=5, stop=-7).tobytes())
         # Any shape and memory order, either byte order: the values in C order.
         a = np.arange(-60, 60, dtype=">i4").reshape(4, 30)[:, ::3]
         self.assertEqual(frames.decode(frames.encode(a, "ne")).tolist(), a.ravel().tolist())
@@ -101,11 +105,13 @@ class FramesTest(unittest.TestCase):
                                  a[start:stop].tolist(), (layout, start, stop))
             info = frames.info(frame)
             self.assertEqual(sum(info["schemes"].values()), info["blocks"])
+            self.assertEqual(sorted(info["schemes"]), sorted(frames.SCHEMES))
             blocks = [frames.block(frame, i) for i in range(info["blocks"])]
             self.assertEqual([b["first"] for b in blocks],
                              np.cumsum([0] + [b["count"] for b in blocks[:-1]]).tolist())
             self.assertEqual(sum(b["count"] for b in blocks), a.size)
-            self.assertTrue(all(b["scheme"] in info["schemes"] for b in blocks))
+            used = dict((s, n) for s, n in info["schemes"].items() if n)
+            self.assertEqual(used, dict((s, [b["scheme"] for b in blocks].count(s)) for s in used))
         self.assertEqual(frames.info(frames.encode(a))["blocks"], 5)
         with self.assertRaises(ValueError):
             frames.block(frame, info["blocks"])
