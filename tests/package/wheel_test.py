@@ -86,9 +86,13 @@ def expected_platform(module, min_glibc=None):
     return tag_for(glibc, arch)
 
 
+# The vaskor command's modules: every storage/pyvaskor_cli*.py.
+CLI_MODULES = sorted(n for n in os.listdir(os.path.join(ROOT, "storage"))
+                     if n.startswith("pyvaskor_cli") and n.endswith(".py"))
 # Native libraries the wheel carries besides the module.
 LIBRARIES = ("pyvaskor.libs/libvaskor.so.0",)
-ENTRY_POINTS = ("[numcodecs.codecs]\npyvaskor = pyvaskor_numcodecs:Vaskor\n\n"
+ENTRY_POINTS = ("[console_scripts]\nvaskor = pyvaskor_cli:main\n\n"
+                "[numcodecs.codecs]\npyvaskor = pyvaskor_numcodecs:Vaskor\n\n"
                 "[zarr.codecs]\npyvaskor = pyvaskor_zarr:VaskorCodec\n")
 
 
@@ -112,7 +116,7 @@ def verify_wheel(path, module, version, min_glibc=None):
         names = zf.namelist()
         expected = ["pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
                     "pyvaskor_errors.py", "pyvaskor_frames.py", "pyvaskor_numcodecs.py",
-                    "pyvaskor_zarr.py"] + list(LIBRARIES) + [
+                    "pyvaskor_zarr.py"] + CLI_MODULES + list(LIBRARIES) + [
                     dist_info + "/LICENSE", dist_info + "/METADATA", dist_info + "/WHEEL",
                     dist_info + "/entry_points.txt", dist_info + "/RECORD"]
         if sorted(names) != sorted(expected):
@@ -139,16 +143,17 @@ def verify_wheel(path, module, version, min_glibc=None):
                           ("pyvaskor_frames.py", ("storage", "pyvaskor_frames.py")),
                           ("pyvaskor_numcodecs.py", ("storage", "pyvaskor_numcodecs.py")),
                           ("pyvaskor_zarr.py", ("storage", "pyvaskor_zarr.py")),
-                          (dist_info + "/LICENSE", ("LICENSE",))):
+                          (dist_info + "/LICENSE", ("LICENSE",))) + tuple(
+                              (n, ("storage", n)) for n in CLI_MODULES):
         if data[entry] != read(*source):
             fail("%s in the wheel differs from %s" % (entry, os.path.join(*source)))
     ok("pyvaskor.so and %s are the built ones; stubs, PyPy loader, codecs and LICENSE are the sources"
        % ", ".join(LIBRARIES))
 
-    # numcodecs and zarr 3 find the codecs by these names alone.
+    # numcodecs and zarr 3 find the codecs by these names alone, pip makes the script.
     if data[dist_info + "/entry_points.txt"].decode("utf-8") != ENTRY_POINTS:
         fail("entry_points.txt is %r" % data[dist_info + "/entry_points.txt"])
-    ok("entry points: pyvaskor for numcodecs.codecs and zarr.codecs")
+    ok("entry points: the vaskor command; pyvaskor for numcodecs.codecs and zarr.codecs")
 
     meta = email.parser.Parser().parsestr(data[dist_info + "/METADATA"].decode("utf-8"))
     for field, value in (("Metadata-Version", "2.1"), ("Name", "pyvaskor"),
