@@ -67,10 +67,13 @@ class BuildModule(build_ext):
         self.spawn(["cmake", "--build", cmake_dir, "--target", "pyvaskor",
                     "-j", jobs])
         self.mkpath(self.build_lib)
-        # The native libraries the wheel takes from beside the module.
-        for name in ("pyvaskor.so",) + meta.LIBRARIES:
-            self.mkpath(os.path.dirname(os.path.join(self.build_lib, name)))
-            self.copy_file(os.path.join(cmake_dir, name), os.path.join(self.build_lib, name))
+        self.copy_file(os.path.join(cmake_dir, "pyvaskor.so"),
+                       os.path.join(self.build_lib, "pyvaskor.so"))
+        # The wheel builder takes the native libraries from beside the module.
+        for name in meta.NATIVE_LIBRARIES:
+            dest = os.path.join(self.build_lib, *name.split("/"))
+            self.mkpath(os.path.dirname(dest))
+            self.copy_file(os.path.join(cmake_dir, *name.split("/")), dest)
 
 
 class BuildWheel(bdist_wheel or object):

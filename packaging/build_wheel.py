@@ -69,9 +69,12 @@ EXTRA_FILES = (
 # The vaskor command, whatever number of modules it takes.
 EXTRA_FILES += tuple((name, os.path.join("storage", name)) for name in sorted(
     os.path.basename(p) for p in glob.glob(os.path.join(ROOT, "storage", "pyvaskor_cli*.py"))))
-# Native libraries beside the module, at the same paths in the build tree
-# (storage/CMakeLists.txt) as in the wheel: the storage codecs' C library.
-LIBRARIES = ("pyvaskor.libs/libvaskor.so.0",)
+# Native libraries besides the module, at the same paths in the wheel as
+# beside the built module (the build tree mirrors the wheel); each is held to
+# manylinux's rules like the module.
+NATIVE_LIBRARIES = (
+    "pyvaskor.libs/libvaskor.so.0",
+)
 # The codecs that numcodecs and zarr 3 find without anyone importing
 # pyvaskor first, and the command: entry point group -> "name = module:object" lines.
 ENTRY_POINTS = {
@@ -157,26 +160,19 @@ def _read(path):
         return f.read()
 
 
-def wheel_platform(paths, readelf="readelf"):
-    """The tag every one of the ELF files meets: the highest of theirs."""
-    tags = []
-    for path in paths:
-        try:
-            tags.append(platform_tag.library_tag(path, readelf))
-        except platform_tag.Refused as e:
-            raise SystemExit("%s: no wheel: %s" % (path, e))
-    level = lambda tag: tuple(int(n) for n in re.match(r"manylinux_(\d+)_(\d+)_", tag).groups())
-    return max(tags, key=level)
-
-
 def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="readelf"):
-    """Writes the wheel into out_dir and returns its path, with LIBRARIES
-    taken from beside module; refuses (SystemExit) when any of them meets no
-    manylinux level."""
+    """Writes the wheel into out_dir and returns its path; refuses (SystemExit)
+    a library that meets no manylinux level."""
     version = version or project_version(root)
-    libraries = [(name, os.path.join(os.path.dirname(os.path.abspath(module)), name))
-                 for name in LIBRARIES]
-    platform = wheel_platform([module] + [path for _, path in libraries], readelf)
+    libraries = [(name, os.path.join(os.path.dirname(os.path.abspath(module)), *name.split("/")))
+                 for name in NATIVE_LIBRARIES]
+    missing = [path for _, path in libraries if not os.path.isfile(path)]
+    if missing:
+        raise SystemExit("%s: no wheel: not built beside it: %s" % (module, ", ".join(missing)))
+    try:
+        platform = platform_tag.libraries_tag([module] + [path for _, path in libraries], readelf)
+    except platform_tag.Refused as e:
+        raise SystemExit("%s: no wheel: %s" % (module, e))
     readme = None
     if readme_path:
         with io.open(readme_path, encoding="utf-8") as f:

@@ -6,7 +6,7 @@
 if(VASKOR_SANITIZE OR CMAKE_CROSSCOMPILING OR NOT EXISTS /usr/bin/python3)
   return()
 endif()
-foreach(area frames numcodecs zarr dask guest)
+foreach(area frames numcodecs zarr dask guest readme)
   add_test(NAME storage.${area}
     COMMAND /usr/bin/python3 -m unittest discover -v
       -s ${CMAKE_CURRENT_SOURCE_DIR}/storage -p test_${area}.py)

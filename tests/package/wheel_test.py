@@ -65,22 +65,26 @@ def tag_for(glibc, arch):
     return tag + (".%s_%s" % (LEGACY[glibc], arch) if glibc in LEGACY else "")
 
 
-def beside(module):
-    """(wheel path, built file) of the libraries the wheel takes from beside
-    the module."""
-    return [(name, os.path.join(os.path.dirname(module), name)) for name in LIBRARIES]
+# The native libraries the wheel carries beside the module, as the build
+# puts them beside pyvaskor.so.
+NATIVE = ("pyvaskor.libs/libvaskor.so.0",)
 
 
 def expected_platform(module, min_glibc=None):
-    """The tag from what readelf says the module and the libraries beside it
-    need: their machine and the newest GLIBC_ version any asks for. With
-    min_glibc, none may need more than that, and the tag names exactly that."""
-    text = "".join(subprocess.check_output(["readelf", "-hVW", path], universal_newlines=True,
-                                           env=dict(os.environ, LC_ALL="C"))
-                   for path in [module] + [built for _, built in beside(module)])
-    arch, floor = ARCH[re.search(r"Machine:\s+(.*\S)", text).group(1)]
-    found = [(int(a), int(b)) for a, b in re.findall(r"Name: GLIBC_(\d+)\.(\d+)", text)]
-    glibc = max(found + [floor])
+    """The tag from what readelf says the module and the native libraries
+    beside it need: their machine and the newest GLIBC_ version any asks for.
+    With min_glibc, none may need more than that, and the tag names exactly
+    that."""
+    found, arches = [], set()
+    for path in [module] + [os.path.join(os.path.dirname(module), *n.split("/")) for n in NATIVE]:
+        text = subprocess.check_output(["readelf", "-hVW", path], universal_newlines=True,
+                                       env=dict(os.environ, LC_ALL="C"))
+        arch, floor = ARCH[re.search(r"Machine:\s+(.*\S)", text).group(1)]
+        arches.add(arch)
+        found += [floor] + [(int(a), int(b)) for a, b in re.findall(r"Name: GLIBC_(\d+)\.(\d+)", text)]
+    if len(arches) != 1:
+        fail("the wheel's libraries are built for %s" % sorted(arches))
+    glibc = max(found)
     if min_glibc and glibc != tuple(int(n) for n in min_glibc.split(".")):
         fail("the library needs glibc %d.%d, the project's minimum is %s" % (glibc + (min_glibc,)))
     return tag_for(glibc, arch)
@@ -89,8 +93,6 @@ def expected_platform(module, min_glibc=None):
 # The vaskor command's modules: every storage/pyvaskor_cli*.py.
 CLI_MODULES = sorted(n for n in os.listdir(os.path.join(ROOT, "storage"))
                      if n.startswith("pyvaskor_cli") and n.endswith(".py"))
-# Native libraries the wheel carries besides the module.
-LIBRARIES = ("pyvaskor.libs/libvaskor.so.0",)
 ENTRY_POINTS = ("[console_scripts]\nvaskor = pyvaskor_cli:main\n\n"
                 "[numcodecs.codecs]\npyvaskor = pyvaskor_numcodecs:Vaskor\n\n"
                 "[zarr.codecs]\npyvaskor = pyvaskor_zarr:VaskorCodec\n")
@@ -114,9 +116,9 @@ def verify_wheel(path, module, version, min_glibc=None):
     dist_info = "pyvaskor-%s.dist-info" % version
     with zipfile.ZipFile(path) as zf:
         names = zf.namelist()
-        expected = ["pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
-                    "pyvaskor_errors.py", "pyvaskor_frames.py", "pyvaskor_numcodecs.py",
-                    "pyvaskor_zarr.py"] + CLI_MODULES + list(LIBRARIES) + [
+        expected = list(NATIVE) + CLI_MODULES + [
+                    "pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
+                    "pyvaskor_errors.py", "pyvaskor_frames.py", "pyvaskor_numcodecs.py", "pyvaskor_zarr.py",
                     dist_info + "/LICENSE", dist_info + "/METADATA", dist_info + "/WHEEL",
                     dist_info + "/entry_points.txt", dist_info + "/RECORD"]
         if sorted(names) != sorted(expected):
@@ -127,28 +129,27 @@ def verify_wheel(path, module, version, min_glibc=None):
         if zf.testzip() is not None:
             fail("corrupt entry " + zf.testzip())
         data = {n: zf.read(n) for n in names}
-        for so in ("pyvaskor.so",) + LIBRARIES:
+        for so in ("pyvaskor.so",) + NATIVE:
             so_mode = (zf.getinfo(so).external_attr >> 16) & 0o777
             if so_mode != 0o755:
                 fail("%s has mode %o in the wheel" % (so, so_mode))
 
-    for so, built in [("pyvaskor.so", module)] + beside(module):
-        with open(built, "rb") as f:
-            if data[so] != f.read():
-                fail("%s in the wheel differs from %s" % (so, built))
+    for entry in ("pyvaskor.so",) + NATIVE:
+        with open(os.path.join(os.path.dirname(module), *entry.split("/")), "rb") as f:
+            if data[entry] != f.read():
+                fail("%s in the wheel differs from the built one" % entry)
     for entry, source in (("pyvaskor.pyi", ("pyvaskor.pyi",)),
                           ("pyvaskor-stubs/__init__.pyi", ("pyvaskor.pyi",)),
                           ("pyvaskor.py", ("packaging", "pypy_import.py")),
-                          ("pyvaskor_errors.py", ("storage", "pyvaskor_errors.py")),
-                          ("pyvaskor_frames.py", ("storage", "pyvaskor_frames.py")),
                           ("pyvaskor_numcodecs.py", ("storage", "pyvaskor_numcodecs.py")),
                           ("pyvaskor_zarr.py", ("storage", "pyvaskor_zarr.py")),
+                          ("pyvaskor_errors.py", ("storage", "pyvaskor_errors.py")),
+                          ("pyvaskor_frames.py", ("storage", "pyvaskor_frames.py")),
                           (dist_info + "/LICENSE", ("LICENSE",))) + tuple(
                               (n, ("storage", n)) for n in CLI_MODULES):
         if data[entry] != read(*source):
             fail("%s in the wheel differs from %s" % (entry, os.path.join(*source)))
-    ok("pyvaskor.so and %s are the built ones; stubs, PyPy loader, codecs and LICENSE are the sources"
-       % ", ".join(LIBRARIES))
+    ok("pyvaskor.so and %s are the built ones; stubs, PyPy loader, codecs and LICENSE are the sources" % ", ".join(NATIVE))
 
     # numcodecs and zarr 3 find the codecs by these names alone, pip makes the script.
     if data[dist_info + "/entry_points.txt"].decode("utf-8") != ENTRY_POINTS:

@@ -87,12 +87,19 @@ def unpacked_wheel():
     return site
 
 
-def start_fresh(code, *args, **popen):
-    """Starts code in a new interpreter whose path holds the unpacked wheel
-    and nothing of the source tree."""
+def start_python(argv, **popen):
+    """Starts a new interpreter with argv, its path holding the unpacked
+    wheel and nothing of the source tree, in a folder of its own unless
+    popen names one."""
     env = dict(os.environ, PYTHONPATH=unpacked_wheel(), PYTHONDONTWRITEBYTECODE="1")
-    return subprocess.Popen([sys.executable, "-s", "-c", code] + list(args), cwd=temp_dir(),
-                            env=env, universal_newlines=True, **popen)
+    popen.setdefault("cwd", temp_dir())
+    return subprocess.Popen([sys.executable, "-s"] + list(argv), env=env,
+                            universal_newlines=True, **popen)
+
+
+def start_fresh(code, *args, **popen):
+    """Starts code as start_python does."""
+    return start_python(["-c", code] + list(args), **popen)
 
 
 def run_fresh(code, *args):

@@ -45,17 +45,9 @@ class FramesTest(unittest.TestCase):
         self.assertEqual(frames.decode(frames.encode(a, "ne")).tolist(), a.ravel().tolist())
         self.assertEqual(frames.header(frames.encode(a, "bpe"))["transform"], "for")
 
-    def test_decode_into_storage(self):
-        a = np.arange(1000, 1024, dtype=np.int16)
-        frame = frames.encode(a, "bpe", "delta")
-        grid = np.zeros((3, 4, 6), np.int16)
-        view = grid[1]
-        self.assertIs(frames.decode(frame, out=view), view)
-        self.assertEqual(grid[1].ravel().tolist(), a.tolist())
-        self.assertFalse(grid[0].any() or grid[2].any())
-        raw = bytearray(a.nbytes)
-        frames.decode(memoryview(frame), out=raw)
-        self.assertEqual(bytes(raw), a.tobytes())
+    def test_refused_storage(self):
+        # (N-d views and byte buffers: the numcodecs tests.)
+        frame = frames.encode(np.arange(1000, 1024, dtype=np.int16), "bpe", "delta")
         for bad, why in ((bytearray(47), "out holds 47 bytes, the values need 48"),
                          (bytes(48), "out is read-only"),
                          (np.zeros((6, 8), np.int16)[:, ::2], "out is not contiguous")):

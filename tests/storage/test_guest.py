@@ -32,9 +32,10 @@ import faulthandler, os, signal, sys, zarr
 faulthandler.enable()
 z = zarr.open(sys.argv[1], mode='r')
 assert int(z[:].sum()) == 3 * 399999 * 400000 // 2
-print(signal.getsignal(signal.SIGINT) is signal.default_int_handler,
-      ' '.join(sorted(m for m in sys.modules if m.startswith('pyvaskor'))), flush=True)
 try:
+    # Ready inside the try: the parent interrupts once it reads this.
+    print(signal.getsignal(signal.SIGINT) is signal.default_int_handler,
+          ' '.join(sorted(m for m in sys.modules if m.startswith('pyvaskor'))), flush=True)
     while True:
         z[:]
 except KeyboardInterrupt:

@@ -128,10 +128,9 @@ class RoundTripTest(unittest.TestCase):
             Vaskor(layout="le")
         with self.assertRaisesRegex(ValueError, "transform must be one of"):
             Vaskor("bpe", transform="xor")
+        # (Each corrupt field: test_frames.)
         frame = codec.encode(np.arange(100, dtype=np.int32))
-        for bad, kind, field in ((frame[:-1], FrameError, "payload"), (frame[:39], FrameError, "is truncated"),
-                                 (b"XXXX" + frame[4:], FrameError, "magic"),
-                                 (frame + b"\0", FrameError, "payload"),
+        for bad, kind, field in ((frame + b"\0", FrameError, "payload"),
                                  (frame[:8] + b"\x05" + frame[9:], FrameError, "width 5 exceeds 4 bytes"),
                                  (frame[:4] + b"\x08" + frame[5:], FrameVersionError, "version 8")):
             with self.assertRaisesRegex(kind, "^frame %s" % field):
