@@ -1,5 +1,5 @@
 """The vaskor command's inputs: columns of integers from .npy, raw binary
-and CSV files, read a chunk at a time; the frame type that holds each
+and CSV files, read from the file a chunk at a time; the frame type that holds each
 column's values; the progress bar; the one error the command reports as a
 usage error. Python 3 at run time; the syntax stays 2.7's (the wheel is
 installed there too).
@@ -17,6 +17,7 @@ import time
 from array import array
 
 import numpy as np
+import numpy.lib.format as npy_format
 
 import pyvaskor_frames as frames
 
@@ -69,32 +70,47 @@ def parse_dtype(text):
 
 
 class Column(object):
-    """One column of a file: its values as a flat array (usually a memory
-    map), handed out as frame values a chunk at a time."""
+    """`count` items of `dtype` stored from `offset` in a file, read a chunk
+    at a time as the native integers of their frames: read, not mapped, so
+    that what the process holds stays one chunk whatever the file's size."""
 
-    def __init__(self, name, values):
-        self.name = name
-        self.values = values
-        self.dtype = values.dtype
-        self.count = len(values)
-        self.native = frame_dtype(self.dtype, name)
+    def __init__(self, name, path, offset, dtype, count):
+        self.name, self.path, self.offset, self.dtype, self.count = name, path, offset, dtype, count
+        self.native = frame_dtype(dtype, name)
 
     def chunks(self, size):
-        for start in range(0, self.count, size):
-            yield as_frame_values(self.values[start:start + size], self.dtype, self.native)
+        with open(self.path, "rb") as f:
+            f.seek(self.offset)
+            for start in range(0, self.count, size):
+                n = min(size, self.count - start)
+                values = np.fromfile(f, self.dtype, n)
+                if len(values) != n:
+                    raise CliError("%s ends after %d of its %d items" % (self.path, start + len(values),
+                                                                         self.count))
+                yield as_frame_values(values, self.dtype, self.native)
 
 
-def read_npy(path):
-    """The array of an .npy file, memory-mapped."""
-    try:
-        return np.load(path, mmap_mode="r", allow_pickle=False)
-    except (ValueError, OSError, EOFError) as e:
-        raise CliError("cannot read %s as .npy: %s" % (path, e))
+class Npy(object):
+    """An .npy file's header: dtype, shape, fortran_order, the offset of its
+    items and their count, checked against the file's size."""
 
-
-def flat(a):
-    """The items of `a` in the order they are stored, without a copy."""
-    return a.ravel(order="A")
+    def __init__(self, path):
+        try:
+            with open(path, "rb") as f:
+                version = npy_format.read_magic(f)
+                read = {(1, 0): npy_format.read_array_header_1_0,
+                        (2, 0): npy_format.read_array_header_2_0}.get(version)
+                if read is None:
+                    raise ValueError("format version %d.%d" % version)
+                self.shape, self.fortran_order, self.dtype = read(f)
+                self.offset = f.tell()
+        except ValueError as e:
+            raise CliError("cannot read %s as .npy: %s" % (path, e))
+        self.count = int(np.prod(self.shape, dtype=object))
+        if os.path.getsize(path) != self.offset + self.count * self.dtype.itemsize:
+            raise CliError("%s: %d bytes, its header needs %d" % (
+                path, os.path.getsize(path), self.offset + self.count * self.dtype.itemsize))
+        self.column = Column(os.path.basename(path), path, self.offset, self.dtype, self.count)
 
 
 def is_npy(path):
@@ -102,22 +118,20 @@ def is_npy(path):
         return f.read(len(NPY_MAGIC)) == NPY_MAGIC
 
 
-def read_raw(path, dtype):
+def raw_column(path, dtype, name=None):
     frame_dtype(dtype, path)
     size = os.path.getsize(path)
     if size % dtype.itemsize:
         raise CliError("%s: %d bytes is no whole number of %s items (%d bytes each)"
                        % (path, size, dtype.str, dtype.itemsize))
-    if size == 0:
-        return np.empty(0, dtype)
-    return np.memmap(path, dtype=dtype, mode="r")
+    return Column(name or os.path.basename(path), path, 0, dtype, size // dtype.itemsize)
 
 
 def _columns(path, dtype, columns, delimiter, tmp, progress):
     if is_npy(path):
-        return [Column(os.path.basename(path), flat(read_npy(path)))]
+        return [Npy(path).column]
     if dtype is not None:
-        return [Column(os.path.basename(path), read_raw(path, parse_dtype(dtype)))]
+        return [raw_column(path, parse_dtype(dtype))]
     ext = os.path.splitext(path)[1].lower()
     if columns or ext in (".csv", ".tsv", ".txt"):
         return read_csv(path, columns, delimiter or ("\t" if ext == ".tsv" else ","), tmp, progress)
@@ -198,7 +212,7 @@ def read_csv(path, wanted, delimiter, tmp, progress):
             for out in outs:
                 out.close()
     base = os.path.basename(path)
-    return [Column("%s:%s" % (base, names[index]), read_raw(out.name, np.dtype("i8")))
+    return [raw_column(out.name, np.dtype("i8"), "%s:%s" % (base, names[index]))
             for index, out in zip(picked, outs)]
 
 

@@ -24,8 +24,7 @@ import numpy as np
 import numpy.lib.format as npy_format
 
 import pyvaskor_frames as frames
-from pyvaskor_cli_data import (CliError, as_frame_values, flat, frame_dtype, from_frame_values,
-                               parse_dtype, read_npy)
+from pyvaskor_cli_data import CliError, Npy, frame_dtype, from_frame_values, parse_dtype
 
 MAGIC = b"VSKP"
 VERSION = 1
@@ -48,14 +47,13 @@ def _replace(path, write):
 
 
 def pack(args, progress):
-    a = read_npy(args.input)
-    native = frame_dtype(a.dtype, args.input)
+    npy = Npy(args.input)
+    column = npy.column
     if args.chunk < 1:
         raise CliError("--chunk must be at least 1")
-    header = json.dumps({"dtype": a.dtype.str, "shape": list(a.shape),
-                         "fortran_order": bool(a.flags.f_contiguous and not a.flags.c_contiguous),
-                         "chunk": args.chunk}, sort_keys=True).encode("utf-8")
-    items = flat(a)
+    header = json.dumps({"dtype": npy.dtype.str, "shape": list(npy.shape),
+                         "fortran_order": npy.fortran_order, "chunk": args.chunk},
+                        sort_keys=True).encode("utf-8")
     options = dict((k, v) for k, v in (("layout", args.layout), ("transform", args.transform)) if v)
     try:
         frames.check(**options)
@@ -64,9 +62,8 @@ def pack(args, progress):
 
     def write(f):
         f.write(PREFIX.pack(MAGIC, VERSION, b"\0\0\0", len(header)) + header)
-        progress.start(len(items), os.path.basename(args.input))
-        for start in range(0, len(items), args.chunk):
-            part = as_frame_values(items[start:start + args.chunk], a.dtype, native)
+        progress.start(column.count, column.name)
+        for part in column.chunks(args.chunk):
             frame = frames.encode(part, **options)
             f.write(LENGTH.pack(len(frame)) + frame)
             progress.advance(len(part))

@@ -49,6 +49,8 @@ class CommandTest(unittest.TestCase):
         files.update({"short.vsk": good[:-3], "long.vsk": good + b"\0", "magic.vsk": b"VSKQ" + good[4:],
                       "json.vsk": good[:12] + b"[" + good[13:],
                       "frame.vsk": good[:first] + b"X" + good[first + 1:]})
+        with open(self.path("ok.npy"), "rb") as f:
+            files["cut.npy"] = f.read()[:-1]
         for name, data in files.items():
             with open(self.path(name), "wb") as f:
                 f.write(data)
@@ -63,6 +65,7 @@ class CommandTest(unittest.TestCase):
                 (("info", "junk"), "neither a frame"),
                 (("info", "plain"), "no zarr array or group"),
                 (("pack", "float.npy", "x.vsk"), "FixedScaleOffset"),
+                (("pack", "cut.npy", "x.vsk"), "cut.npy: 527 bytes, its header needs 528"),
                 (("pack", "ok.npy", "x.vsk", "--chunk", 0), "--chunk"),
                 (("unpack", "short.vsk", "x.npy"), "short.vsk is truncated"),
                 (("unpack", "long.vsk", "x.npy"), "after its last frame"),
