@@ -163,7 +163,7 @@ class ZarrArray(object):
                   ("ratio", _ratio(items * self.dtype.itemsize, sum(sizes)) if self.dtype else "-")]
         if self.frames:
             pairs.append(("schemes", ", ".join(
-                "%s %s blocks in %s chunks" % (k, _n(schemes[k]), _n(used[k]))
+                "%s %s blocks in %s chunk%s" % (k, _n(schemes[k]), _n(used[k]), "" if used[k] == 1 else "s")
                 for k in sorted(schemes, key=lambda k: -schemes[k]) if schemes[k]) or "none"))
         return ["%s: zarr %d array" % (self.path, self.format)] + _fields(pairs)
 
