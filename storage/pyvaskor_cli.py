@@ -104,7 +104,7 @@ def run(argv):
     except KeyboardInterrupt:
         message, status = "interrupted", INTERRUPTED
     finally:
-        progress.finish()
+        progress.finish(complete=False)
     sys.stderr.write("vaskor %s: %s\n" % (args.command, message))
     return status
 

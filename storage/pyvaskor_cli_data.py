@@ -268,10 +268,12 @@ class Progress(object):
         self.drawn = time.time()
         self.active = True
 
-    def finish(self):
-        """Ends the bar's line, when one was drawn."""
+    def finish(self, complete=True):
+        """Ends the bar's line, when one was drawn: at 100% when the work is
+        complete, else where it stopped."""
         if self.active:
-            self.done = self.total
+            if complete:
+                self.done = self.total
             self.draw()
             self.stream.write("\n")
             self.stream.flush()
