@@ -41,16 +41,9 @@ def column(n):
 
 
 def codecs():
-    """(row name, serializer, compressors) of each row; the blocked layout
-    where the library writes it."""
+    """(row name, serializer, compressors) of each row."""
     from zarr.codecs import BloscCodec
-    import pyvaskor_frames
-    rows = []
-    try:
-        pyvaskor_frames.check("blocked")
-        rows.append(("pyvaskor (blocked, auto)", {"name": "pyvaskor"}, None))
-    except ValueError:
-        pass
+    rows = [("pyvaskor (blocked, auto)", {"name": "pyvaskor"}, None)]
     rows.append(("pyvaskor (bpe, delta)",
                  {"name": "pyvaskor", "configuration": {"layout": "bpe", "transform": "delta"}}, None))
     rows.append(("BloscCodec (zstd 5, shuffle)", "auto", [BloscCodec()]))

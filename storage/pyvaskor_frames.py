@@ -217,7 +217,7 @@ def decode(frame, out=None, start=0, stop=None):
         dest = out
     else:
         dest = _destination(out, nbytes)
-    # (A null pointer is refused even for no bytes: hand over the frame's.)
+    # Never a null pointer, even for no bytes.
     into = dest.ctypes.data if nbytes else view.ctypes.data
     if start == 0 and stop == count:
         got = _u64()

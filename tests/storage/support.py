@@ -40,21 +40,6 @@ def needs(*names):
     return lambda case: case
 
 
-def needs_blocked(case):
-    """Skips case while the C library writes no blocked frames or lacks the
-    range and block calls (the blocked layout is still being built)."""
-    try:
-        import numpy as np
-        import pyvaskor_frames as frames
-        frame = frames.encode(np.arange(3), "blocked")
-        frames.info(frame)
-        frames.decode(frame, start=1)
-        frames.block(frame, 0)
-    except (ImportError, ValueError, AttributeError) as e:
-        return unittest.skip("needs the blocked layout in libvaskor (%s)" % e)(case)
-    return case
-
-
 def major(module):
     return int(module.__version__.split(".")[0])
 

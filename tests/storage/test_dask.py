@@ -5,7 +5,7 @@ each worker finding the codec through the wheel's entry point on its own."""
 import json
 import unittest
 
-from support import major, needs, needs_blocked, run_fresh, temp_dir
+from support import major, needs, run_fresh, temp_dir
 
 try:
     import zarr
@@ -40,7 +40,6 @@ if __name__ == '__main__':
 @needs("numpy", "dask.array", "distributed", "zarr", "numcodecs", "pyvaskor_frames")
 class DaskTest(unittest.TestCase):
 
-    @needs_blocked
     def test_two_worker_processes_read_through_the_entry_point(self):
         if major(zarr) != 2:
             self.skipTest("zarr %s is not zarr 2" % zarr.__version__)

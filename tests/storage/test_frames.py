@@ -7,7 +7,7 @@ import os
 import re
 import unittest
 
-from support import ROOT, needs, needs_blocked
+from support import ROOT, needs
 
 try:
     import numpy as np
@@ -90,7 +90,6 @@ class FramesTest(unittest.TestCase):
         size = re.search(r"#define VASKOR_MESSAGE_SIZE (\d+)", header).group(1)
         self.assertEqual(frames.MESSAGE_SIZE, int(size))
 
-    @needs_blocked
     def test_ranges_blocks_and_info(self):
         steps = np.random.RandomState(3).randint(0, 9, 5000)
         a = np.cumsum(steps).astype(np.int64) * 10 ** 9

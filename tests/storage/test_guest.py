@@ -11,19 +11,18 @@ import unittest
 
 from support import CHILD_TIMEOUT, needs, run_fresh, start_fresh, temp_dir
 
-# Writes an int64 array with the codec of the zarr this host has.
+# Writes an int64 array with the default codec of the zarr this host has.
 WRITE = """
 import sys, numpy as np, zarr
 path = sys.argv[1]
 a = np.arange(400000, dtype='int64') * 3
 if int(zarr.__version__.split('.')[0]) >= 3:
     z = zarr.create_array(store=path, shape=a.shape, chunks=(20000,), dtype=a.dtype,
-                          serializer={'name': 'pyvaskor', 'configuration': {'layout': 'bpe'}},
-                          compressors=None)
+                          serializer={'name': 'pyvaskor'}, compressors=None)
 else:
     import numcodecs
     z = zarr.open(path, mode='w', shape=a.shape, chunks=(20000,), dtype=a.dtype,
-                  compressor=numcodecs.get_codec({'id': 'pyvaskor', 'layout': 'bpe'}))
+                  compressor=numcodecs.get_codec({'id': 'pyvaskor'}))
 z[:] = a
 """
 # Reads it over and over until interrupted, then aborts.

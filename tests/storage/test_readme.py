@@ -10,7 +10,7 @@ import re
 import subprocess
 import unittest
 
-from support import CHILD_TIMEOUT, ROOT, major, needs, needs_blocked, start_python, temp_dir
+from support import CHILD_TIMEOUT, ROOT, major, needs, start_python, temp_dir
 
 README = os.path.join(ROOT, "README.md")
 SECTION = "## Zarr, numcodecs and Dask"
@@ -36,7 +36,6 @@ class ReadmeTest(unittest.TestCase):
             section = f.read().split(SECTION)[1].split("\n## ")[0]
         self.assertEqual(section.count("```python"), len(found))
 
-    @needs_blocked
     def test_examples_run_as_scripts(self):
         import zarr
         ran = 0

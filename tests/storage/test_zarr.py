@@ -8,7 +8,7 @@ import json
 import os
 import unittest
 
-from support import major, needs, needs_blocked, run_fresh, temp_dir
+from support import major, needs, run_fresh, temp_dir
 
 try:
     import numpy as np
@@ -87,7 +87,6 @@ class RoundTrip(object):
     def test_written_and_read_by_other_processes(self):
         self.round_trip(arrays(self.BIG_ENDIAN))
 
-    @needs_blocked
     def test_default_configuration(self):
         a = arrays(False)[0][2]
         self.round_trip([({}, {"layout": "blocked", "transform": "auto"}, a),
@@ -140,7 +139,6 @@ class ZarrV3Test(RoundTrip, unittest.TestCase):
             with self.assertRaisesRegex(TypeError, "not %s; .*FixedScaleOffset" % dtype):
                 zarr.create_array(store={}, shape=(3,), dtype=dtype, serializer=ne, compressors=None)
 
-    @needs_blocked
     def test_default_codec(self):
         from pyvaskor_zarr import VaskorCodec
         whole = {"name": "pyvaskor", "configuration": {"layout": "blocked", "transform": "auto"}}
