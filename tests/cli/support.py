@@ -8,9 +8,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import unittest
-
-import numpy as np
 
 import pyvaskor_frames as frames
 
@@ -45,12 +42,3 @@ def stored(values, chunk, layout, transform):
     return sum(len(frames.encode(values[i:i + chunk], layout, transform))
                for i in range(0, len(values), chunk))
 
-
-def needs_blocked(case):
-    """Skips case while the library writes no blocked frames (the command's
-    default) or cannot summarise blocks."""
-    try:
-        frames.info(frames.encode(np.arange(3)))
-        return case
-    except (ValueError, AttributeError) as e:
-        return unittest.skip("needs the blocked layout in libvaskor (%s)" % e)(case)

@@ -13,7 +13,7 @@ import unittest
 
 import numpy as np
 
-from support import ROOT, frame_pairs, needs_blocked, scratch, vaskor
+from support import ROOT, frame_pairs, scratch, vaskor
 
 COMMANDS = ("bench", "info", "pack", "unpack")
 
@@ -115,7 +115,6 @@ class CommandTest(unittest.TestCase):
                            env=dict(os.environ, PYTHONPATH=storage))
         self.assertEqual((p.returncode, p.stderr), (2, "vaskor needs Python 3 (this is Python 2.7)\n"))
 
-    @needs_blocked
     def test_readme_examples(self):
         with open(os.path.join(ROOT, "README.md"), encoding="utf-8") as f:
             text = f.read()

@@ -10,7 +10,7 @@ import unittest
 import numpy as np
 
 import pyvaskor_frames as frames
-from support import frame_pairs, needs_blocked, scratch, vaskor
+from support import frame_pairs, scratch, vaskor
 
 # The command where neither zarr nor numcodecs can be imported.
 WITHOUT_ZARR = ("import runpy, sys; sys.modules.update(zarr=None, numcodecs=None); "
@@ -32,7 +32,6 @@ class InfoTest(unittest.TestCase):
     def setUpClass(cls):
         cls.dir = scratch()
 
-    @needs_blocked
     def test_frame_and_its_blocks(self):
         values = (np.arange(5000) ** 2 % 9973).astype("<u4")
         frame = frames.encode(values, *frame_pairs()[-1])
@@ -49,7 +48,6 @@ class InfoTest(unittest.TestCase):
         self.assertEqual(sum(int(r[1]) for r in rows), len(values))
         self.assertEqual(set(r[2] for r in rows), set(info["schemes"]))
 
-    @needs_blocked
     def test_zarr2_group_without_zarr(self):
         try:
             import numcodecs
