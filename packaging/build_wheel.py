@@ -17,6 +17,7 @@ installing describe the package in the same words.
 
 import argparse
 import base64
+import glob
 import hashlib
 import io
 import os
@@ -65,6 +66,9 @@ EXTRA_FILES = (
     ("pyvaskor_numcodecs.py", os.path.join("storage", "pyvaskor_numcodecs.py")),
     ("pyvaskor_zarr.py", os.path.join("storage", "pyvaskor_zarr.py")),
 )
+# The vaskor command, whatever number of modules it takes.
+EXTRA_FILES += tuple((name, os.path.join("storage", name)) for name in sorted(
+    os.path.basename(p) for p in glob.glob(os.path.join(ROOT, "storage", "pyvaskor_cli*.py"))))
 # Native libraries besides the module, at the same paths in the wheel as
 # beside the built module (the build tree mirrors the wheel); each is held to
 # manylinux's rules like the module.
@@ -72,8 +76,9 @@ NATIVE_LIBRARIES = (
     "pyvaskor.libs/libvaskor.so.0",
 )
 # The codecs that numcodecs and zarr 3 find without anyone importing
-# pyvaskor first: entry point group -> "name = module:class" lines.
+# pyvaskor first, and the command: entry point group -> "name = module:object" lines.
 ENTRY_POINTS = {
+    "console_scripts": ["vaskor = pyvaskor_cli:main"],
     "numcodecs.codecs": ["pyvaskor = pyvaskor_numcodecs:Vaskor"],
     "zarr.codecs": ["pyvaskor = pyvaskor_zarr:VaskorCodec"],
 }
