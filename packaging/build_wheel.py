@@ -160,6 +160,28 @@ def _read(path):
         return f.read()
 
 
+def frame_names(root=ROOT):
+    """The Python names of the frame's vocabulary, from the one table of
+    them: {"LAYOUTS": ["bpe", ...], "TRANSFORMS": [...], ...}."""
+    with io.open(os.path.join(root, "include", "vaskor", "frame_names.h"), encoding="utf-8") as f:
+        text = f.read()
+    names = {}
+    for macro, body in re.findall(r"#define VASKOR_(\w+)\(X\)((?:.*\\\n)*.*)", text):
+        names[macro] = re.findall(r'X\(\w+, \w+, \w+, "([^"]+)"', body)
+    return names
+
+
+def source_content(src, root=ROOT):
+    """A file as the wheel holds it: the stub with the names of its option
+    literals filled in from the table, the rest as they are."""
+    data = _read(os.path.join(root, src))
+    if src.endswith(".pyi"):
+        for macro, names in frame_names(root).items():
+            data = data.replace(("@%s@" % macro).encode("ascii"),
+                                ", ".join("'%s'" % n for n in names).encode("ascii"))
+    return data
+
+
 def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="readelf"):
     """Writes the wheel into out_dir and returns its path; refuses (SystemExit)
     a library that meets no manylinux level."""
@@ -183,7 +205,7 @@ def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="r
     # and RECORD last of all.
     entries = [(NAME + ".so", _read(module), 0o755)]
     entries += [(name, _read(path), 0o755) for name, path in libraries]
-    entries += [(name, _read(os.path.join(root, src)), 0o644) for name, src in EXTRA_FILES]
+    entries += [(name, source_content(src, root), 0o644) for name, src in EXTRA_FILES]
     entries += [
         (dist_info + "/LICENSE", _read(os.path.join(root, "LICENSE")), 0o644),
         (dist_info + "/METADATA", metadata_text(version, readme).encode("utf-8"), 0o644),

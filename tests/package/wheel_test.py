@@ -147,7 +147,7 @@ def verify_wheel(path, module, version, min_glibc=None):
                           ("pyvaskor_frames.py", ("storage", "pyvaskor_frames.py")),
                           (dist_info + "/LICENSE", ("LICENSE",))) + tuple(
                               (n, ("storage", n)) for n in CLI_MODULES):
-        if data[entry] != read(*source):
+        if data[entry] != load_builder().source_content(os.path.join(*source), ROOT):
             fail("%s in the wheel differs from %s" % (entry, os.path.join(*source)))
     ok("pyvaskor.so and %s are the built ones; stubs, PyPy loader, codecs and LICENSE are the sources" % ", ".join(NATIVE))
 
