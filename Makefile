@@ -69,11 +69,13 @@ bench-native:
 	mkdir -p bench/results
 	$(BENCH_BUILD)/bench/native_bench --md=bench/results/native_bench.md $(filter-out --row=%,$(BENCH_ARGS))
 	$(BENCH_BUILD)/bench/into_bench --md=bench/results/into_bench.md $(filter --quick --row=%,$(BENCH_ARGS))
-	$(BENCH_BUILD)/bench/frame_bench | tee bench/results/frame_bench.txt
+	# frame_bench reads the columns of bench/pybench/columns.py (numpy)
+	cd bench && /usr/bin/python3 -m pybench.columns --out $(abspath $(BENCH_BUILD))/columns $(filter --quick,$(BENCH_ARGS))
+	$(BENCH_BUILD)/bench/frame_bench --columns=$(BENCH_BUILD)/columns $(filter --quick,$(BENCH_ARGS)) | tee bench/results/frame_bench.txt
 
 bench-python:
 	$(call configure,bench,$(BENCH_BUILD))
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor vaskor_c
 	$(BENCH_PY) bench/python_bench.py --module-dir $(BENCH_BUILD) --out bench/results $(BENCH_ARGS)
 
 # The HDF5 filter from h5py against gzip, Bitshuffle and Blosc (Debian's
