@@ -54,9 +54,9 @@ def usr_columns(limit):
     src = 'lstat of every non-directory under /usr, sorted walk order'
     return [('/usr file sizes', sizes, src),
             ('/usr mtimes (ns)', mtimes, src),
-            ('/usr mtimes (ns), sorted', sorted(mtimes), src + ', sorted'),
+            ('/usr mtimes (ns), sorted', sorted(mtimes), 'the mtimes above, sorted'),
             ('/usr inode numbers', inodes, src),
-            ('/usr inode numbers, sorted', sorted(inodes), src + ', sorted')]
+            ('/usr inode numbers, sorted', sorted(inodes), 'the inode numbers above, sorted')]
 
 
 def field_values(text, field):

@@ -39,10 +39,10 @@ def zarr_codecs(variants):
 
 
 def zarr_row(codec_list, a):
-    """(values, {label: stored bytes}) of a through zarr 2, 10^5 a chunk."""
+    """(values, [(label, stored bytes)]) of a through zarr 2."""
     import zarr
     a = a[:ZARR_N]
-    sizes = {}
+    sizes = []
     for label, compressor in codec_list:
         store = {}
         z = zarr.create(shape=len(a), chunks=ZARR_CHUNK, dtype='i8', fill_value=0,
@@ -50,7 +50,7 @@ def zarr_row(codec_list, a):
         z[:] = a
         if not np.array_equal(zarr.open_array(store, mode='r')[:], a):
             raise SystemExit('columns bench: zarr with %s does not give the column back' % label)
-        sizes[label] = sum(len(v) for v in store.values())
+        sizes.append((label, sum(len(v) for v in store.values())))
     return len(a), sizes
 
 
