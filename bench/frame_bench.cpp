@@ -48,7 +48,7 @@ using vaskor_bench::Column;
 
 constexpr fr::Options kV1{fr::Layout::bitPacked, fr::Transform::frameOfReference};
 constexpr uint64_t kRangeValues = 1000, kRangeBlocks = 3;
-int gIterations = 10;
+int gIterations = 30;
 bool gBlocked = false;  // the library encodes the blocked layout
 
 // Blocked, version-1 frame, bpe; NaN where not measured.

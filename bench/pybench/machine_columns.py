@@ -102,8 +102,7 @@ def zoneinfo_columns(limit):
              'every TZif file under %s but posix/, right/, sorted walk order' % top)]
 
 
-def charmap_columns(limit):
-    path = '/usr/share/i18n/charmaps/UTF-8.gz'
+def charmap_columns(limit, path='/usr/share/i18n/charmaps/UTF-8.gz'):
     points = []
     with gzip.open(path, 'rt') as f:
         for line in f:

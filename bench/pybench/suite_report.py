@@ -87,7 +87,7 @@ class Report(object):
                 '%.1f×' % enc, '%.1f×' % dec, verdict(enc >= SPEED_FACTOR and dec >= SPEED_FACTOR)]
 
     def targets_table(self):
-        label = self.blocked.label if self.blocked else 'blocked'
+        label = self.blocked.label if self.blocked else 'newer layout'
         head = ['column', '%s B/value' % label, 'smallest Blosc', '<= Blosc',
                 'best version-1 frame', 'within 1% (one width)', 'encode vs %s' % PEER,
                 'decode vs %s' % PEER, '>= %.0f×' % SPEED_FACTOR]
