@@ -57,7 +57,8 @@ hosts-chroots:
 	  --work $(HOSTS_WORK) --hosts '$(HOSTS)' --chroots-only
 
 # Benchmarks (figures only; Debian libbenchmark-dev for the native one). The
-# Python one uses Debian's python3 when it has numpy (python3-numpy).
+# Python one uses Debian's python3 when it has numpy (python3-numpy);
+# frame_bench reads the columns bench/pybench/columns.py writes with it.
 BENCH_BUILD ?= build-bench
 BENCH_ARGS ?=
 BENCH_PY ?= $(shell /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 && echo /usr/bin/python3 || echo python3)
@@ -69,7 +70,6 @@ bench-native:
 	mkdir -p bench/results
 	$(BENCH_BUILD)/bench/native_bench --md=bench/results/native_bench.md $(filter-out --row=%,$(BENCH_ARGS))
 	$(BENCH_BUILD)/bench/into_bench --md=bench/results/into_bench.md $(filter --quick --row=%,$(BENCH_ARGS))
-	# frame_bench reads the columns of bench/pybench/columns.py (numpy)
 	cd bench && /usr/bin/python3 -m pybench.columns --out $(abspath $(BENCH_BUILD))/columns $(filter --quick,$(BENCH_ARGS))
 	$(BENCH_BUILD)/bench/frame_bench --columns=$(BENCH_BUILD)/columns $(filter --quick,$(BENCH_ARGS)) | tee bench/results/frame_bench.txt
 
