@@ -27,13 +27,13 @@ def blocked_variant(variants):
     return newer[0] if newer else None
 
 
-def zarr_codecs(variants):
+def zarr_codecs(mod, variants):
     """(label, compressor): each newer layout's default, the first
     version-1 layout's default, and the peer."""
     from .suite_codecs import PEER, blosc_compressors, vaskor_codec
     picked = [v for v in variants if v.default and v.version > 1]
     picked += [v for v in variants if v.default and v.version == 1][:1]
-    out = [('pyvaskor ' + v.label, vaskor_codec(v)) for v in picked]
+    out = [('pyvaskor ' + v.label, vaskor_codec(mod, v)) for v in picked]
     out.append((PEER, dict(blosc_compressors())[PEER]))
     return [(label, c) for label, c in out if c is not None]
 
@@ -106,7 +106,7 @@ def run_suite(mod, module_dir, quick, out_dir=None, columns_dir=None):
         zarr_ok = zarr.__version__.startswith('2.')
     except ImportError:
         zarr_ok = False
-    zcodecs = zarr_codecs(variants) if zarr_ok else []
+    zcodecs = zarr_codecs(mod, variants) if zarr_ok else []
     results, zarr_results, ranges = [], [], []
     for col in cols:
         if 'range' in col.flags:

@@ -46,14 +46,21 @@ def blosc_compressors():
     return out
 
 
-def vaskor_codec(variant):
-    """The numcodecs codec for variant, or None where it does not take it."""
+def vaskor_codec(mod, variant):
+    """The numcodecs codec writing variant's frames (its layout alone where
+    it names the transform otherwise), or None where it writes none."""
     sys.path.insert(0, os.path.join(ROOT, 'storage'))
     from pyvaskor_numcodecs import Vaskor
-    try:
-        return Vaskor(**variant.kwargs())
-    except (TypeError, ValueError):
-        return None
+    probe = np.arange(3000, dtype=np.int64) * 7
+    for kwargs in (variant.kwargs(), {'layout': variant.layout}):
+        try:
+            codec = Vaskor(**kwargs)
+            info = mod.frameInfo(codec.encode(probe))
+        except (TypeError, ValueError):
+            continue
+        if (info['layout'], info['transform']) == (variant.layout, variant.transform):
+            return codec
+    return None
 
 
 def codecs(mod, variants):
@@ -64,7 +71,7 @@ def codecs(mod, variants):
         out.append(Codec('frame ' + v.label, 'frame', lambda a, kw=kw: mod.frameEncode(a, **kw),
                          lambda f, o: mod.frameDecode(f, out=o), variant=v))
     for v in variants:
-        c = vaskor_codec(v)
+        c = vaskor_codec(mod, v)
         if c is not None:
             out.append(numcodecs_codec('numcodecs ' + v.label, 'codec', c, variant=v))
     # The bare codec keeps only the low bits of a negative value.
