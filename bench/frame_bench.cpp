@@ -12,8 +12,7 @@
 //
 // DIR is what `python3 -m pybench.columns --out DIR` (from bench/) writes;
 // `make bench-native` runs it first. Figures only: nothing here passes or
-// fails on time. Until the blocked layout is in the library its cells
-// show "-".
+// fails on time.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -32,13 +31,6 @@
 #include "vaskor/bpe.hpp"
 #include "vaskor/frame.hpp"
 
-// Declared for every build, defined once the blocked layout is: a weak
-// reference links either way (CMakeLists.txt loads the whole library, so a
-// definition anywhere in it is found) and is null before.
-namespace vaskor::frame {
-uint64_t decodeRangeInto(std::span<const uint8_t>, uint64_t, uint64_t, void*, uint64_t) __attribute__((weak));
-}
-
 namespace {
 
 namespace fr = vaskor::frame;
@@ -49,11 +41,10 @@ using vaskor_bench::Column;
 constexpr fr::Options kV1{fr::Layout::bitPacked, fr::Transform::frameOfReference};
 constexpr uint64_t kRangeValues = 1000, kRangeBlocks = 3;
 int gIterations = 30;
-bool gBlocked = false;  // the library encodes the blocked layout
 
-// Blocked, version-1 frame, bpe; NaN where not measured.
+// Blocked, version-1 frame, bpe.
 struct Trio {
-  double v[3] = {NAN, NAN, NAN};
+  double v[3] = {0, 0, 0};
 };
 struct Result {
   const Column* column;
@@ -65,19 +56,6 @@ struct RangeResult {
   double range, blocks;  // ns a call
 };
 std::vector<RangeResult> gRanges;
-
-bool blockedWorks() {
-  std::vector<int64_t> v(3 * fr::kBlockValues + 5), back(v.size());
-  for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<int64_t>(i * i % 977);
-  try {
-    const std::vector<uint8_t> f = fr::encode(fr::ElementType::int64, v.data(), v.size(), fr::kBlocked);
-    if (fr::readHeader(f).layout != fr::Layout::blocked) return false;
-    fr::decodeInto(f, back.data(), back.size() * sizeof(int64_t));
-  } catch (const vaskor::Exception&) {
-    return false;
-  }
-  return back == v;
-}
 
 // Each iteration runs every call once, each timed; the fastest of each
 // counts (seconds per call, each call repeated `inner` times).
@@ -108,13 +86,9 @@ void measureColumn(benchmark::State& st, Result& r) {
   const auto type = fr::ElementType::int64;
   Codecs c;
   std::vector<int64_t> back(n);
+  c.out[0].resize(fr::maxFrameSize(type, n, fr::Layout::blocked));
   c.out[1].resize(fr::maxFrameSize(type, n, fr::Layout::bitPacked));
   c.out[2].resize(vaskor::bpe::maxPackedSize(n));
-  std::vector<int> which = {1, 2};
-  if (gBlocked) {
-    c.out[0].resize(fr::maxFrameSize(type, n, fr::Layout::blocked));
-    which.insert(which.begin(), 0);
-  }
   const auto frame = [&](int k) { return std::span<const uint8_t>(c.out[k].data(), c.size[k]); };
   const Call encode[3] = {[&] { c.size[0] = fr::encodeInto(type, v.data(), n, fr::kBlocked, c.out[0]); },
                           [&] { c.size[1] = fr::encodeInto(type, v.data(), n, kV1, c.out[1]); },
@@ -122,17 +96,14 @@ void measureColumn(benchmark::State& st, Result& r) {
   const Call decode[3] = {[&] { fr::decodeInto(frame(0), back.data(), n * 8); },
                           [&] { fr::decodeInto(frame(1), back.data(), n * 8); },
                           [&] { vaskor::bpe::decodeInto(frame(2), c.width, back); }};
-  std::vector<Call> calls;
-  for (int k : which) calls.push_back(encode[k]);
-  for (int k : which) calls.push_back(decode[k]);
-  const std::vector<double> best = timeEach(st, calls);
+  const std::vector<double> best =
+      timeEach(st, {encode[0], encode[1], encode[2], decode[0], decode[1], decode[2]});
   const double perValue = 1e9 / static_cast<double>(std::max<uint64_t>(n, 1));
-  for (size_t i = 0; i < which.size(); ++i) {
-    const int k = which[i];
+  for (int k = 0; k < 3; ++k) {
     decode[k]();
     if (k < 2 && back != v) vaskor_bench::die(r.column->name + ": a frame does not give the column back");
-    r.enc.v[k] = best[i] * perValue;
-    r.dec.v[k] = best[which.size() + i] * perValue;
+    r.enc.v[k] = best[k] * perValue;
+    r.dec.v[k] = best[3 + k] * perValue;
     r.bytes.v[k] = static_cast<double>(c.size[k]) / static_cast<double>(std::max<uint64_t>(n, 1));
   }
   st.counters["bpe_encode_ns"] = r.enc.v[2];
@@ -163,7 +134,6 @@ void measureRange(benchmark::State& st, const Column& col, fr::Options o) {
 }
 
 std::string cell(double x, const char* fmt = "%.3f") {
-  if (std::isnan(x)) return "-";
   char b[32];
   std::snprintf(b, sizeof b, fmt, x);
   return b;
@@ -173,18 +143,16 @@ bool negative(const Column& c) {
   return std::any_of(c.values.begin(), c.values.end(), [](int64_t x) { return x < 0; });
 }
 
-// ratio (target), and met/MISSED; "-" when not measured.
+// The ratio, met or MISSED.
 std::string verdict(double mine, double peer, double limit) {
-  if (std::isnan(mine)) return "-";
   return cell(mine / peer, "%.2f") + (mine / peer <= limit ? " met" : " MISSED");
 }
 
 void printSummary(const std::string& loadBefore) {
   std::printf("\nCPU: %s; kernel row: %s; load average before %s, after %s\n", vaskor_bench::cpuModel().c_str(),
               vaskor::detail::kernels().name, loadBefore.c_str(), vaskor_bench::loadAvg().c_str());
-  std::printf("ns a value, fastest of %d iterations; %s: the bit-packed frame of reference (version 1)%s\n",
-              gIterations, fr::nameOf(fr::Layout::bitPacked),
-              gBlocked ? "" : "; the blocked layout is not in this library yet (-)");
+  std::printf("ns a value, fastest of %d iterations; frame: %s, the version-1 frame\n", gIterations,
+              labelOf(kV1).c_str());
   vaskor_bench::Table t;
   const std::string blocked = fr::nameOf(fr::Layout::blocked);
   t.head = {"column", "values", blocked + " B/value", "frame B/value", "bpe B/value", blocked + " encode", "frame encode",
@@ -197,10 +165,6 @@ void printSummary(const std::string& loadBefore) {
                       cell(r.dec.v[0]), cell(r.dec.v[1]), cell(r.dec.v[2]), verdict(r.dec.v[0], r.dec.v[2], 1.2)});
   std::printf("%s* bpe keeps only the low bits of negative values: its figures there are of a lossy encoding\n",
               t.text().c_str());
-  if (gRanges.empty()) {
-    std::printf("\nRange decode: not measured (no blocked layout or decodeRangeInto in this library)\n\n");
-    return;
-  }
   std::printf("\nRange decode, ns a call: %llu values from the middle of the long column against a frame of %llu blocks\n",
               static_cast<unsigned long long>(kRangeValues), static_cast<unsigned long long>(kRangeBlocks));
   vaskor_bench::Table rt;
@@ -226,11 +190,9 @@ int main(int argc, char** argv) {
   if (dir.empty()) vaskor_bench::die("frame_bench needs --columns=DIR (python3 -m pybench.columns --out DIR)");
   const std::string loadBefore = vaskor_bench::loadAvg();
   const std::vector<Column> columns = vaskor_bench::readColumns(dir);
-  gBlocked = blockedWorks();
   gResults.reserve(columns.size());
   for (const Column& c : columns) {
     if (c.range) {
-      if (!gBlocked || vaskor::frame::decodeRangeInto == nullptr) continue;
       for (const fr::Options o : {fr::kBlocked, kV1})
         benchmark::RegisterBenchmark(("range/" + labelOf(o)).c_str(),
                                      [&c, o](benchmark::State& st) { measureRange(st, c, o); })
