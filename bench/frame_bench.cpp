@@ -49,6 +49,7 @@ struct Trio {
 struct Result {
   const Column* column;
   Trio bytes, enc, dec;  // bytes a value; ns a value
+  std::string schemes;   // the blocked frame's blocks by scheme
 };
 std::vector<Result> gResults;
 struct RangeResult {
@@ -106,6 +107,11 @@ void measureColumn(benchmark::State& st, Result& r) {
     r.dec.v[k] = best[3 + k] * perValue;
     r.bytes.v[k] = static_cast<double>(c.size[k]) / static_cast<double>(std::max<uint64_t>(n, 1));
   }
+  const fr::BlockSummary blocks = fr::readBlocks(frame(0));
+  for (size_t b = 1; b <= fr::kSchemeMax; ++b)
+    if (blocks.schemes[b] > 0)
+      r.schemes += (r.schemes.empty() ? "" : ", ") + std::string(fr::nameOf(static_cast<fr::Scheme>(b))) + " " +
+                   std::to_string(blocks.schemes[b]);
   st.counters["bpe_encode_ns"] = r.enc.v[2];
   st.counters["blocked_encode_ns"] = r.enc.v[0];
 }
@@ -157,12 +163,12 @@ void printSummary(const std::string& loadBefore) {
   const std::string blocked = fr::nameOf(fr::Layout::blocked);
   t.head = {"column", "values", blocked + " B/value", "frame B/value", "bpe B/value", blocked + " encode", "frame encode",
             "bpe encode", "encode / bpe (<= 1.5)", blocked + " decode", "frame decode", "bpe decode",
-            "decode / bpe (<= 1.2)"};
+            "decode / bpe (<= 1.2)", blocked + " blocks by scheme"};
   for (const Result& r : gResults)
     t.rows.push_back({r.column->name + (negative(*r.column) ? " *" : ""), std::to_string(r.column->values.size()),
                       cell(r.bytes.v[0]), cell(r.bytes.v[1]), cell(r.bytes.v[2]),
                       cell(r.enc.v[0]), cell(r.enc.v[1]), cell(r.enc.v[2]), verdict(r.enc.v[0], r.enc.v[2], 1.5),
-                      cell(r.dec.v[0]), cell(r.dec.v[1]), cell(r.dec.v[2]), verdict(r.dec.v[0], r.dec.v[2], 1.2)});
+                      cell(r.dec.v[0]), cell(r.dec.v[1]), cell(r.dec.v[2]), verdict(r.dec.v[0], r.dec.v[2], 1.2), r.schemes});
   std::printf("%s* bpe keeps only the low bits of negative values: its figures there are of a lossy encoding\n",
               t.text().c_str());
   std::printf("\nRange decode, ns a call: %llu values from the middle of the long column against a frame of %llu blocks\n",
@@ -199,7 +205,7 @@ int main(int argc, char** argv) {
             ->Iterations(gIterations);
       continue;
     }
-    gResults.push_back({&c, {}, {}, {}});
+    gResults.push_back({&c, {}, {}, {}, {}});
     Result* r = &gResults.back();
     benchmark::RegisterBenchmark(("columns/" + c.name).c_str(), [r](benchmark::State& st) { measureColumn(st, *r); })
         ->Iterations(gIterations)
