@@ -27,6 +27,17 @@ def blocked_variant(variants):
     return newer[0] if newer else None
 
 
+def schemes_of(mod, variant, a):
+    """The blocks of a's frame by scheme, as frameInfo gives them; ''
+    where it gives none."""
+    if variant is None:
+        return ''
+    got = mod.frameInfo(mod.frameEncode(a, **variant.kwargs())).get('schemes') or {}
+    if isinstance(got, dict):
+        got = ['%s %s' % kv for kv in sorted(got.items()) if kv[1]]
+    return ', '.join(str(x) for x in got)
+
+
 def zarr_codecs(mod, variants):
     """(label, compressor): each newer layout's default, the first
     version-1 layout's default, and the peer."""
@@ -114,6 +125,7 @@ def run_suite(mod, module_dir, quick, out_dir=None, columns_dir=None):
             continue
         rows = suite_codecs.measure(codec_list, timer, col.values)
         results.append((col, rows))
+        col.schemes = schemes_of(mod, blocked_variant(variants), col.values)
         if zcodecs:
             zarr_results.append((col,) + zarr_row(zcodecs, col.values))
         sys.stderr.write('python_bench: columns, %s done\n' % col.name)

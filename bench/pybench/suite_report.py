@@ -122,7 +122,9 @@ class Report(object):
                     'value, one thread; bpeEncodeArray only where no value is negative (it keeps '
                     'only their low bits).', ([], [])))
         for col, rows in self.results:
-            out.append((3, '%s (%d values)' % (col.name, len(col.values)), '',
+            schemes = getattr(col, 'schemes', '')
+            out.append((3, '%s (%d values)' % (col.name, len(col.values)),
+                        '%s blocks by scheme: %s.' % (self.blocked.label, schemes) if schemes else '',
                         self.codec_table(col, rows)))
         out.append((2, 'Targets', self.targets_note() + ' Blosc at clevel %d on one thread.'
                     % BLOSC_CLEVEL, self.targets_table()))
