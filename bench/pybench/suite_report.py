@@ -97,9 +97,11 @@ class Report(object):
         if self.blocked is None:
             return ('No layout of a newer frame version in this build (measured: %s): its '
                     'columns show – until it lands.' % ', '.join(v.label for v in self.variants))
-        return ('%s: the frame (frameEncode) for sizes; for times the numcodecs codec against '
-                'Blosc, both called through numcodecs (throughput ratio, higher is faster).'
-                % self.blocked.label)
+        codec = any(self.find(rows, 'codec', self.blocked) for _, rows in self.results)
+        return ('%s: the frame (frameEncode) for sizes; for times %s against Blosc through '
+                'numcodecs (throughput ratio, higher is faster).' % (
+                    self.blocked.label, 'the numcodecs codec' if codec else
+                    'frameEncode/frameDecode (the numcodecs codec does not write this layout)'))
 
     def zarr_table(self):
         labels = [k for k, _ in self.zarr_results[0][2]] if self.zarr_results else []
