@@ -13,9 +13,35 @@ import unittest
 
 import numpy as np
 
-from pybench import columns, machine_columns, suite_report
+from pybench import columns, machine_columns, suite, suite_codecs, suite_report, vocabulary
 from pybench.suite_codecs import PEER, Codec, Row
+from pybench.timing import Timer
 from pybench.vocabulary import Variant
+
+
+class FakeFrames(object):
+    """frameEncode/Info/Decode over two made-up layouts: 'old' (version 1,
+    transforms 'a' and 'b', default 'a') and 'new' (version 2, 'c' alone,
+    in blocks of 4); a frame is the layout, transform and values. wrong
+    shifts every decoded value."""
+    takes = {'old': ('a', 'b'), 'new': ('c',)}
+
+    def __init__(self, wrong=0):
+        self.wrong = wrong
+
+    def frameEncode(self, a, layout, transform=None):
+        if layout not in self.takes or transform not in self.takes[layout] + (None,):
+            raise ValueError(layout)
+        return (layout, transform or self.takes[layout][0], np.array(a))
+
+    def frameInfo(self, f):
+        info = {'layout': f[0], 'transform': f[1], 'version': 2 if f[0] == 'new' else 1}
+        if f[0] == 'new':
+            info['blocks'] = -(-len(f[2]) // 4)
+        return info
+
+    def frameDecode(self, f, out, start=0, stop=None):
+        out[:] = f[2][start:stop] + self.wrong
 
 
 class Sources(unittest.TestCase):
@@ -69,6 +95,36 @@ class Sources(unittest.TestCase):
         with open(os.path.join(folder, '00.bin'), 'ab') as f:
             f.write(b'\0' * 8)
         self.assertRaises(SystemExit, columns.read, folder)
+
+
+class Suite(unittest.TestCase):
+    def test_variants_are_the_pairs_the_module_takes(self):
+        names = {'vaskor_layout_name': ['old', 'new', 'gone'],
+                 'vaskor_transform_name': ['a', 'b', 'c']}
+        real_lib, real_names = vocabulary.c_library, vocabulary.names
+        vocabulary.c_library, vocabulary.names = lambda d: None, lambda lib, fn: names[fn]
+        try:
+            got = vocabulary.variants(FakeFrames(), None)
+        finally:
+            vocabulary.c_library, vocabulary.names = real_lib, real_names
+        self.assertEqual([(v.label, v.version, v.default) for v in got],
+                         [('old/a', 1, True), ('old/b', 1, False), ('new/c', 2, True)])
+        self.assertEqual(suite.blocked_variant(got).label, 'new/c')
+
+    def test_range_rows_check_what_they_time(self):
+        variants = [Variant('old', 'a', 1, True), Variant('new', 'c', 2, True)]
+        col = columns.Column('r', np.arange(5000) * 3, 's', ('range',))
+        rows = suite.range_rows(FakeFrames(), variants, Timer(True, 1e-4, 1), col)
+        self.assertEqual([(r[0], r[1]) for r in rows], [('old/a', 4), ('new/c', 4)])
+        self.assertRaises(SystemExit, suite.range_rows, FakeFrames(wrong=1), variants,
+                          Timer(True, 1e-4, 1), col)
+
+    def test_a_codec_that_leaves_out_untouched_is_caught(self):
+        keep = Codec('keep', 'other', lambda a: a.copy(), lambda p, o: None)
+        a = np.arange(100)
+        self.assertRaises(SystemExit, suite_codecs.measure, [keep], Timer(True, 1e-4, 1), a)
+        copy = Codec('copy', 'other', lambda a: a.copy(), lambda p, o: o.__setitem__(Ellipsis, p))
+        self.assertEqual(suite_codecs.measure([copy], Timer(True, 1e-4, 1), a)[0].size, 800)
 
 
 class Targets(unittest.TestCase):
