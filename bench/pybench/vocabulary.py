@@ -13,8 +13,10 @@ from .common import np
 
 
 def c_library(module_dir):
-    """libvaskor.so.0 of the build that made the module."""
-    found = sorted(glob.glob(os.path.join(module_dir, '**', 'libvaskor.so.0'), recursive=True))
+    """libvaskor.so.0 of the build that made the module (in capi/ of a
+    build folder)."""
+    found = (glob.glob(os.path.join(module_dir, 'capi', 'libvaskor.so.0')) or
+             sorted(glob.glob(os.path.join(module_dir, '**', 'libvaskor.so.0'), recursive=True)))
     if not found:
         raise SystemExit('columns bench: no libvaskor.so.0 under %s (build target vaskor_c)'
                          % module_dir)
