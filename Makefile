@@ -57,7 +57,8 @@ hosts-chroots:
 	  --work $(HOSTS_WORK) --hosts '$(HOSTS)' --chroots-only
 
 # Benchmarks (figures only; Debian libbenchmark-dev for the native one). The
-# Python one uses Debian's python3 when it has numpy (python3-numpy).
+# Python one uses Debian's python3 when it has numpy (python3-numpy);
+# frame_bench reads the columns bench/pybench/columns.py writes with it.
 BENCH_BUILD ?= build-bench
 BENCH_ARGS ?=
 BENCH_PY ?= $(shell /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 && echo /usr/bin/python3 || echo python3)
@@ -69,11 +70,12 @@ bench-native:
 	mkdir -p bench/results
 	$(BENCH_BUILD)/bench/native_bench --md=bench/results/native_bench.md $(filter-out --row=%,$(BENCH_ARGS))
 	$(BENCH_BUILD)/bench/into_bench --md=bench/results/into_bench.md $(filter --quick --row=%,$(BENCH_ARGS))
-	$(BENCH_BUILD)/bench/frame_bench | tee bench/results/frame_bench.txt
+	cd bench && /usr/bin/python3 -m pybench.columns --out $(abspath $(BENCH_BUILD))/columns $(filter --quick,$(BENCH_ARGS))
+	$(BENCH_BUILD)/bench/frame_bench --columns=$(BENCH_BUILD)/columns $(filter --quick,$(BENCH_ARGS)) | tee bench/results/frame_bench.txt
 
 bench-python:
 	$(call configure,bench,$(BENCH_BUILD))
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor vaskor_c
 	$(BENCH_PY) bench/python_bench.py --module-dir $(BENCH_BUILD) --out bench/results $(BENCH_ARGS)
 
 # The HDF5 filter from h5py against gzip, Bitshuffle and Blosc (Debian's
