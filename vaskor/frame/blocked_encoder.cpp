@@ -43,7 +43,7 @@ class Writer {
   Writer(ElementType type, Transform transform, uint8_t* out, uint64_t room, uint64_t count)
       : ring_(type),
         types_(frameLoops()[typeIndex(type)]),
-        block_{ring_, blockLoops(), u_, o_, 0, {}},
+        block_(ring_, blockLoops(), u_, o_),
         transform_(transform),
         type_(type),
         out_(out),

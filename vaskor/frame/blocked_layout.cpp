@@ -84,11 +84,14 @@ SegmentView describe(const Header& h, std::span<const uint8_t> frame, const Segm
 }
 
 struct Decoder {
+  Decoder(const Header& header, std::span<const uint8_t> f)
+      : h(header), frame(f), ring(h.type), loops(frameLoops()[typeIndex(h.type)]), index(h, frame.data()) {}
+
   const Header& h;
   std::span<const uint8_t> frame;
-  Ring ring{h.type};
-  const TypeLoops& loops = frameLoops()[typeIndex(h.type)];
-  SegmentIndex index{h, frame.data()};
+  Ring ring;
+  const TypeLoops& loops;
+  SegmentIndex index;
   alignas(64) int64_t stage[2 * kBlockValues];
   uint64_t table[kMaxEntries];
 
@@ -133,7 +136,7 @@ struct Decoder {
 
 void decodeBlockedRange(const Header& h, std::span<const uint8_t> frame, uint64_t start, uint64_t stop, uint8_t* out) {
   if (h.count == 0) return;
-  Decoder d{h, frame};
+  Decoder d(h, frame);
   if (start == 0 && stop == h.count) d.all(out);
   else if (start < stop) d.range(start, stop, out);
 }
@@ -141,7 +144,7 @@ void decodeBlockedRange(const Header& h, std::span<const uint8_t> frame, uint64_
 BlockSummary readBlockedBlocks(const Header& h, std::span<const uint8_t> frame) {
   BlockSummary s;
   if (h.count == 0) return s;
-  Decoder d{h, frame};
+  Decoder d(h, frame);
   d.index.checkAll();
   s.blocks = h.blocks();
   s.blockValues = kBlockValues;
@@ -156,7 +159,7 @@ BlockSummary readBlockedBlocks(const Header& h, std::span<const uint8_t> frame) 
 BlockInfo readBlockedBlock(const Header& h, std::span<const uint8_t> frame, uint64_t index) {
   if (index >= h.blocks())
     raise<ValueError>("block " + std::to_string(index) + " is past the frame's " + std::to_string(h.blocks()) + " blocks");
-  Decoder d{h, frame};
+  Decoder d(h, frame);
   const SegmentView v = d.segment(d.index.find(index));
   const uint64_t j = index - v.firstBlock, n = v.valuesIn(j);
   const bool patched = v.scheme == Scheme::patched || v.scheme == Scheme::patchedDelta;

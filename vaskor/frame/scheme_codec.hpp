@@ -53,12 +53,15 @@ struct BlockOut {
 // A block the encoder is placing: its places, statistics and sample, and
 // what is worked out only when a candidate needs it.
 struct EncoderBlock {
+  EncoderBlock(const Ring& r, const BlockLoops& l, const uint64_t* places, uint64_t* differencePlaces)
+      : ring(r), loops(l), u(places), o(differencePlaces) {}
+
   const Ring& ring;
   const BlockLoops& loops;
   const uint64_t* u;  // values' places
   uint64_t* o;        // differences' places, o[1..n), once differences() made them
-  size_t n;
-  BlockStats s;
+  size_t n = 0;
+  BlockStats s{};
   int w = 0, wd = 0;  // bit widths of the values' and the differences' ranges
   size_t samples = 0;
   uint32_t sample[kSampleSize];  // positions
