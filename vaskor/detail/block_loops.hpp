@@ -35,6 +35,11 @@ struct BlockLoops {
   uint64_t (*outside)(const uint64_t* xs, size_t n, uint64_t ref, uint64_t span);
   // Fields xs − ref.
   void (*offsets)(const uint64_t* xs, size_t n, uint64_t ref, int64_t* fields);
+  // Fields (xs − ref) & span, and the most any offset has past the span:
+  // the largest ((xs − ref) & mask) >> w (w < 64: span = 2^w − 1).
+  uint64_t (*lowOffsets)(const uint64_t* xs, size_t n, uint64_t ref, int w, uint64_t mask, int64_t* fields);
+  // That most alone.
+  uint64_t (*overflowMax)(const uint64_t* xs, size_t n, uint64_t ref, int w, uint64_t mask);
 };
 
 // The loops of the kernel row in use, and those built in.
@@ -114,11 +119,32 @@ const BlockLoops& avx512BlockLoops();
                                         int64_t* __restrict fields) {                                           \
       for (size_t i = 0; i < n; ++i) fields[i] = static_cast<int64_t>(xs[i] - ref);                             \
     }                                                                                                           \
+    [[__VA_ARGS__]] static uint64_t lowOffsets(const uint64_t* __restrict xs, size_t n, uint64_t ref, int w,   \
+                                               uint64_t mask, int64_t* __restrict fields) {                     \
+      const uint64_t span = (uint64_t{1} << w) - 1;                                                             \
+      uint64_t most = 0;                                                                                        \
+      for (size_t i = 0; i < n; ++i) {                                                                          \
+        const uint64_t d = (xs[i] - ref) & mask, high = d >> w;                                                 \
+        fields[i] = static_cast<int64_t>(d & span);                                                             \
+        most = high > most ? high : most;                                                                       \
+      }                                                                                                         \
+      return most;                                                                                              \
+    }                                                                                                           \
+    [[__VA_ARGS__]] static uint64_t overflowMax(const uint64_t* __restrict xs, size_t n, uint64_t ref, int w,  \
+                                                uint64_t mask) {                                                \
+      uint64_t most = 0;                                                                                        \
+      for (size_t i = 0; i < n; ++i) {                                                                          \
+        const uint64_t high = ((xs[i] - ref) & mask) >> w;                                                      \
+        most = high > most ? high : most;                                                                       \
+      }                                                                                                         \
+      return most;                                                                                              \
+    }                                                                                                           \
   };                                                                                                            \
   }                                                                                                             \
   const BlockLoops& NAME##BlockLoops() {                                                                        \
     static constexpr BlockLoops loops{&NAME##Block::differences, &NAME##Block::windowRange, &NAME##Block::secondOfEachEnd, &NAME##Block::smallCodes, &NAME##Block::outside,    \
-                                      &NAME##Block::offsets};                                                   \
+                                      &NAME##Block::offsets, &NAME##Block::lowOffsets,  \
+                                      &NAME##Block::overflowMax};                                                   \
     return loops;                                                                                               \
   }                                                                                                             \
   }

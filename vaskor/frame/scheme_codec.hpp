@@ -28,9 +28,12 @@ struct SegmentView {
   // As the description stores them: a value's or a difference's bits.
   uint64_t reference = 0, reference2 = 0;
   uint64_t entries = 0;  // exceptions, table entries or runs
+  // Patched: the width of each exception's overflow, and where the
+  // overflows' stream starts (after the positions).
   const uint8_t* blocks = nullptr;
   uint64_t blockBytes = 0;  // every block's but a shorter last one's
   const uint8_t* exceptions = nullptr;
+  int overflowWidth = 0;
   const uint64_t* table = nullptr;  // a dictionary's values' bits
 
   const uint8_t* blockAt(uint64_t j) const { return blocks + j * blockBytes; }
@@ -90,6 +93,7 @@ struct EncoderBlock {
 // A segment's scheme and parameters; references are places.
 struct Params {
   Scheme scheme = Scheme::constant;
+  // w2: the second width (a dictionary's table, run lengths, exceptions' overflow).
   int w = 0, w2 = 0;
   uint64_t ref = 0, ref2 = 0;
   uint64_t entries = 0;     // table entries or runs
@@ -105,7 +109,7 @@ struct OpenSegment {
   DictionaryIndex dictionary;
   size_t exceptions = 0;
   uint16_t exceptionAt[kSegmentExceptions];
-  uint64_t exceptionBits[kSegmentExceptions];
+  uint64_t exceptionHigh[kSegmentExceptions];
 };
 
 struct SchemeCodec {

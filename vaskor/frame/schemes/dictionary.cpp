@@ -47,8 +47,10 @@ void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n
 
 bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t best) {
   if (b.n < 2 || best <= bytesFor(b.n, 1)) return false;
-  // At most half the sampled values distinct; given up at the first past
-  // that. A set of 64 slots, probed from a multiplicative hash.
+  // Tried when the sample's repeats suggest a table (of about s^2 / (2
+  // repeats) entries) whose codes are 2 bits narrower than the values. The
+  // sampled values counted in a set of 64 slots, probed from a
+  // multiplicative hash.
   uint64_t slot[64];
   uint64_t taken = 0;
   size_t distinct = 0;
@@ -59,8 +61,10 @@ bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t best) {
     if ((taken >> h & 1) != 0) continue;
     taken |= uint64_t{1} << h;
     slot[h] = x;
-    if (2 * ++distinct > b.samples) return false;
+    ++distinct;
   }
+  const uint64_t repeats = b.samples - distinct;
+  if (repeats == 0 || bitlen(b.samples * b.samples / (2 * repeats)) + 2 > b.w) return false;
   size_t t = 0;
   if (b.codesValid) {
     // Coded in the open segment's table already: its own values are the
