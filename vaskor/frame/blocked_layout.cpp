@@ -80,6 +80,8 @@ SegmentView describe(const Header& h, std::span<const uint8_t> frame, const Segm
     corruptSegment(v, "is " + std::to_string(e.end - e.begin) + " bytes, its description and blocks take " +
                           std::to_string(static_cast<unsigned long long>(std::min<u128>(total, UINT64_MAX))));
   v.exceptions = v.blocks + static_cast<uint64_t>(blocksBytes);
+  // What follows the blocks is the segment's, whichever blocks are read.
+  if (c->checkTail != nullptr) c->checkTail(v);
   return v;
 }
 
@@ -103,10 +105,7 @@ struct Decoder {
 
   void all(uint8_t* out) {
     index.checkAll();
-    for (uint64_t s = 0; s < index.segments(); ++s) {
-      const SegmentView v = segment(index.entry(s));
-      if (const auto check = schemeCodec(static_cast<uint8_t>(v.scheme))->checkTail) check(v);
-    }
+    for (uint64_t s = 0; s < index.segments(); ++s) segment(index.entry(s));
     for (uint64_t s = 0; s < index.segments(); ++s) {
       const SegmentView v = segment(index.entry(s));
       for (uint64_t j = 0; j < v.blockCount; ++j) block(v, j, out + (v.firstValue + j * kBlockValues) * ring.size);
