@@ -3,8 +3,11 @@
 
 Decoder inputs: mode byte, width, data (see fuzz_common.hpp).
 Encoder inputs: one raw 64-bit item (kind 2) per value.
-Run from anywhere; rewrites fuzz/seeds/.
+Run from anywhere; rewrites fuzz/seeds/. The blocked layout's frames come
+from the built module: with pyvaskor on the path (PYTHONPATH=build) its
+seeds are rewritten too, else left as they are.
 """
+import array
 import os
 import struct
 
@@ -168,8 +171,43 @@ def into(bpe, ne):
     return out
 
 
+def blocked_seeds():
+    """blocked_decode: two 3-byte range bounds, then a blocked frame of a
+    short column of each scheme's shape (and one of two segments).
+    blocked_roundtrip: a mode byte (0x80: a shaped column; element type in
+    bits 0-2, transform in 3-4), room and count bytes, a seed, a shape, a
+    length and three ranges."""
+    try:
+        import pyvaskor
+    except ImportError:
+        return {}
+    n = 1100
+    columns = {
+        "constant_int16": ('h', [7] * n),
+        "for_int16": ('h', [i * 37 % 1000 for i in range(n)]),
+        "delta_int32": ('i', [1000 * i + (i & 1) for i in range(n)]),
+        "patched_int16": ('h', [i * 7 % 100 if i % 500 else 30000 for i in range(n)]),
+        "patched_delta_int32": ('i', [3 * i + (2 ** 28 if i > 700 else 0) for i in range(n)]),
+        "dictionary_int64": ('q', [(-5, 2 ** 30, 2 ** 33)[i * i % 3] for i in range(n)]),
+        "rle_uint8": ('B', [i // 100 for i in range(n)]),
+        "two_segments_uint8": ('B', [3] * (65 * 1024)),
+    }
+    decode = {}
+    for i, (name, (code, values)) in enumerate(sorted(columns.items())):
+        bounds = struct.pack("<I", 37 * i)[:3] + struct.pack("<I", 1000 + 101 * i)[:3]
+        decode[name] = bounds + pyvaskor.frameEncode(array.array(code, values), "blocked")
+    roundtrip = {}
+    for shape in range(12):
+        mode = 0x80 | (shape % 8) | (shape % 3) << 3
+        roundtrip["shape%02d" % shape] = (bytes([mode, (shape % 4) << 1, shape]) + struct.pack("<Q", shape * 7919)
+                                          + bytes([shape]) + struct.pack("<H", 1000 + 700 * shape)
+                                          + struct.pack("<6H", 3, 900, 1024, 2048, 5, 4000))
+    return {"blocked_decode": decode, "blocked_roundtrip": roundtrip}
+
+
 def main():
-    for target, seeds in (("bpe_decode", BPE_DECODE), ("ne_decode", NE_DECODE),
+    blocked = blocked_seeds()
+    for target, seeds in tuple(blocked.items()) + (("bpe_decode", BPE_DECODE), ("ne_decode", NE_DECODE),
                           ("bpe_encode", BPE_ENCODE), ("ne_encode", NE_ENCODE),
                           ("decode_into", into(BPE_DECODE, NE_DECODE)),
                           ("encode_into", into(BPE_ENCODE, NE_ENCODE)),

@@ -10,4 +10,6 @@ target_include_directories(vaskor_reference PUBLIC ${PROJECT_SOURCE_DIR})
 file(GLOB CORE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/core/*.cpp)
 add_executable(core_tests ${CORE_TEST_SOURCES})
 target_link_libraries(core_tests PRIVATE vaskor_internals vaskor_reference GTest::gtest_main)
+# The committed frames (tests/fixtures) are read from the source tree.
+target_compile_definitions(core_tests PRIVATE VASKOR_FIXTURES="${CMAKE_CURRENT_SOURCE_DIR}/fixtures")
 gtest_discover_tests(core_tests TEST_PREFIX "core." DISCOVERY_TIMEOUT 60)

@@ -161,6 +161,10 @@ def stage(root, files, tests_dir, inside):
     shutil.rmtree(dest, ignore_errors=True)
     shutil.copytree(tests_dir, os.path.join(dest, "tests", "python"),
                     ignore=shutil.ignore_patterns("__pycache__", "*.pyc"))
+    # The committed frames the suite checks, beside it as in the source tree.
+    fixtures = os.path.join(os.path.dirname(tests_dir), "fixtures")
+    if os.path.isdir(fixtures):
+        shutil.copytree(fixtures, os.path.join(dest, "tests", "fixtures"))
     os.makedirs(os.path.join(dest, "module"))
     for path in files:
         shutil.copy2(path, os.path.join(dest, "module"))

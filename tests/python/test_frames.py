@@ -147,7 +147,7 @@ class Blocked(unittest.TestCase):
         columns = {
             'constant': [7] * n,
             'for': [rng.randint(0, 2 ** 20) for _ in range(n)],
-            'delta': [10 ** 12 + 1000 * i + rng.randint(0, 9) for i in range(n)],
+            'delta': [10 ** 12 + 1000 * i + (i & 1) for i in range(n)],
             'patched': [rng.randint(0, 999) if i % 700 else 2 ** 50 for i in range(n)],
             'dictionary': [rng.choice((3, 2 ** 33, -7, 12345)) for _ in range(n)],
             'rle': [i // 300 * 2 ** 30 for i in range(n)],
@@ -162,6 +162,19 @@ class Blocked(unittest.TestCase):
         self.assertEqual(kept['delta'] + kept['patched_delta'], 0)
         kept = pyvaskor.frameInfo(pyvaskor.frameEncode(columns['rle'], 'blocked', 'delta'))['schemes']
         self.assertEqual(kept['rle'] + kept['for'], 0)
+
+    def test_committed_frames_decode_and_encode_to_themselves(self):
+        import os
+        path = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'fixtures', 'blocked_frames.txt')
+        with open(path) as f:
+            lines = [line.split() for line in f if not line.startswith('#')]
+        for dtype, transform, schemes, text in lines:
+            packed = bytes(bytearray.fromhex(text))
+            info = pyvaskor.frameInfo(packed)
+            self.assertEqual((info['dtype'], info['transform']), (dtype, transform))
+            self.assertEqual(','.join(sorted(s for s, n in info['schemes'].items() if n)), schemes)
+            again = pyvaskor.frameEncode(pyvaskor.frameDecode(packed), 'blocked', transform)
+            self.assertEqual(again, packed, (dtype, transform))
 
     def test_ranges_are_slices(self):
         rng = random.Random(12)
