@@ -159,8 +159,8 @@ Header readHeader(std::span<const uint8_t> frame);
 // `out` untouched. A blocked frame's header, index, segment descriptions
 // and exceptions are checked before anything is written; a block whose
 // contents are corrupt (padding bits, codes, run lengths) raises
-// FrameError having written the values of the blocks before it, and
-// nothing past them.
+// FrameError having written the values of the blocks before it and
+// perhaps over its own items, and nothing past it.
 uint64_t decodeInto(std::span<const uint8_t> frame, void* out, uint64_t outBytes);
 
 // The values [start, stop) of `frame` (0 <= start <= stop <= count, else

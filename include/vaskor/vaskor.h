@@ -130,7 +130,8 @@ VASKOR_API vaskor_status vaskor_frame_read_header(const void *frame, size_t size
  * version 1 frames; a blocked frame's index, segment descriptions and
  * exceptions are checked before anything is written, and a block whose
  * contents are found corrupt (padding bits, codes, run lengths) leaves the
- * values of the blocks before it written and nothing after. */
+ * values of the blocks before it written, perhaps its own items written
+ * over, and nothing after it. */
 VASKOR_API vaskor_status vaskor_frame_decode(const void *frame, size_t size, void *out, size_t out_size,
                                              uint64_t *count, vaskor_error *error);
 

@@ -198,17 +198,29 @@ Candidate ownBest(const Block& b, int transform) {
   auto add = [&](const Candidate& c) {
     if (allowed(transform, c.p.scheme)) cs.push_back(c);
   };
-  if (b.umin == b.umax) add({{kConstant, 0, 0, b.umin}, 1u + I});
-  add({{kFor, b.w, 0, align(b.umin, b.umax, b.w, b.r.k)}, 2u + I + bytesFor(n, b.w)});
+  auto simple = [](int scheme, int w, u64 ref, u64 size) {
+    Candidate c;
+    c.p.scheme = scheme;
+    c.p.w = w;
+    c.p.ref = ref;
+    c.size = size;
+    return c;
+  };
+  if (b.umin == b.umax) add(simple(kConstant, 0, b.umin, 1u + I));
+  add(simple(kFor, b.w, align(b.umin, b.umax, b.w, b.r.k), 2u + I + bytesFor(n, b.w)));
   if (n >= 2) {
-    add({{kDelta, b.wd, 0, align(b.omin, b.omax, b.wd, b.r.k)}, 2u + 2 * I + bytesFor(n, b.wd)});
+    add(simple(kDelta, b.wd, align(b.omin, b.omax, b.wd, b.r.k), 2u + 2 * I + bytesFor(n, b.wd)));
     if (b.w >= 1)
       if (auto c = patchedOn(b, b.u, 0, b.umin, b.umax, b.w, kPatched, 5u + I)) add(*c);
     if (b.wd >= 1)
       if (auto c = patchedOn(b, b.o, 1, b.omin, b.omax, b.wd, kPatchedDelta, 5u + 2 * I)) add(*c);
   }
+  // Run-length is tried when at least half the sampled values equal the
+  // value before them, and then only with at most n/2 runs.
+  u64 repeated = 0;
+  for (u64 p : b.sample) repeated += n >= 2 && b.u[std::max<u64>(p, 1)] == b.u[std::max<u64>(p, 1) - 1];
   const u64 k = b.runValues.size();
-  if (2 * k <= n) {
+  if (2 * repeated >= b.sample.size() && 2 * k <= n) {
     Candidate c;
     c.p.scheme = kRle;
     c.p.runs = k;
@@ -225,13 +237,14 @@ Candidate ownBest(const Block& b, int transform) {
   }
   u64 best = ~u64{0};
   for (const Candidate& c : cs) best = std::min(best, c.size);
-  // A dictionary is tried when the sample's repeats suggest a table (of
-  // about s^2 / (2 repeats) entries) whose codes are 2 bits narrower than
-  // the values, and no candidate is down to a bit a value already.
+  // A dictionary is tried when the sample's values repeat, and a table of
+  // the size the repeats suggest (s^2 / (2 repeats) entries, at the
+  // values' width) with its codes would be smaller than the best so far.
   std::set<u64> sampled;
   for (u64 p : b.sample) sampled.insert(b.u[p]);
   const u64 s = b.sample.size(), repeats = s - sampled.size();
-  if (n >= 2 && repeats > 0 && bitlen(s * s / (2 * repeats)) + 2 <= b.w && best > bytesFor(n, 1)) {
+  const u64 guess = repeats > 0 ? s * s / (2 * repeats) : 0;
+  if (n >= 2 && repeats > 0 && guess * b.w + n * bitlen(guess - 1) < 8 * best) {
     Candidate c;
     c.p.scheme = kDictionary;
     const std::set<u64> distinct(b.u.begin(), b.u.end());
@@ -377,7 +390,7 @@ void append(Segment& s, const Block& b, const std::vector<u64>& values) {
 }
 
 // The segment's bytes once it closes.
-std::vector<uint8_t> close(Segment& s, const Ring& r) {
+std::vector<uint8_t> close(Segment& s) {
   std::vector<uint8_t> out = s.description;
   std::vector<u64> overflows;
   if (s.p.scheme == kPatched || s.p.scheme == kPatchedDelta) {
@@ -418,7 +431,7 @@ std::vector<uint8_t> blockedEncode(const BlockedChoice& c, const std::vector<uin
   std::optional<Segment> open;
   u64 blocks = 0;
   auto finish = [&] {
-    const std::vector<uint8_t> bytes = close(*open, r);
+    const std::vector<uint8_t> bytes = close(*open);
     data.insert(data.end(), bytes.begin(), bytes.end());
     blockEnds.push_back(blocks);
     byteEnds.push_back(data.size());

@@ -131,8 +131,8 @@ template <class T>
 // The blocked layout's places: an item's position in its type's order, as
 // an unsigned number below 2^(8·size) (the sign bit flipped for signed
 // types), written for n >= 1 items with the block's statistics taken on the
-// way: the places' range, the range of the differences' places (each
-// difference a signed item, its sign bit flipped) and the runs.
+// way: the places' range and the range of the differences' places (each
+// difference a signed item, its sign bit flipped).
 template <class T>
 [[gnu::always_inline]] inline BlockStats placesStats(const uint8_t* __restrict v, size_t n, uint64_t* __restrict places) {
   using U = std::make_unsigned_t<T>;
@@ -141,7 +141,6 @@ template <class T>
   const U first = static_cast<U>(static_cast<U>(load<T>(v, 0)) ^ flip);
   places[0] = first;
   U umin = first, umax = first, omin = static_cast<U>(~U{0}), omax = 0;
-  uint64_t changes = 0;
   for (size_t i = 1; i < n; ++i) {
     const U x = static_cast<U>(static_cast<U>(load<T>(v, i)) ^ flip);
     const U p = static_cast<U>(static_cast<U>(load<T>(v, i - 1)) ^ flip);
@@ -151,9 +150,8 @@ template <class T>
     umax = x > umax ? x : umax;
     omin = d < omin ? d : omin;
     omax = d > omax ? d : omax;
-    changes += x != p;
   }
-  return {umin, umax, omin, omax, changes + 1};
+  return {umin, umax, omin, omax};
 }
 
 // Items from the low bits of 64-bit words, and n copies of one item.

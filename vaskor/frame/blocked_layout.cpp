@@ -100,7 +100,7 @@ struct Decoder {
   SegmentView segment(const SegmentEntry& e) { return describe(h, frame, e, ring, table); }
 
   void block(const SegmentView& v, uint64_t j, uint8_t* out) {
-    schemeCodec(static_cast<uint8_t>(v.scheme))->decodeBlock(v, BlockOut{ring, loops, stage, out}, j, v.valuesIn(j));
+    schemeCodec(static_cast<uint8_t>(v.scheme))->decodeBlock(v, BlockOut{ring, loops, blockLoops(), stage, out}, j, v.valuesIn(j));
   }
 
   void all(uint8_t* out) {

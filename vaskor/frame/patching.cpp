@@ -75,9 +75,12 @@ uint64_t exceptionsIn(const SegmentView& s, uint64_t j, uint64_t n) {
 bool proposePatched(EncoderBlock& b, const uint64_t* sampled, const uint64_t* (*places)(EncoderBlock&), size_t from,
                     uint64_t lo, uint64_t hi, int wAll, Scheme scheme, uint64_t fixed, Params& p, uint64_t& size) {
   if (b.samples < 2) return false;
-  uint64_t high = 0, low = 0;
-  b.loops.secondOfEachEnd(sampled, b.samples, &high, &low);
-  if (bitlen(high - lo) >= wAll && bitlen(hi - low) >= wAll) return false;
+  // A side is tried only when leaving out its largest sampled distance
+  // narrows the window: fewer than two lie 2^(wAll-1) or more from its end.
+  const uint64_t far = uint64_t{1} << (wAll - 1);
+  const bool tried[2] = {b.loops.countFar(sampled, b.samples, lo, false, far) < 2,
+                         b.loops.countFar(sampled, b.samples, hi, true, far) < 2};
+  if (!tried[0] && !tried[1]) return false;
   // Windows that leave out the 2nd, 4th and 8th largest sampled distance
   // from each end, from the sorted sample.
   uint64_t sorted[kSampleSize];
@@ -87,23 +90,22 @@ bool proposePatched(EncoderBlock& b, const uint64_t* sampled, const uint64_t* (*
   const uint64_t n = b.n - from;
   bool found = false;
   for (const bool below : {false, true}) {
-    // A side is tried only when leaving out its largest sampled distance
-    // narrows the window.
-    if (bitlen(below ? hi - low : high - lo) >= wAll) continue;
-    int tried = -1;
+    if (!tried[below]) continue;
+    int last = -1;
     for (const size_t k : {1, 3, 7}) {
       if (k >= b.samples) break;
       const int bw = bitlen(below ? hi - sorted[k] : sorted[b.samples - 1 - k] - lo);
-      if (bw >= wAll || bw == tried) continue;
-      tried = bw;
+      if (bw >= wAll || bw == last) continue;
+      last = bw;
       uint64_t inLo = 0, inHi = 0;
       b.loops.windowRange(xs + from, n, below ? hi : lo, below, spanOf(bw), &inLo, &inHi);
       Params c;
       c.scheme = scheme;
       c.w = bitlen(inHi - inLo);
       c.ref = alignWindow(inLo, inHi, c.w, b.ring.k);
-      const uint64_t e = b.loops.outside(xs + from, n, c.ref, spanOf(c.w));
-      c.w2 = bitlen(b.loops.overflowMax(xs + from, n, c.ref, c.w, b.ring.mask));
+      uint64_t most = 0;
+      const uint64_t e = b.loops.exceptions(xs + from, n, c.ref, c.w, b.ring.mask, &most);
+      c.w2 = bitlen(most);
       const uint64_t sz = fixed + bytesFor(b.n, c.w) + exceptionBytes(e, c.w2);
       if (!found || sz < size) {
         p = c;
@@ -120,9 +122,9 @@ bool fitsPatched(const OpenSegment& seg, const EncoderBlock& b, const uint64_t* 
   uint64_t e = 0;
   if (xs != nullptr && b.n > from) {
     const uint64_t n = b.n - from;
-    e = b.loops.outside(xs + from, n, seg.p.ref, spanOf(seg.p.w));
-    if (e > 0 && bitlen(b.loops.overflowMax(xs + from, n, seg.p.ref, seg.p.w, b.ring.mask)) > seg.p.w2)
-      return false;
+    uint64_t most = 0;
+    e = b.loops.exceptions(xs + from, n, seg.p.ref, seg.p.w, b.ring.mask, &most);
+    if (bitlen(most) > seg.p.w2) return false;
   }
   if (seg.exceptions + e > kSegmentExceptions) return false;
   cost = extra + bytesFor(b.n, seg.p.w) + 2 * e + bytesFor(seg.exceptions + e, seg.p.w2) -
@@ -134,9 +136,8 @@ size_t writePatchedFields(OpenSegment& seg, const EncoderBlock& b, const uint64_
                           uint8_t* out) {
   const uint64_t ref = seg.p.ref, span = spanOf(seg.p.w);
   for (size_t i = 0; i < from; ++i) stage[i] = 0;
-  if (b.n > from) b.loops.lowOffsets(xs + from, b.n - from, ref, seg.p.w, b.ring.mask, stage + from);
-  // Counted first, so that the walk for them ends at the last one.
-  uint64_t left = b.n > from ? b.loops.outside(xs + from, b.n - from, ref, span) : 0;
+  // Counted as the fields are made, so that the walk for them ends at the last one.
+  uint64_t left = b.n > from ? b.loops.lowOffsets(xs + from, b.n - from, ref, seg.p.w, stage + from) : 0;
   for (size_t i = from; left > 0; ++i) {
     if (xs[i] - ref <= span) continue;
     --left;

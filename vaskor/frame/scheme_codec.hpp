@@ -47,8 +47,15 @@ struct SegmentView {
 struct BlockOut {
   const Ring& ring;
   const TypeLoops& loops;
-  int64_t* stage;  // kBlockValues fields
+  const BlockLoops& block;
+  int64_t* stage;  // 2 · kBlockValues fields
   uint8_t* out;    // the block's n items
+
+  // The items themselves as the fields to unpack into and finish in place,
+  // where they are 64-bit and aligned; null otherwise (the stage is used).
+  uint64_t* direct() const {
+    return ring.size == 8 && reinterpret_cast<uintptr_t>(out) % 8 == 0 ? reinterpret_cast<uint64_t*>(out) : nullptr;
+  }
 };
 
 // ---- Writing ----

@@ -36,21 +36,20 @@ uint64_t noTail(const SegmentView&, const Ring&) { return 0; }
 
 void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n) {
   readFields(s.blockAt(j), n, s.width, o.stage, s);
-  uint64_t most = 0;
-  for (uint64_t i = 0; i < n; ++i) most = std::max(most, static_cast<uint64_t>(o.stage[i]));
+  uint64_t* items = o.direct();
+  uint64_t* bits = items != nullptr ? items : reinterpret_cast<uint64_t*>(o.stage + kBlockValues);
+  const uint64_t most = o.block.lookUp(o.stage, n, s.table, s.entries, bits);
   if (most >= s.entries)
     corruptSegment(s, "code " + std::to_string(most) + " is past its table's " + std::to_string(s.entries) + " entries");
-  uint64_t* bits = reinterpret_cast<uint64_t*>(o.stage);
-  for (uint64_t i = 0; i < n; ++i) bits[i] = s.table[bits[i]];
-  o.loops.storeBits(bits, n, o.out);
+  if (items == nullptr) o.loops.storeBits(bits, n, o.out);
 }
 
 bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t best) {
-  if (b.n < 2 || best <= bytesFor(b.n, 1)) return false;
-  // Tried when the sample's repeats suggest a table (of about s^2 / (2
-  // repeats) entries) whose codes are 2 bits narrower than the values. The
-  // sampled values counted in a set of 64 slots, probed from a
-  // multiplicative hash.
+  // Tried when the sample's values repeat, and a table of the size the
+  // repeats suggest (s^2 / (2 repeats) entries, at the values' width) with
+  // its codes would be smaller than the best so far. The sampled values
+  // counted in a set of 64 slots, probed from a multiplicative hash.
+  if (b.n < 2) return false;
   uint64_t slot[64];
   uint64_t taken = 0;
   size_t distinct = 0;
@@ -64,7 +63,9 @@ bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t best) {
     ++distinct;
   }
   const uint64_t repeats = b.samples - distinct;
-  if (repeats == 0 || bitlen(b.samples * b.samples / (2 * repeats)) + 2 > b.w) return false;
+  if (repeats == 0) return false;
+  const uint64_t guess = b.samples * b.samples / (2 * repeats);
+  if (guess * static_cast<uint64_t>(b.w) + b.n * static_cast<uint64_t>(bitlen(guess - 1)) >= 8 * best) return false;
   size_t t = 0;
   if (b.codesValid) {
     // Coded in the open segment's table already: its own values are the

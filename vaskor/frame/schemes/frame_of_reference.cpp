@@ -17,6 +17,11 @@ uint64_t blockBytes(const SegmentView& s, uint64_t n, const Ring&) { return byte
 uint64_t noTail(const SegmentView&, const Ring&) { return 0; }
 
 void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n) {
+  if (uint64_t* items = o.direct()) {
+    readFields(s.blockAt(j), n, s.width, reinterpret_cast<int64_t*>(items), s);
+    o.block.addReference(items, n, s.reference);
+    return;
+  }
   readFields(s.blockAt(j), n, s.width, o.stage, s);
   o.loops.forDrain(o.stage, s.reference, n, o.out);
 }

@@ -21,6 +21,12 @@ uint64_t tailBytes(const SegmentView& s, const Ring&) { return exceptionBytes(s.
 void checkTail(const SegmentView& s) { checkExceptions(s, false); }
 
 void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n) {
+  if (uint64_t* items = o.direct()) {
+    readFields(s.blockAt(j), n, s.width, reinterpret_cast<int64_t*>(items), s);
+    applyExceptions(s, j, n, false, reinterpret_cast<int64_t*>(items));
+    o.block.addReference(items, n, s.reference);
+    return;
+  }
   readFields(s.blockAt(j), n, s.width, o.stage, s);
   applyExceptions(s, j, n, false, o.stage);
   o.loops.forDrain(o.stage, s.reference, n, o.out);

@@ -25,9 +25,15 @@ void checkTail(const SegmentView& s) { checkExceptions(s, true); }
 void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n) {
   const uint8_t* in = s.blockAt(j);
   const uint64_t first = loadLE(in, o.ring.size);
-  readFields(in + o.ring.size, n, s.width, o.stage, s);
-  if (o.stage[0] != 0) corruptSegment(s, "block " + std::to_string(s.firstBlock + j) + "'s first field is not 0");
-  applyExceptions(s, j, n, true, o.stage);
+  uint64_t* items = o.direct();
+  int64_t* fields = items != nullptr ? reinterpret_cast<int64_t*>(items) : o.stage;
+  readFields(in + o.ring.size, n, s.width, fields, s);
+  if (fields[0] != 0) corruptSegment(s, "block " + std::to_string(s.firstBlock + j) + "'s first field is not 0");
+  applyExceptions(s, j, n, true, fields);
+  if (items != nullptr) {
+    o.block.runningSum(items, n, first, s.reference);
+    return;
+  }
   o.loops.fillItems(first, 1, o.out);
   o.loops.deltaDrain(o.stage + 1, s.reference, first, n - 1, o.out + o.ring.size);
 }

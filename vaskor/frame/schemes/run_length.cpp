@@ -50,9 +50,17 @@ void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n
 }
 
 bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t) {
-  if (2 * b.s.runs > b.n) return false;
+  // Tried when at least half the sampled values equal the value before
+  // them, and then only with at most n/2 runs.
+  size_t repeated = 0;
+  for (size_t j = 0; j < b.samples && b.n >= 2; ++j) {
+    const size_t i = std::max<size_t>(b.sample[j], 1);
+    repeated += b.u[i] == b.u[i - 1];
+  }
+  if (2 * repeated < b.samples) return false;
   b.findRuns();
   const size_t k = b.runCount;
+  if (2 * k > b.n) return false;
   const auto [vlo, vhi] = std::minmax_element(b.runValue, b.runValue + k);
   const auto [llo, lhi] = std::minmax_element(b.runLength, b.runLength + k);
   p = Params{Scheme::runLength, bitlen(*vhi - *vlo), bitlen(*lhi - *llo)};
@@ -66,8 +74,8 @@ bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t) {
 bool fits(const OpenSegment& seg, EncoderBlock& b, uint64_t& cost) {
   const Params& p = seg.p;
   cost = bytesFor(p.entries, p.w) + bytesFor(p.entries, p.w2);
-  if (b.s.runs != p.entries) return false;
   b.findRuns();
+  if (b.runCount != p.entries) return false;
   for (size_t k = 0; k < b.runCount; ++k)
     if (b.runValue[k] - p.ref > spanOf(p.w) || b.runLength[k] - p.ref2 > spanOf(p.w2)) return false;
   return true;
