@@ -32,8 +32,12 @@ def refusal(dtype):
 
 
 def stored_dtype(dtype):
-    """The native integer dtype a frame holds dtype's values as: bools as
-    uint8, datetime64 and timedelta64 as int64, integers in native order."""
+    """The native integer dtype a frame holds dtype's bytes as: bools as
+    uint8, datetime64 and timedelta64 as int64, integers as the native
+    integer of their size. An array in the other byte order keeps it in its
+    bytes: zarr 2 names no dtype to its compressor and views whatever
+    decode gives as the array's dtype, so a chunk must come back as the
+    bytes it was (zarr 3 and the HDF5 filter, which know the dtype, swap)."""
     dtype = np.dtype(dtype)
     if dtype.kind == "b":
         return np.dtype(np.uint8)
@@ -41,28 +45,20 @@ def stored_dtype(dtype):
         return np.dtype(np.int64)
     if dtype.kind not in "iu":
         raise refusal(dtype)
-    return dtype.newbyteorder("=")
+    return np.dtype("%s%d" % (dtype.kind, dtype.itemsize))
 
 
 def stored_values(arr):
-    """arr's values as integers for encode (a view where that is enough;
-    encode itself brings them to native order and C order)."""
-    integer = stored_dtype(arr.dtype)
-    if arr.dtype.kind in "bMm":
-        return arr.view(integer.newbyteorder(arr.dtype.byteorder))
-    return arr
+    """arr's bytes as the integers a frame holds (a view)."""
+    return arr.view(stored_dtype(arr.dtype))
 
 
 def decode_into(frame, out, start=0, stop=None):
-    """The frame's values [start, stop) written into out as the frame holds
-    them, then swapped where out's dtype is of the other byte order."""
+    """The frame's values [start, stop) written into out's bytes as the
+    frame holds them: out's dtype, where it has one, makes them what was
+    written (bool, datetime64, either byte order)."""
     dest = ensure_ndarray(out)
-    frames.decode(frame, out=dest, start=start, stop=stop)
-    if not dest.dtype.isnative:
-        if dest.dtype.itemsize != np.dtype(frames.header(frame)["dtype"]).itemsize:
-            raise ValueError("out is %s, the frame holds %s" % (dest.dtype, frames.header(frame)["dtype"]))
-        flat = dest.reshape(-1, order="A")
-        flat.view("u%d" % flat.dtype.itemsize).byteswap(inplace=True)
+    frames.decode(frame, out=dest.view(stored_dtype(dest.dtype)), start=start, stop=stop)
     return out
 
 
@@ -85,9 +81,8 @@ class Vaskor(Codec):
 
     def decode(self, buf, out=None):
         """The values as the frame holds them (int64 for datetime64, uint8
-        for bool, native order), or into out, whose dtype, where it has one,
-        gives them back as they were written (bool, datetime64, either byte
-        order)."""
+        for bool, the chunk's bytes as native integers), or into out, whose
+        dtype, where it has one, gives them back as they were written."""
         if out is None:
             return frames.decode(buf)
         return decode_into(buf, out)

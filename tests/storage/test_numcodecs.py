@@ -41,14 +41,16 @@ def codecs():
 
 
 def kinds():
-    """(written, what decode without out gives) for each kind of dtype
-    beside native integers, some shaped as zarr's chunks are."""
+    """(written, what decode without out gives: the chunk's bytes as
+    native integers) for each kind of dtype beside native integers, some
+    shaped as zarr's chunks are."""
     ints = np.arange(-40, 80, dtype=np.int64) * 1000003
+    big = ints.astype(">i8")
     return [
-        (ints.astype(">i4").reshape(4, 30), ints.astype("=i4")),
-        (ints.astype(">u8").reshape(2, 60), ints.astype("=u8")),
+        (ints.astype(">i4").reshape(4, 30), ints.astype(">i4").view("=i4")),
+        (ints.astype(">u8").reshape(2, 60), ints.astype(">u8").view("=u8")),
         (ints.view("M8[ns]"), ints),
-        (ints.astype(">i8").view(">m8[s]").reshape(3, 40), ints),
+        (big.view(">m8[s]").reshape(3, 40), big.view("=i8")),
         (ints % 3 == 0, (ints % 3 == 0).astype(np.uint8)),
     ]
 
@@ -79,9 +81,6 @@ class RoundTripTest(unittest.TestCase):
                 self.assertIs(codec.decode(frame, out=out), out)
                 self.assertEqual(out.dtype, written.dtype)
                 self.assertTrue(np.array_equal(out, written), (codec, written.dtype))
-        codec = Vaskor("bpe")
-        with self.assertRaisesRegex(ValueError, "out is >i2, the frame holds int32"):
-            codec.decode(codec.encode(np.arange(4, dtype=np.int32)), out=np.zeros(8, ">i2"))
 
     def test_decode_into_views(self):
         # zarr's whole-chunk view of its output, and a flat byte buffer.
