@@ -64,11 +64,16 @@ class BuildModule(build_ext):
                         "-DVASKOR_BUILD_TESTS=OFF",
                         "-DVASKOR_BUILD_EXAMPLES=OFF",
                         "-DVASKOR_BUILD_BENCH=OFF"])
-        self.spawn(["cmake", "--build", cmake_dir, "--target", "pyvaskor",
+        self.spawn(["cmake", "--build", cmake_dir, "--target", "pyvaskor", "h5vaskor",
                     "-j", jobs])
         self.mkpath(self.build_lib)
         self.copy_file(os.path.join(cmake_dir, "pyvaskor.so"),
                        os.path.join(self.build_lib, "pyvaskor.so"))
+        # The wheel builder takes the native libraries from beside the module.
+        for name in meta.NATIVE_LIBRARIES:
+            dest = os.path.join(self.build_lib, *name.split("/"))
+            self.mkpath(os.path.dirname(dest))
+            self.copy_file(os.path.join(cmake_dir, *name.split("/")), dest)
 
 
 class BuildWheel(bdist_wheel or object):

@@ -62,6 +62,13 @@ EXTRA_FILES = (
     (NAME + "-stubs/__init__.pyi", NAME + ".pyi"),
     ("pyvaskor_numcodecs.py", os.path.join("storage", "pyvaskor_numcodecs.py")),
     ("pyvaskor_zarr.py", os.path.join("storage", "pyvaskor_zarr.py")),
+    ("pyvaskor_hdf5.py", os.path.join("storage", "pyvaskor_hdf5.py")),
+)
+# Native libraries besides the module, at the same paths in the wheel as
+# beside the built module (the build tree mirrors the wheel); each is held to
+# manylinux's rules like the module.
+NATIVE_LIBRARIES = (
+    "pyvaskor.libs/hdf5/libh5vaskor.so",
 )
 # The codecs that numcodecs and zarr 3 find without anyone importing
 # pyvaskor first: entry point group -> "name = module:class" lines.
@@ -151,8 +158,13 @@ def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="r
     """Writes the wheel into out_dir and returns its path; refuses (SystemExit)
     a library that meets no manylinux level."""
     version = version or project_version(root)
+    libraries = [(name, os.path.join(os.path.dirname(os.path.abspath(module)), *name.split("/")))
+                 for name in NATIVE_LIBRARIES]
+    missing = [path for _, path in libraries if not os.path.isfile(path)]
+    if missing:
+        raise SystemExit("%s: no wheel: not built beside it: %s" % (module, ", ".join(missing)))
     try:
-        platform = platform_tag.library_tag(module, readelf)
+        platform = platform_tag.libraries_tag([module] + [path for _, path in libraries], readelf)
     except platform_tag.Refused as e:
         raise SystemExit("%s: no wheel: %s" % (module, e))
     readme = None
@@ -164,6 +176,7 @@ def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="r
     # (archive name, content, unix mode); the .dist-info directory goes last
     # and RECORD last of all.
     entries = [(NAME + ".so", _read(module), 0o755)]
+    entries += [(name, _read(path), 0o755) for name, path in libraries]
     entries += [(name, _read(os.path.join(root, src)), 0o644) for name, src in EXTRA_FILES]
     entries += [
         (dist_info + "/LICENSE", _read(os.path.join(root, "LICENSE")), 0o644),

@@ -117,10 +117,7 @@ def requirements(text):
     return arch, needed, glibc, runtime
 
 
-def platform_tag(text):
-    """The compressed platform tag, e.g.
-    manylinux_2_17_x86_64.manylinux2014_x86_64."""
-    arch, _, glibc, runtime = requirements(text)
+def _tag(arch, glibc, runtime):
     if runtime:
         fits = [lv for lv in sorted(GCC_RUNTIME_LIMITS)
                 if all(v <= GCC_RUNTIME_LIMITS[lv][p] for p, v in runtime.items())]
@@ -134,5 +131,31 @@ def platform_tag(text):
     return ".".join(tags)
 
 
+def platform_tag(text):
+    """The compressed platform tag, e.g.
+    manylinux_2_17_x86_64.manylinux2014_x86_64."""
+    arch, _, glibc, runtime = requirements(text)
+    return _tag(arch, glibc, runtime)
+
+
 def library_tag(path, readelf="readelf"):
     return platform_tag(readelf_listing(path, readelf))
+
+
+def libraries_tag(paths, readelf="readelf"):
+    """The tag of a wheel holding all of paths: one machine, the newest
+    needs of any. Each library must meet manylinux's rules on its own."""
+    found = []
+    for path in paths:
+        try:
+            found.append(requirements(readelf_listing(path, readelf)))
+        except Refused as e:
+            raise Refused("%s: %s" % (os.path.basename(path), e))
+    arches = sorted(set(r[0] for r in found))
+    if len(arches) != 1:
+        raise Refused("libraries of different machines: %s" % ", ".join(arches))
+    runtime = {}
+    for r in found:
+        for p, v in r[3].items():
+            runtime[p] = max(runtime.get(p, v), v)
+    return _tag(arches[0], max(r[2] for r in found), runtime)

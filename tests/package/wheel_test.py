@@ -65,15 +65,26 @@ def tag_for(glibc, arch):
     return tag + (".%s_%s" % (LEGACY[glibc], arch) if glibc in LEGACY else "")
 
 
+# The native libraries the wheel carries beside the module, as the build
+# puts them beside pyvaskor.so.
+NATIVE = ("pyvaskor.libs/hdf5/libh5vaskor.so",)
+
+
 def expected_platform(module, min_glibc=None):
-    """The tag from what readelf says the library needs: its machine and the
-    newest GLIBC_ version it asks for. With min_glibc, the library must need
-    no more than that, and the tag names exactly that."""
-    text = subprocess.check_output(["readelf", "-hVW", module], universal_newlines=True,
-                                   env=dict(os.environ, LC_ALL="C"))
-    arch, floor = ARCH[re.search(r"Machine:\s+(.*\S)", text).group(1)]
-    found = [(int(a), int(b)) for a, b in re.findall(r"Name: GLIBC_(\d+)\.(\d+)", text)]
-    glibc = max(found + [floor])
+    """The tag from what readelf says the module and the native libraries
+    beside it need: their machine and the newest GLIBC_ version any asks for.
+    With min_glibc, none may need more than that, and the tag names exactly
+    that."""
+    found, arches = [], set()
+    for path in [module] + [os.path.join(os.path.dirname(module), *n.split("/")) for n in NATIVE]:
+        text = subprocess.check_output(["readelf", "-hVW", path], universal_newlines=True,
+                                       env=dict(os.environ, LC_ALL="C"))
+        arch, floor = ARCH[re.search(r"Machine:\s+(.*\S)", text).group(1)]
+        arches.add(arch)
+        found += [floor] + [(int(a), int(b)) for a, b in re.findall(r"Name: GLIBC_(\d+)\.(\d+)", text)]
+    if len(arches) != 1:
+        fail("the wheel's libraries are built for %s" % sorted(arches))
+    glibc = max(found)
     if min_glibc and glibc != tuple(int(n) for n in min_glibc.split(".")):
         fail("the library needs glibc %d.%d, the project's minimum is %s" % (glibc + (min_glibc,)))
     return tag_for(glibc, arch)
@@ -101,8 +112,8 @@ def verify_wheel(path, module, version, min_glibc=None):
     dist_info = "pyvaskor-%s.dist-info" % version
     with zipfile.ZipFile(path) as zf:
         names = zf.namelist()
-        expected = ["pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
-                    "pyvaskor_numcodecs.py", "pyvaskor_zarr.py",
+        expected = list(NATIVE) + ["pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
+                    "pyvaskor_numcodecs.py", "pyvaskor_zarr.py", "pyvaskor_hdf5.py",
                     dist_info + "/LICENSE", dist_info + "/METADATA", dist_info + "/WHEEL",
                     dist_info + "/entry_points.txt", dist_info + "/RECORD"]
         if sorted(names) != sorted(expected):
@@ -113,22 +124,25 @@ def verify_wheel(path, module, version, min_glibc=None):
         if zf.testzip() is not None:
             fail("corrupt entry " + zf.testzip())
         data = {n: zf.read(n) for n in names}
-        so_mode = (zf.getinfo("pyvaskor.so").external_attr >> 16) & 0o777
-        if so_mode != 0o755:
-            fail("pyvaskor.so has mode %o in the wheel" % so_mode)
+        for so in ("pyvaskor.so",) + NATIVE:
+            so_mode = (zf.getinfo(so).external_attr >> 16) & 0o777
+            if so_mode != 0o755:
+                fail("%s has mode %o in the wheel" % (so, so_mode))
 
-    with open(module, "rb") as f:
-        if data["pyvaskor.so"] != f.read():
-            fail("pyvaskor.so in the wheel differs from " + module)
+    for entry in ("pyvaskor.so",) + NATIVE:
+        with open(os.path.join(os.path.dirname(module), *entry.split("/")), "rb") as f:
+            if data[entry] != f.read():
+                fail("%s in the wheel differs from the built one" % entry)
     for entry, source in (("pyvaskor.pyi", ("pyvaskor.pyi",)),
                           ("pyvaskor-stubs/__init__.pyi", ("pyvaskor.pyi",)),
                           ("pyvaskor.py", ("packaging", "pypy_import.py")),
                           ("pyvaskor_numcodecs.py", ("storage", "pyvaskor_numcodecs.py")),
                           ("pyvaskor_zarr.py", ("storage", "pyvaskor_zarr.py")),
+                          ("pyvaskor_hdf5.py", ("storage", "pyvaskor_hdf5.py")),
                           (dist_info + "/LICENSE", ("LICENSE",))):
         if data[entry] != read(*source):
             fail("%s in the wheel differs from %s" % (entry, os.path.join(*source)))
-    ok("pyvaskor.so is the built module; stubs, PyPy loader, codecs and LICENSE are the sources")
+    ok("pyvaskor.so and %s are the built ones; stubs, PyPy loader, codecs and LICENSE are the sources" % ", ".join(NATIVE))
 
     # numcodecs and zarr 3 find the codecs by these names alone.
     if data[dist_info + "/entry_points.txt"].decode("utf-8") != ENTRY_POINTS:
