@@ -1,9 +1,9 @@
 /* The little of HDF5's C interface the filter uses, declared here instead of
  * taken from HDF5's headers: the filter links no HDF5 and takes the
  * functions from the library that loads or registers it (hdf5_bind.h), so
- * one build serves HDF5 1.10 to 1.14 and h5py's own copy. Every type, value
+ * one build serves HDF5 1.10 to 2.x and h5py's own copy. Every type, value
  * and layout below is that of HDF5 1.10 and later (hid_t became 64-bit in
- * 1.10); tests/hdf5/decl_check.c compares each with the real header. */
+ * 1.10); tests/hdf5/decl_test.c compares each with the real header. */
 #ifndef H5VASKOR_HDF5_DECL_H
 #define H5VASKOR_HDF5_DECL_H
 

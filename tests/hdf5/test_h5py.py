@@ -3,7 +3,7 @@
 
 pyvaskor_hdf5.py and pyvaskor.libs/ come from PYTHONPATH: the build tree,
 which mirrors the wheel, or the unpacked wheel in the host matrix (Debian
-11's h5py 2.10 on HDF5 1.10.6, 12's 3.7 on 1.10.8, sid's on 1.14). Every
+11's h5py 2.10 on HDF5 1.10.6, 12's 3.7 on 1.10.8, sid's 3.16 on 2.2). Every
 layout with each transform, every integer type in both byte orders, byte
 exact; the record the filter keeps; refusals at creation; corrupt chunks as
 read errors. Skipped without h5py.
@@ -74,6 +74,18 @@ if role == "state":
                       "environ_same": before[1] == dict(os.environ),
                       "signals_same": before[2] == handlers(),
                       "pyvaskor_loaded": "pyvaskor" in sys.modules}))
+elif role == "no_hdf5":
+    # Called by something that is not HDF5: refusals, then a normal import.
+    import ctypes, importlib.util
+    spec = importlib.util.find_spec("pyvaskor_hdf5")
+    lib = ctypes.CDLL(os.path.join(os.path.dirname(spec.origin), "pyvaskor.libs", "hdf5", "libh5vaskor.so"))
+    lib.H5PLget_plugin_info.restype = ctypes.c_void_p
+    why = ctypes.create_string_buffer(512)
+    said = {"plugin_info": lib.H5PLget_plugin_info(),
+            "register_libm": lib.h5vaskor_register(b"libm.so.6", why, len(why)), "why": why.value.decode()}
+    import pyvaskor_hdf5 as p
+    said["then_available"] = bool(h5py.h5z.filter_avail(p.FILTER_ID))
+    print(json.dumps(said))
 elif role == "write":
     import pyvaskor_hdf5 as p
     want, outcome = expected(), {}
@@ -164,6 +176,15 @@ class FilterThroughH5py(unittest.TestCase):
         state = json.loads(self.run_child("state", "-").splitlines()[-1])
         self.assertEqual(state, {"before": False, "after": True, "environ_same": True,
                                  "signals_same": True, "pyvaskor_loaded": False})
+
+    def test_a_caller_without_hdf5_is_refused_not_bound(self):
+        code, out = child("no_hdf5", "-")
+        self.assertEqual(code, 0, out)
+        said = json.loads(out.splitlines()[-1])
+        self.assertIn("has no H5open", out.splitlines()[0])  # the plugin entry's reason, on stderr
+        self.assertEqual(said, {"plugin_info": None, "register_libm": -1, "then_available": True,
+                                "why": said["why"]})
+        self.assertIn("libm.so.6 has no H5open", said["why"])
 
     def test_every_layout_and_type_round_trips(self):
         path = os.path.join(self.tmp.name, "layouts.h5")
