@@ -61,7 +61,10 @@ static int bind_handle(void *handle, const char *path, char *why, size_t size) {
   int ok;
   pthread_mutex_lock(&lock);
   if (bound) {
-    ok = handle == bound_handle;
+    /* The same HDF5 reached through another library (h5py's module after
+     * the plugin loader, say) has the same functions. */
+    void *open = dlsym(handle, "H5open");
+    ok = handle == bound_handle || (open != NULL && memcmp(&open, &vh5.open, sizeof open) == 0);
     if (!ok)
       snprintf(why, size, "vaskor filter: already serving the HDF5 of %s; %s is another", bound_path, path);
   } else {

@@ -31,14 +31,22 @@ CHILD = r'''
 import sys
 import numpy as np
 import h5py
-import pyvaskor_hdf5 as p
 
 role, path = sys.argv[1], sys.argv[2]
+if role != "loader_first":
+    import pyvaskor_hdf5 as p
 DUMP = [-32768, -1, 0, 7, 300, 32767, 12, 12]
 if role == "write":
     with h5py.File(path, "w") as f:
         f.create_dataset("dump", data=np.array(DUMP, dtype=">i2"), chunks=(8,), **p.Vaskor("bpe"))
         f.create_dataset("plain", data=np.arange(5000, dtype="i8") * 7 - 3, chunks=(512,))
+elif role == "loader_first":
+    # HDF5's plugin loader takes the filter first, then the import registers it.
+    assert h5py.File(path, "r")["dump"][()].tolist() == DUMP
+    import pyvaskor_hdf5
+    with h5py.File(path, "a") as f:
+        f.create_dataset("more", data=np.arange(9), chunks=(3,), **pyvaskor_hdf5.Vaskor("ne"))
+    print("read through the plugin loader, then registered and wrote")
 elif role == "repacked":
     with h5py.File(path, "r") as f:
         d = f["plain"]
@@ -153,6 +161,11 @@ def main():
         failures.append("h5dump's values")
         print("FAIL h5dump printed", printed)
 
+    # The very file pyvaskor_hdf5 loads, found by the plugin loader first.
+    run("Python with HDF5_PLUGIN_PATH: the plugin loader's filter, then import pyvaskor_hdf5",
+        child("loader_first", shutil.copy(data, os.path.join(a.work, "loader_first.h5"))),
+        env=dict(py_env, HDF5_PLUGIN_PATH=os.path.join(build, "pyvaskor.libs", "hdf5")))
+
     # h5repack: whole bytes with delta, and with no values the default.
     for what, ud in (("ne, delta", "UD=317,0,2,2,2"), ("the default", "UD=317,0,0")):
         if what == "the default" and not blocked:
@@ -167,7 +180,7 @@ def main():
         for cd in ([1, 2], [2, 1]) + (([],) if blocked else ()):
             from_c = os.path.join(a.work, "from_c.h5")
             if run("a C program writes through H5Pset_filter, cd_values %s" % cd,
-                   [a.writer, from_c] + [str(v) for v in cd], env=tool_env).returncode == 0:
+                   [os.path.abspath(a.writer), from_c] + [str(v) for v in cd], env=tool_env).returncode == 0:
                 run("Python reads the C program's dataset", child("from_c", from_c))
 
     # Changed on disk: the frame's magic. h5dump fails with the filter's reason.
