@@ -88,7 +88,9 @@ def readme_examples(build, work):
         return ["the README's examples"]
     os.makedirs(os.path.join(work, "home"))
     os.symlink(build, os.path.join(work, "build"))
-    env = dict(os.environ, PYTHONPATH=build, HOME=os.path.join(work, "home"))
+    # python3 as Debian's, which has h5py.
+    env = dict(os.environ, PYTHONPATH=build, HOME=os.path.join(work, "home"),
+               PATH=os.path.dirname(PYTHON) + os.pathsep + os.environ.get("PATH", ""))
     env.pop("HDF5_PLUGIN_PATH", None)
     failed = []
     for kind, code in blocks:
