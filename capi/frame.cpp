@@ -67,3 +67,32 @@ extern "C" vaskor_status vaskor_frame_decode(const void* frame, size_t size, voi
     *count = frame::decodeInto(bytesOf(frame, size), out, out_size);
   });
 }
+
+extern "C" vaskor_status vaskor_frame_decode_range(const void* frame, size_t size, uint64_t start, uint64_t stop,
+                                                   void* out, size_t out_size, vaskor_error* error) {
+  return guard(error, [&] {
+    if (out_size != 0) requirePointer(out, "out");
+    frame::decodeRangeInto(bytesOf(frame, size), start, stop, out, out_size);
+  });
+}
+
+extern "C" vaskor_status vaskor_frame_read_blocks(const void* frame, size_t size, vaskor_frame_blocks* blocks,
+                                                  vaskor_error* error) {
+  return guard(error, [&] {
+    requirePointer(blocks, "blocks");
+    const frame::BlockSummary s = frame::readBlocks(bytesOf(frame, size));
+    vaskor_frame_blocks b{s.blocks, s.blockValues, s.segments, {}};
+    static_assert(sizeof b.schemes == sizeof s.schemes);
+    for (size_t k = 0; k <= frame::kSchemeMax; ++k) b.schemes[k] = s.schemes[k];
+    *blocks = b;
+  });
+}
+
+extern "C" vaskor_status vaskor_frame_read_block(const void* frame, size_t size, uint64_t index, vaskor_block* block,
+                                                 vaskor_error* error) {
+  return guard(error, [&] {
+    requirePointer(block, "block");
+    const frame::BlockInfo i = frame::readBlock(bytesOf(frame, size), index);
+    *block = {i.first, i.count, static_cast<vaskor_scheme>(i.scheme), i.width, i.offset, i.size, i.exceptions, i.segment};
+  });
+}

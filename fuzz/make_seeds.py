@@ -127,7 +127,7 @@ CAPI_FRAME_DECODE = {
     "uint32_delta_bits": frame(0x14, 1, 2, 1, 3, 1, 100, "01"),
     "int64_constant_width0": frame(0x08, 1, 1, 0, 1000, -7, 0, ""),
     "uint64_empty": frame(0x18, 2, 2, 0, 0, 0, 0, ""),
-    "newer_version": frame(0x01, 1, 1, 4, 3, 0, 0, "05 09", version=2),
+    "newer_version": frame(0x01, 1, 1, 4, 3, 0, 0, "05 09", version=3),
     "huge_count": frame(0x08, 1, 1, 0, 2 ** 40, 0, 0, ""),
     "truncated": frame(0x01, 1, 1, 4, 3, 0, 0, "05"),
 }

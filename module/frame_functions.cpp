@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 
 #include "module/buffer_args.hpp"
 #include "module/encoded_pair.hpp"
+#include "module/frame_errors.hpp"
+#include "module/frame_options.hpp"
 #include "pybinding/conversion.hpp"
 #include "pybinding/errors.hpp"
 #include "pybinding/int_array.hpp"
@@ -21,82 +25,44 @@ namespace {
 
 namespace frame = vaskor::frame;
 
-// The Python names of the options and their values.
-template <class E>
-struct Named {
-  const char* name;
-  E value;
-};
-constexpr Named<frame::Layout> kLayouts[] = {{"bpe", frame::Layout::bitPacked},
-                                             {"ne", frame::Layout::wholeByte}};
-constexpr Named<frame::Transform> kTransforms[] = {{"for", frame::Transform::frameOfReference},
-                                                   {"delta", frame::Transform::delta}};
-
-template <class E, size_t N>
-const char* nameOf(const Named<E> (&names)[N], E value) {
-  for (const Named<E>& n : names)
-    if (n.value == value) return n.name;
-  return "?";
+// Item kinds in their declared order, as the frame's element types: the
+// kind's item size and signedness name it.
+frame::ElementType elementTypeOf(ItemKind kind) {
+  const auto k = static_cast<unsigned>(kind);
+  return static_cast<frame::ElementType>((1u << (k / 2)) | (k % 2 == 0 ? 0x00 : 0x10));
 }
+static_assert(static_cast<int>(ItemKind::I8) == 0 && static_cast<int>(ItemKind::U8) == 1 &&
+              static_cast<int>(ItemKind::U64) == 7);
 
-// Option parameter `i` named `param`, left at its default when not given
-// (or None): a str naming one of `names`. False with the error set.
-template <class E, size_t N>
-bool optionArg(const Call& call, int64_t i, const char* param, const Named<E> (&names)[N], E& value) {
-  PyRef o = call.optional(i);
-  if (!o) return true;
-  // A str; on Python 2 also the byte string that str is there.
-  const bool isText = hasType(o.get(), pyLib->PyUnicode_Type) ||
-                      (hostProfile.bytesAreStr && hasType(o.get(), pyLib->PyBytes_Type));
-  std::string text;
-  try {
-    if (!isText || !pyStringToNative(o.get(), text))
-      return typeError(std::string(call.name()) + "() " + param + " must be a str, not " + typeName(typeOf(o.get())));
-  } catch (const vaskor::CatchableError& failure) {
-    return pythonTypeError(failure);
-  }
-  std::string choices;
-  for (size_t k = 0; k < N; ++k) {
-    if (text == names[k].name) {
-      value = names[k].value;
-      return true;
-    }
-    choices += (k == 0 ? "'" : k + 1 < N ? ", '" : " or '") + std::string(names[k].name) + "'";
-  }
-  return valueError(std::string(param) + " must be " + choices + ", not '" + text + "'");
-}
-
-// Item kinds in their declared order, as the frame's element types.
-static_assert(static_cast<int>(ItemKind::I8) == 0 && static_cast<int>(ItemKind::U64) == 7);
-constexpr frame::ElementType kElementTypes[] = {
-    frame::ElementType::int8,  frame::ElementType::uint8,  frame::ElementType::int16, frame::ElementType::uint16,
-    frame::ElementType::int32, frame::ElementType::uint32, frame::ElementType::int64, frame::ElementType::uint64};
-
-std::string dtypeName(frame::ElementType type) {
-  return (frame::isSigned(type) ? "int" : "uint") + std::to_string(8 * frame::itemSize(type));
-}
-
-// A codec failure on a frame is the caller's ValueError, with its message;
-// any other failure, a module exception.
-PyObject* codecFailure(const vaskor::Exception& failure) {
-  if (dynamic_cast<const vaskor::ValueError*>(&failure) != nullptr) return valueError(failure.msg);
-  return pythonException(failure);
-}
-
-// Packs the `n` items at `values` into a new bytes object of the frame's
-// exact size: the values are read for their range first.
+// A layout of version 1 is planned and packed straight into a bytes object
+// of its exact size; a blocked frame learns its size only as it is written,
+// into storage of the most it can take, and is copied out.
 PyObject* encodeToBytes(frame::ElementType type, const void* values, uint64_t n, frame::Options options,
                         bool unlock) {
   try {
-    frame::Header planned;
-    runUnlocked(unlock, [&] { planned = frame::plan(type, values, n, options); });
+    if (options.layout != frame::Layout::blocked) {
+      frame::Header planned;
+      runUnlocked(unlock, [&] { planned = frame::plan(type, values, n, options); });
+      uint8_t* storage = nullptr;
+      PyObject* bytes = newPairBytes(planned.frameSize(), storage);
+      // Seen by no other thread until returned.
+      if (bytes != nullptr) runUnlocked(unlock, [&] { frame::writeInto(planned, values, storage); });
+      return bytes;
+    }
+    const uint64_t most = frame::maxFrameSize(type, n, options.layout);
+    std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[most]);
+    if (!scratch) {
+      pyLib->PyErr_SetString(pyLib->PyExc_MemoryError, "no memory for a frame's scratch storage");
+      return nullptr;
+    }
+    uint64_t size = 0;
+    runUnlocked(unlock, [&] { size = frame::encodeInto(type, values, n, options, {scratch.get(), most}); });
     uint8_t* storage = nullptr;
-    PyObject* bytes = newPairBytes(planned.frameSize(), storage);
-    // Seen by no other thread until returned.
-    if (bytes != nullptr) runUnlocked(unlock, [&] { frame::writeInto(planned, values, storage); });
+    PyObject* bytes = newPairBytes(size, storage);
+    if (bytes != nullptr) std::memcpy(storage, scratch.get(), size);
     return bytes;
   } catch (const vaskor::Exception& failure) {
-    return codecFailure(failure);
+    return frameFailure(failure);
   }
 }
 
@@ -106,9 +72,7 @@ PyObject* frameEncode(const Call& call) {
   PyRef a = call.required(0);
   if (!a) return nullptr;
   frame::Options options;
-  if (!optionArg(call, 1, "layout", kLayouts, options.layout) ||
-      !optionArg(call, 2, "transform", kTransforms, options.transform))
-    return nullptr;
+  if (!frameOptions(call, 1, 2, options)) return nullptr;
   if (!hostServesArrays(call)) return nullptr;
   if (isListOrTuple(a.get())) {
     IntArg values;
@@ -127,8 +91,8 @@ PyObject* frameEncode(const Call& call) {
   ItemKind kind;
   if (!takeIntBuffer(call, a.get(), buffer, kind)) return nullptr;
   // The codec reads items at any alignment.
-  return encodeToBytes(kElementTypes[static_cast<size_t>(kind)], buffer.data(), buffer.size() / buffer.itemSize(),
-                       options, buffer.held() && buffer.size() >= kUnlockedBytes);
+  return encodeToBytes(elementTypeOf(kind), buffer.data(), buffer.size() / buffer.itemSize(), options,
+                       buffer.held() && buffer.size() >= kUnlockedBytes);
 }
 
 PyObject* frameDecode(const Call& call) {
@@ -141,14 +105,21 @@ PyObject* frameDecode(const Call& call) {
   PyBuffer out;
   constexpr const char* kOut = "a writable C-contiguous buffer of integers of the frame's item size";
   if (outObj && !takeOutBuffer(call, outObj.get(), out, kOut)) return nullptr;
-  // out's export may have run Python code since the input was taken.
+  frame::Header header;
+  try {
+    header = frame::readHeader({input.data(), input.size()});
+  } catch (const vaskor::Exception& failure) {
+    return frameFailure(failure);
+  }
+  uint64_t start = 0, stop = 0;
+  // The bounds' conversion may run Python code, as out's export may have.
+  if (!frameRange(call, 2, 3, header.count, start, stop)) return nullptr;
   if (!retakeByteBufferIfLoose(call, frameObj.get(), input)) return nullptr;
   const std::span<const uint8_t> view(input.data(), input.size());
   if (outObj && !outApart(call, view, out)) return nullptr;
   try {
-    const frame::Header header = frame::readHeader(view);
     const size_t itemSize = frame::itemSize(header.type);
-    const uint64_t count = header.count;
+    const uint64_t count = stop - start;
     PyRef result;
     void* storage = nullptr;
     if (outObj) {
@@ -166,21 +137,35 @@ PyObject* frameDecode(const Call& call) {
     const uint64_t bytes = count * itemSize;
     const bool unlock = input.held() && (!outObj || out.held()) &&
                         std::max<uint64_t>(view.size(), bytes) >= kUnlockedBytes;
-    // Checks the payload also when there are no items to write.
+    // Checks the frame also when there are no items to write.
     uint64_t none = 0;
     void* into = storage != nullptr ? storage : &none;
     runUnlocked(unlock, [&] {
-      const uint64_t written = frame::decodeInto(view, into, bytes);
-      // Fewer only when another thread changed the frame meanwhile: a new
-      // array's storage is not left as the allocator gave it.
-      if (!outObj && written < count)
-        std::memset(static_cast<uint8_t*>(into) + written * itemSize, 0, bytes - written * itemSize);
+      if (start == 0 && stop == header.count) frame::decodeInto(view, into, bytes);
+      else frame::decodeRangeInto(view, start, stop, into, bytes);
     });
     return result.release();
   } catch (const vaskor::Exception& failure) {
-    return codecFailure(failure);
+    return frameFailure(failure);
   }
 }
+
+namespace {
+
+// {name: blocks} for every scheme the table names.
+PyObject* schemeCounts(const frame::BlockSummary& s) {
+  PyRef dict = PyRef::adopt(pyLib->PyDict_New());
+  if (!dict) return nullptr;
+  for (size_t k = 0; k <= frame::kSchemeMax; ++k) {
+    const char* name = frame::nameOf(static_cast<frame::Scheme>(k));
+    if (name == nullptr) continue;
+    PyRef count = PyRef::adopt(pyLib->Py_BuildValue("K", static_cast<unsigned long long>(s.schemes[k])));
+    if (!count || pyLib->PyDict_SetItemString(dict.get(), name, count.get()) != 0) return nullptr;
+  }
+  return dict.release();
+}
+
+}  // namespace
 
 PyObject* frameInfo(const Call& call) {
   PyRef frameObj = call.required(0);
@@ -189,27 +174,32 @@ PyObject* frameInfo(const Call& call) {
   PyBuffer input;
   if (!takeByteBuffer(call, frameObj.get(), input)) return nullptr;
   frame::Header header;
+  frame::BlockSummary blocks;
   try {
     header = frame::readHeader({input.data(), input.size()});
+    blocks = frame::readBlocks({input.data(), input.size()});
   } catch (const vaskor::Exception& failure) {
-    return codecFailure(failure);
+    return frameFailure(failure);
   }
   PyRef dict = PyRef::adopt(pyLib->PyDict_New());
   if (!dict) return nullptr;
   const std::string dtype = dtypeName(header.type);
-  const auto count = static_cast<unsigned long long>(header.count);
+  auto unsignedInt = [](uint64_t v) { return pyLib->Py_BuildValue("K", static_cast<unsigned long long>(v)); };
   const struct {
     const char* key;
     PyObject* value;
   } fields[] = {
       {"version", nativeValueToPy(header.version)},
-      {"layout", pyLib->PyUnicode_FromString(nameOf(kLayouts, header.layout))},
-      {"transform", pyLib->PyUnicode_FromString(nameOf(kTransforms, header.transform))},
+      {"layout", pyLib->PyUnicode_FromString(frame::nameOf(header.layout))},
+      {"transform", pyLib->PyUnicode_FromString(frame::nameOf(header.transform))},
       {"dtype", pyLib->PyUnicode_FromString(dtype.c_str())},
       {"itemsize", nativeValueToPy(static_cast<int64_t>(frame::itemSize(header.type)))},
-      {"count", pyLib->Py_BuildValue("K", count)},
+      {"count", unsignedInt(header.count)},
       {"width", nativeValueToPy(header.width)},
       {"nbytes", nativeValueToPy(static_cast<int64_t>(input.size()))},
+      {"blocks", unsignedInt(blocks.blocks)},
+      {"segments", unsignedInt(blocks.segments)},
+      {"schemes", schemeCounts(blocks)},
   };
   bool made = true;
   for (const auto& field : fields) {

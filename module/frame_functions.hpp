@@ -12,11 +12,12 @@ namespace pyvaskor {
 
 using namespace pybinding;
 
-// frameEncode(a, layout='bpe', transform='for') -> bytes
+// frameEncode(a, layout='bpe', transform=None) -> bytes
 PyObject* frameEncode(const Call& call);
-// frameDecode(frame, out=None) -> array.array, or the count written to out
+// frameDecode(frame, out=None, start=0, stop=None) -> array.array of the
+// values [start, stop), or the count written to out
 PyObject* frameDecode(const Call& call);
-// frameInfo(frame) -> dict of the header's fields
+// frameInfo(frame) -> dict of the header's fields and the blocks' schemes
 PyObject* frameInfo(const Call& call);
 
 }  // namespace pyvaskor

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "module/array_functions.hpp"
+#include "module/frame_errors.hpp"
 #include "module/frame_functions.hpp"
 #include "module/list_functions.hpp"
 #include "pybinding/function_table.hpp"
@@ -38,7 +39,7 @@ constexpr const char* kEncoderParams[] = {"a"};
 constexpr const char* kDecoderParams[] = {"bytes", "l"};
 constexpr const char* kArrayDecoderParams[] = {"bytes", "l", "out"};
 constexpr const char* kFrameEncoderParams[] = {"a", "layout", "transform"};
-constexpr const char* kFrameDecoderParams[] = {"frame", "out"};
+constexpr const char* kFrameDecoderParams[] = {"frame", "out", "start", "stop"};
 constexpr const char* kFrameParams[] = {"frame"};
 
 // Docs begin with the signature the host shows (help(), inspect.signature).
@@ -56,15 +57,19 @@ constexpr const char* kNeDecodeArrayDoc = PYVASKOR_SIGNED(
     "neDecodeArray(bytes, l, out=None)", "The values of whole-byte bytes at width l bytes as a new array.array of\n"
                                          "8-byte signed integers, or written into out, giving their count.");
 constexpr const char* kFrameEncodeDoc = PYVASKOR_SIGNED(
-    "frameEncode(a, layout='bpe', transform='for')",
+    "frameEncode(a, layout='bpe', transform=None)",
     "A self-describing frame of the integer items of buffer a (a list or tuple: int64),\n"
-    "of their own element type; layout 'bpe' or 'ne', transform 'for' or 'delta'.");
+    "of their own element type; layout 'bpe', 'ne' or 'blocked' (blocks of 1024 values,\n"
+    "each encoded its own way), transform 'for' or 'delta' ('blocked': also 'auto', the\n"
+    "default, which lets each block choose).");
 constexpr const char* kFrameDecodeDoc = PYVASKOR_SIGNED(
-    "frameDecode(frame, out=None)", "The values of a frame as a new array.array of its element type, or written\n"
-                                    "into out (integers of the frame's item size), giving their count.");
+    "frameDecode(frame, out=None, start=0, stop=None)",
+    "The values [start:stop] of a frame as a new array.array of its element type, or\n"
+    "written into out (integers of the frame's item size), giving their count.");
 constexpr const char* kFrameInfoDoc = PYVASKOR_SIGNED(
     "frameInfo(frame)", "The header of a frame as a dict (version, layout, transform, dtype, itemsize,\n"
-                        "count, width, nbytes), without decoding it.");
+                        "count, width, nbytes) and its blocks (blocks, segments, and schemes: the\n"
+                        "blocks of each scheme), without decoding it.");
 #undef PYVASKOR_SIGNED
 
 // The module's functions in the order of its method list: name,
@@ -107,6 +112,7 @@ __attribute__((constructor)) void startUp() {
     recordStackBottom(&mark);
     moduleDesc = new PyModuleDesc();
     initPythonModuleDesc(*moduleDesc, "pyvaskor", "", kFunctionCount);
+    moduleDesc->addAttributes = &addFrameErrors;
     registerExportedModule("pyvaskor", reinterpret_cast<void*>(&initpyvaskor),
                            reinterpret_cast<void*>(&PyInit_pyvaskor));
     curModuleDef = moduleDesc;

@@ -60,6 +60,7 @@ EXTRA_FILES = (
     (NAME + ".py", os.path.join("packaging", "pypy_import.py")),
     (NAME + ".pyi", NAME + ".pyi"),
     (NAME + "-stubs/__init__.pyi", NAME + ".pyi"),
+    ("pyvaskor_errors.py", os.path.join("storage", "pyvaskor_errors.py")),
     ("pyvaskor_numcodecs.py", os.path.join("storage", "pyvaskor_numcodecs.py")),
     ("pyvaskor_zarr.py", os.path.join("storage", "pyvaskor_zarr.py")),
     ("pyvaskor_hdf5.py", os.path.join("storage", "pyvaskor_hdf5.py")),

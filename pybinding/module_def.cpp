@@ -118,7 +118,7 @@ bool initModuleTypes(PyObject* module, PyModuleDesc& desc) {
   PyObject* version = pyLib->PyUnicode_FromString(VASKOR_VERSION);
   if (version == nullptr) return false;
   pyLib->PyModule_AddObject(module, "__version__", version);
-  return true;
+  return desc.addAttributes == nullptr || desc.addAttributes(module);
 }
 
 }  // namespace pybinding

@@ -28,6 +28,9 @@ struct PyModuleDesc {
   std::vector<PyMethodDef> methods;
   std::vector<PyTypeDesc*> types;
   std::vector<PyIteratorDesc> iterators;
+  // The module's own attributes beyond those every module gets, added as it
+  // is created; false with the host's error set.
+  bool (*addAttributes)(PyObject* module) = nullptr;
 };
 
 // The descriptor registerMethod adds to.

@@ -3,7 +3,7 @@
 
 # The reference model, shared with benchmarks and fuzzers.
 add_library(vaskor_reference STATIC ${CMAKE_CURRENT_SOURCE_DIR}/reference/reference_model.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/reference/frame_model.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/reference/frame_model.cpp ${CMAKE_CURRENT_SOURCE_DIR}/reference/blocked_model.cpp)
 target_link_libraries(vaskor_reference PUBLIC vaskor)
 target_include_directories(vaskor_reference PUBLIC ${PROJECT_SOURCE_DIR})
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "detail/bit_head.hpp"
 #include "detail/bit_stream.hpp"
 #include "detail/checked_size.hpp"
 #include "detail/codec_body.hpp"
@@ -27,45 +26,11 @@ constexpr size_t kChunkValues = 32 * kBlockFields;
 
 int widthFor(int64_t largest) { return static_cast<int>(binLen(largest) + 1); }
 
-// Scratch for one block passing through a kernel: the kernels may touch a
-// few bytes past a block, never past this.
-constexpr size_t kBlockScratchBytes = 8 * kMaxBlockWidth + 64;
 // Heads of at least this many groups decode through a block kernel; fewer
 // are cheaper read one by one.
 constexpr uint64_t kKernelHeadFrom = 8;
 
 }  // namespace
-
-// The first fields of a stream (fewer than a block) with the zero padding in
-// front of them; `bytes` is the whole head, padding included.
-void packHead(const int64_t* in, size_t fields, int w, uint8_t* out, size_t bytes) {
-  if (fields == 0) return;
-  if (bytes <= 8 && w < 64) {
-    // The whole head in one word (short calls): padding is its top bits.
-    uint64_t acc = 0;
-    for (size_t k = 0; k < fields; ++k)
-      acc = (acc << w) | (static_cast<uint64_t>(in[k]) & ((uint64_t{1} << w) - 1));
-    for (size_t k = 0; k < bytes; ++k) out[k] = static_cast<uint8_t>(acc >> (8 * (bytes - 1 - k)));
-    return;
-  }
-  // A block of zero fields ending with the head ends with exactly the head's
-  // bytes, its padding included: one kernel call instead of a bit stream.
-  alignas(64) int64_t fields64[kBlockFields] = {};
-  std::copy(in, in + fields, fields64 + kBlockFields - fields);
-  alignas(64) uint8_t block[kBlockScratchBytes];
-  detail::kernels().packBlocks[w](fields64, block, 1);
-  std::copy(block + 8 * static_cast<size_t>(w) - bytes, block + 8 * static_cast<size_t>(w), out);
-}
-
-// The reverse: the `fields` groups of w bits that end `bytes` bytes from
-// `in` (whatever comes before them in those bytes is no group's).
-void unpackHead(const uint8_t* in, size_t bytes, size_t fields, int w, int64_t* out) {
-  alignas(64) uint8_t block[kBlockScratchBytes] = {};
-  std::copy(in, in + bytes, block + 8 * static_cast<size_t>(w) - bytes);
-  alignas(64) int64_t fields64[kBlockFields];
-  detail::kernels().unpackBlocks[w](block, fields64, 1);
-  std::copy(fields64 + kBlockFields - fields, fields64 + kBlockFields, out);
-}
 
 namespace {
 
@@ -79,15 +44,16 @@ size_t packTo(const int64_t* in, size_t n, int w, size_t from, size_t to, bool v
   // the blocks are the last n / 64 fields and the padding goes with the
   // head, which chunks start after. (It lies inside the first chunk, which a
   // guessed width came from.)
-  const size_t head = n % kBlockFields;
-  const size_t headBytes = (head * static_cast<size_t>(w) + 7) / 8;
+  const detail::BitStream stream{n, w};
+  const size_t head = stream.head();
+  const size_t headBytes = stream.headBytes();
   if (from == 0) {
-    packHead(in, head, w, out, headBytes);
+    detail::packHead(in, head, w, out, headBytes);
     from = head;
   }
   if (from >= to) return to;  // the head was all (short calls)
   out += headBytes;
-  const size_t blockBytes = 8 * static_cast<size_t>(w);
+  const size_t blockBytes = stream.blockBytes();
   const detail::Kernels& k = detail::kernels();
   if (!verify) {
     k.packBlocks[w](in + from, out + (from - head) / kBlockFields * blockBytes, (to - from) / kBlockFields);
@@ -124,7 +90,7 @@ struct BitFields {
   static size_t pack(const int64_t* in, size_t n, int w, size_t from, size_t to, bool verify, uint8_t* out) {
     // An input shorter than a block is all head (short calls).
     if (n < kBlockFields && from == 0) {
-      packHead(in, n, w, out, (n * static_cast<size_t>(w) + 7) / 8);
+      detail::packHead(in, n, w, out, detail::streamBytes(n, w));
       return to;
     }
     return packTo(in, n, w, from, to, verify, out);
@@ -185,7 +151,7 @@ struct BitFields {
         for (uint64_t j = 0; j < head; ++j)
           to[j] = static_cast<int64_t>(detail::readGroup(g.p, g.cut + j * g.width, g.width));
       } else {
-        unpackHead(g.p, bytes, head, static_cast<int>(g.width), to);
+        detail::unpackHead(g.p, bytes, head, static_cast<int>(g.width), to);
       }
       return;
     }

@@ -25,7 +25,7 @@ namespace vaskor::frame {
 // The newest frame version this library reads; a newer one is refused with
 // a message naming it. Each layout is written in the version that brought
 // it (layoutVersion), so version 1 frames stay as they were.
-inline constexpr uint8_t kVersion = 1;
+inline constexpr uint8_t kVersion = 2;
 inline constexpr size_t kHeaderSize = 40;
 // Values per block of the blocked layout; the last block may be shorter.
 inline constexpr uint64_t kBlockValues = 1024;

@@ -67,7 +67,7 @@ VASKOR_API const char *vaskor_version_string(void);
 #define VASKOR_FRAME_HEADER_SIZE 40
 /* The newest frame version read; version 1 frames (bit-packed, whole-byte)
  * are still written as version 1, blocked frames as version 2. */
-#define VASKOR_FRAME_VERSION 1
+#define VASKOR_FRAME_VERSION 2
 /* Values per block of the blocked layout (the last block may be shorter). */
 #define VASKOR_BLOCK_VALUES 1024
 

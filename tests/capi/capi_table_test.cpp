@@ -153,7 +153,7 @@ TEST(CapiStatus, EachFailureItsStatusNoExceptionEscapes) {
       {"ok", 0, VASKOR_OK, "", frame, sizeof out},
       {"room", 0, VASKOR_OUTPUT_TOO_SMALL, "ValueError: output too small: 6 bytes needed, 5 available", frame, 5},
       {"corrupt", 0, VASKOR_CORRUPT_FRAME, "FrameError: frame reserved bytes 9-15 are not zero", bad, sizeof out},
-      {"newer", 0, VASKOR_UNSUPPORTED_VERSION, "FrameVersionError: frame version 2 is newer", newer, sizeof out},
+      {"newer", 0, VASKOR_UNSUPPORTED_VERSION, "FrameVersionError: frame version 3 is newer", newer, sizeof out},
       {"memory", 1, VASKOR_OUT_OF_MEMORY, "out of memory", frame, 5},
       {"std::exception", 2, VASKOR_INTERNAL, "C++ exception: injected", frame, 5},
       {"anything", 3, VASKOR_INTERNAL, "unknown C++ exception", frame, 5},

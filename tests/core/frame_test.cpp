@@ -206,7 +206,8 @@ TEST(FrameErrors, CorruptFramesLeaveTheOutputUntouched) {
   };
   std::vector<Corrupt> table = {
       {"magic", setByte(3, 'G'), "FrameError", "frame magic is not VSKF"},
-      {"newer version", setByte(4, 2), "FrameVersionError", "frame version 2 is newer than this library reads (1)"},
+      {"newer version", setByte(4, 3), "FrameVersionError", "frame version 3 is newer than this library reads (2)"},
+      {"version 2 of layout 1", setByte(4, 2), "FrameError", "frame layout 1 is written as version 1, not 2"},
       {"version 0", setByte(4, 0), "FrameError", "frame version 0 is invalid"},
       {"layout", setByte(5, 7), "FrameError", "frame layout 7 is unknown"},
       {"layout 0", setByte(5, 0), "FrameError", "frame layout 0 is unknown"},

@@ -21,7 +21,7 @@ class Calls(object):
     required; good: a valid value for each, by name; refused: positional
     arguments whose conversion fails (TypeError); failing: arguments the
     codec refuses, and `failure`, what that raises ('nimpy': a module
-    exception, 'ValueError'); documented: the doc starts with the
+    exception, 'ValueError', 'FrameError'); documented: the doc starts with the
     signature (the list functions have no doc)."""
 
     def __init__(self, params, required, good, refused, failing=None, failure=None, documented=True):
@@ -62,9 +62,10 @@ CALLS = {
     'frameEncode': Calls(('a', 'layout', 'transform'), 1,
                          {'a': array.array('h', [5, 0, 9]), 'layout': 'ne', 'transform': 'delta'},
                          (array.array('d', [1.0]),), ([1, 2], 'bpe', 'x'), 'ValueError'),
-    'frameDecode': Calls(('frame', 'out'), 1, {'frame': FRAME, 'out': array.array('h', [0] * 8)},
-                         (FRAME, b'x' * 8), (CUT_FRAME,), 'ValueError'),
-    'frameInfo': Calls(('frame',), 1, {'frame': FRAME}, (5,), (CUT_FRAME,), 'ValueError'),
+    'frameDecode': Calls(('frame', 'out', 'start', 'stop'), 1,
+                         {'frame': FRAME, 'out': array.array('h', [0] * 8), 'start': 1, 'stop': -1},
+                         (FRAME, b'x' * 8), (CUT_FRAME,), 'FrameError'),
+    'frameInfo': Calls(('frame',), 1, {'frame': FRAME}, (5,), (CUT_FRAME,), 'FrameError'),
 }
 
 

@@ -45,6 +45,31 @@ def value_error(fn, *args, **kwargs):
     raise AssertionError('no ValueError')
 
 
+def frame_error(fn, *args, **kwargs):
+    """The exception class name and message of the FrameError (or
+    FrameVersionError) that fn(*args, **kwargs) raises."""
+    import pyvaskor
+    try:
+        fn(*args, **kwargs)
+    except pyvaskor.FrameError as e:
+        return type(e).__name__, str(e)
+    raise AssertionError('no FrameError')
+
+
+def run_python(code):
+    """The standard output of code run by a fresh interpreter like this one,
+    that finds what lies beside pyvaskor and nothing of this process."""
+    import os
+    import subprocess
+    import pyvaskor
+    env = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.abspath(pyvaskor.__file__)))
+    proc = subprocess.Popen([sys.executable, '-c', code], stdout=subprocess.PIPE, env=env)
+    out = proc.communicate()[0]
+    if proc.returncode != 0:
+        raise AssertionError('the child failed with status %d' % proc.returncode)
+    return out.decode('ascii')
+
+
 def default_signals():
     """For a child's start-up: the dispositions a foreground shell leaves. A
     suite started as a background job has SIGINT ignored, which the child

@@ -1,7 +1,8 @@
 """The frame functions: every buffer kind and item size round-trips through
-both layouts and transforms at its type's edges; frames of small inputs
-byte for byte as the header's format gives them; out=; refused and corrupt
-input; the header read alone; signatures shown."""
+every layout and transform at its type's edges; frames of small inputs
+byte for byte as the format gives them; ranges as slices; out=; refused and
+corrupt input and the classes it raises; the header and blocks read alone;
+signatures shown."""
 
 import array
 import mmap
@@ -21,7 +22,10 @@ except (ImportError, AttributeError):
 
 PY2 = sys.version_info[0] == 2
 TYPECODES = [c for c in 'bBhHiIlLqQ' if not (PY2 and c in 'qQ')]
-OPTIONS = [(layout, transform) for layout in ('bpe', 'ne') for transform in ('for', 'delta')]
+INT64 = 'l' if PY2 else 'q'
+OPTIONS = ([(layout, transform) for layout in ('bpe', 'ne') for transform in ('for', 'delta')] +
+           [('blocked', transform) for transform in ('auto', 'for', 'delta')])
+SCHEMES = ('constant', 'for', 'delta', 'patched', 'patched_delta', 'dictionary', 'rle')
 
 
 def result_code(itemsize, signed):
@@ -113,14 +117,66 @@ class ExactFrames(unittest.TestCase):
         ]
         for args, expected in cases:
             self.assertEqual(pyvaskor.frameEncode(*args), expected, args)
+        # A version 1 frame is one block of its transform's scheme.
         self.assertEqual(pyvaskor.frameInfo(cases[1][1]),
                          {'version': 1, 'layout': 'ne', 'transform': 'delta', 'dtype': 'int16',
-                          'itemsize': 2, 'count': 4, 'width': 2, 'nbytes': 46})
+                          'itemsize': 2, 'count': 4, 'width': 2, 'nbytes': 46, 'blocks': 1, 'segments': 1,
+                          'schemes': dict((s, int(s == 'delta')) for s in SCHEMES)})
         # The largest count a header may claim at width 0, read back whole.
         huge = frame(1, 1, 0x11, 1, 0, 2 ** 63 - 1, 0, 0, b'')
         self.assertEqual(pyvaskor.frameInfo(huge)['count'], 2 ** 63 - 1)
         self.assertEqual(support.value_error(pyvaskor.frameDecode, huge, bytearray(8)),
                          'frameDecode() needs room for %d values, out has 8' % (2 ** 63 - 1))
+
+
+class Blocked(unittest.TestCase):
+
+    def test_a_constant_column_byte_for_byte(self):
+        # One segment of one block: scheme 1, the value; then the index, a
+        # block end of 1 bit and a byte end (3) of 2 bits.
+        want = (b'VSKF' + struct.pack('<BBBBB7xQQQ', 2, 3, 0x02, 3, 10, 3, 1, 3) + b'\x01\x05\x00' + b'\x01\x03')
+        self.assertEqual(pyvaskor.frameEncode(array.array('h', [5, 5, 5]), 'blocked'), want)
+        info = pyvaskor.frameInfo(want)
+        self.assertEqual((info['version'], info['layout'], info['transform'], info['blocks'], info['segments']),
+                         (2, 'blocked', 'auto', 1, 1))
+        self.assertEqual(info['schemes'], dict((s, int(s == 'constant')) for s in SCHEMES))
+
+    def test_columns_find_their_schemes(self):
+        rng = random.Random(11)
+        n = 5000
+        columns = {
+            'constant': [7] * n,
+            'for': [rng.randint(0, 2 ** 20) for _ in range(n)],
+            'delta': [10 ** 12 + 1000 * i + rng.randint(0, 9) for i in range(n)],
+            'patched': [rng.randint(0, 999) if i % 700 else 2 ** 50 for i in range(n)],
+            'dictionary': [rng.choice((3, 2 ** 33, -7, 12345)) for _ in range(n)],
+            'rle': [i // 300 * 2 ** 30 for i in range(n)],
+        }
+        for scheme, values in sorted(columns.items()):
+            packed = pyvaskor.frameEncode(values, 'blocked')
+            self.assertEqual(pyvaskor.frameDecode(packed).tolist(), values, scheme)
+            schemes = pyvaskor.frameInfo(packed)['schemes']
+            self.assertEqual(max(schemes, key=schemes.get), scheme, schemes)
+        # Each transform keeps to its schemes.
+        kept = pyvaskor.frameInfo(pyvaskor.frameEncode(columns['delta'], 'blocked', 'for'))['schemes']
+        self.assertEqual(kept['delta'] + kept['patched_delta'], 0)
+        kept = pyvaskor.frameInfo(pyvaskor.frameEncode(columns['rle'], 'blocked', 'delta'))['schemes']
+        self.assertEqual(kept['rle'] + kept['for'], 0)
+
+    def test_ranges_are_slices(self):
+        rng = random.Random(12)
+        values = [rng.randint(-2 ** 40, 2 ** 40) >> rng.randint(0, 40) for _ in range(3000)]
+        bounds = [None, 0, 1, 1023, 1024, 1025, 2999, 3000, 4000, -1, -1024, -3001]
+        for layout, transform in OPTIONS:
+            packed = pyvaskor.frameEncode(values, layout, transform)
+            for _ in range(30):
+                start, stop = rng.choice(bounds), rng.choice(bounds)
+                got = pyvaskor.frameDecode(packed, start=start, stop=stop)
+                self.assertEqual(got.tolist(), values[start:stop], (layout, transform, start, stop))
+            out = array.array(INT64, [9] * 5)
+            self.assertEqual(pyvaskor.frameDecode(packed, out, 1020, 1024), 4)
+            self.assertEqual(out.tolist(), values[1020:1024] + [9])
+        self.assertIn('to int', support.type_error(pyvaskor.frameDecode, packed, start='1'))
 
 
 class Out(unittest.TestCase):
@@ -156,8 +212,9 @@ class Out(unittest.TestCase):
 class Refused(unittest.TestCase):
 
     def test_options(self):
-        for kwargs, message in [({'layout': 'x'}, "layout must be 'bpe' or 'ne', not 'x'"),
-                                ({'transform': 'FOR'}, "transform must be 'for' or 'delta', not 'FOR'")]:
+        for kwargs, message in [({'layout': 'x'}, "layout must be 'bpe', 'ne' or 'blocked', not 'x'"),
+                                ({'transform': 'FOR'}, "transform must be 'for', 'delta' or 'auto', not 'FOR'"),
+                                ({'transform': 'auto'}, "transform 'auto' does not go with layout 'bpe'")]:
             self.assertEqual(support.value_error(pyvaskor.frameEncode, [1], **kwargs), message)
         for kwargs in ({'layout': 1}, {'transform': [b'for']}):
             self.assertIn('must be a str, not', support.type_error(pyvaskor.frameEncode, [1], **kwargs))
@@ -171,19 +228,39 @@ class Refused(unittest.TestCase):
 
     def test_corrupt_frames(self):
         good = pyvaskor.frameEncode(array.array('b', [3, -1, 7, 0]))
+        blocked = pyvaskor.frameEncode(array.array('b', [3, -1, 7, 0]), 'blocked')
         cases = [(good[:39], 'truncated'), (good[:-1], ''), (good + b'\0', ''), (b'X' + good[1:], 'magic'),
                  (good[:4] + b'\x02' + good[5:], 'version'), (good[:4] + b'\x00' + good[5:], 'version'),
-                 (good[:5] + b'\x03' + good[6:], 'layout'), (good[:6] + b'\x03' + good[7:], 'type'),
+                 (good[:5] + b'\x04' + good[6:], 'layout'), (good[:6] + b'\x03' + good[7:], 'type'),
                  (good[:7] + b'\x00' + good[8:], 'transform'),
-                 (frame(1, 1, 0x11, 1, 3, 3, 8, 0, b'\x80\xb8'), 'padding')]
+                 (frame(1, 1, 0x11, 1, 3, 3, 8, 0, b'\x80\xb8'), 'padding'),
+                 (blocked[:4] + b'\x01' + blocked[5:], 'version'), (blocked[:-1], 'bytes'),
+                 (blocked[:40] + b'\x09' + blocked[41:], 'scheme')]
         for data, field in cases:
             for fn in (pyvaskor.frameDecode, pyvaskor.frameInfo):
                 if field == 'padding' and fn is pyvaskor.frameInfo:
                     continue  # the payload is not read
-                self.assertIn(field, support.value_error(fn, data), (fn.__name__, data))
+                kind, message = support.frame_error(fn, data)
+                self.assertEqual(kind, 'FrameError', (fn.__name__, data))
+                self.assertIn(field, message, (fn.__name__, data))
+        self.assertEqual(support.frame_error(pyvaskor.frameDecode, good[:4] + b'\x03' + good[5:]),
+                         ('FrameVersionError', 'frame version 3 is newer than this library reads (2)'))
         out = array.array('b', [9] * 8)
-        support.value_error(pyvaskor.frameDecode, good[:-1], out)
+        support.frame_error(pyvaskor.frameDecode, good[:-1], out)
         self.assertEqual(out.tolist(), [9] * 8)
+
+    def test_failures_are_value_errors_that_pickle_without_the_module(self):
+        self.assertTrue(issubclass(pyvaskor.FrameVersionError, pyvaskor.FrameError))
+        self.assertTrue(issubclass(pyvaskor.FrameError, ValueError))
+        try:
+            pyvaskor.frameDecode(pyvaskor.frameEncode([1])[:-1])
+        except pyvaskor.FrameError as e:
+            import pickle
+            data = pickle.dumps(e, 2)
+        code = ('import pickle, sys; e = pickle.loads(%r); '
+                'sys.stdout.write("%%s %%s %%s" %% (type(e).__name__, "pyvaskor" in sys.modules, '
+                'isinstance(e, ValueError)))' % data)
+        self.assertEqual(support.run_python(code).split(), ['FrameError', 'False', 'True'])
 
 
 @unittest.skipIf(PY2, 'text signatures are Python 3')
@@ -192,8 +269,9 @@ class Signatures(unittest.TestCase):
     def test_signatures_and_help(self):
         import inspect
         import pydoc
-        for fn, signature in [(pyvaskor.frameEncode, "(a, layout='bpe', transform='for')"),
-                              (pyvaskor.frameDecode, '(frame, out=None)'), (pyvaskor.frameInfo, '(frame)'),
+        for fn, signature in [(pyvaskor.frameEncode, "(a, layout='bpe', transform=None)"),
+                              (pyvaskor.frameDecode, '(frame, out=None, start=0, stop=None)'),
+                              (pyvaskor.frameInfo, '(frame)'),
                               (pyvaskor.bpeEncodeArray, '(a)'), (pyvaskor.neEncodeArray, '(a)'),
                               (pyvaskor.bpeDecodeArray, '(bytes, l, out=None)'),
                               (pyvaskor.neDecodeArray, '(bytes, l, out=None)')]:

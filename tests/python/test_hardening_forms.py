@@ -36,7 +36,7 @@ class CallFormSweep(unittest.TestCase):
                 for k in keys if k not in params]
 
     def test_every_form(self):
-        pool = ['a', 'bytes', 'l', 'out', 'frame', 'layout', 'transform', 'x', 'A', 'bytes_', 'self']
+        pool = ['a', 'bytes', 'l', 'out', 'frame', 'layout', 'transform', 'start', 'x', 'A', 'bytes_', 'self']
         for name, fn, calls in module_calls.functions():
             params = calls.params
             for nargs in range(0, 5):

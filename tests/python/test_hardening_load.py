@@ -47,8 +47,8 @@ def text(s):
 
 def make_cases():
     """(function, args, kwargs, expected outcome). The expected outcome is
-    ('ok', result), ('TypeError', message), ('ValueError', message) or
-    ('nimpy.Kind', message)."""
+    ('ok', result), ('TypeError', message), ('ValueError', message),
+    ('FrameError', message) or ('nimpy.Kind', message)."""
     big = 2 ** 70
     ints = [10 ** 6 + i for i in range(64)]
     data = pyvaskor.bpeEncode([5, 0, 9] * 32)[0]
@@ -110,7 +110,7 @@ def run(case):
     try:
         return ('ok', fn(*args, **kwargs))
     except (TypeError, ValueError) as e:
-        if type(e) not in (TypeError, ValueError) or e.args != (str(e),):
+        if type(e) not in (TypeError, ValueError, pyvaskor.FrameError) or e.args != (str(e),):
             raise
         return (type(e).__name__, str(e))
     except pyvaskor.NimPyException as e:
@@ -229,7 +229,7 @@ class PendingErrorState(unittest.TestCase):
             except Exception:
                 cls, e, tb = sys.exc_info()
                 self.assertIs(type(e), cls)
-                builtin = cls in (TypeError, ValueError)
+                builtin = cls in (TypeError, ValueError, pyvaskor.FrameError)
                 name = cls.__name__ if builtin else cls.__module__ + '.' + cls.__name__
                 self.assertEqual((name, str(e)), want)
                 self.assertEqual(e.args, (want[1],))

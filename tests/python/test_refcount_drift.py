@@ -22,6 +22,7 @@ LARGE = array.array(INT64, range(20000))  # large enough to release the lock
 LARGE_PACKED = pyvaskor.neEncode(list(LARGE))
 OUT = array.array(INT64, [0] * 8)
 VALUE_ERROR = ValueError.__module__
+FRAME_ERROR = pyvaskor.FrameError.__module__
 
 CASES = [
     # label, function, positional, keywords, exception raised
@@ -69,7 +70,7 @@ for _name, _fn, _calls in module_calls.functions():
               (_name + ' too many', _fn, _calls.all_args() + (1,), {}, 'TypeError')]
     if _calls.failing:
         CASES.append((_name + ' failing', _fn, _calls.failing, {},
-                      NIMPY if _calls.failure == 'nimpy' else VALUE_ERROR))
+                      {'nimpy': NIMPY, 'FrameError': FRAME_ERROR}.get(_calls.failure, VALUE_ERROR)))
 
 
 def raised(fn, args, kwargs):

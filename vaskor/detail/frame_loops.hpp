@@ -5,6 +5,8 @@
 #pragma once
 
 #include <array>
+#include <iterator>
+#include <tuple>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -21,16 +23,34 @@ struct TypeLoops {
   Range64 (*differenceRange)(const uint8_t* v, size_t n);
   void (*forFill)(const uint8_t* v, uint64_t reference, size_t from, size_t n, int64_t* stage);
   void (*deltaFill)(const uint8_t* v, uint64_t reference, size_t from, size_t n, int64_t* stage);
-  void (*forDrain)(const int64_t* stage, uint64_t reference, size_t from, size_t n, uint8_t* out);
-  uint64_t (*deltaDrain)(const int64_t* stage, uint64_t reference, uint64_t previous, size_t from, size_t n,
-                         uint8_t* out);
+  void (*forDrain)(const int64_t* stage, uint64_t reference, size_t n, uint8_t* out);
+  uint64_t (*deltaDrain)(const int64_t* stage, uint64_t reference, uint64_t previous, size_t n, uint8_t* out);
+  uint64_t (*deltaSkip)(const int64_t* stage, uint64_t reference, uint64_t previous, size_t n);
+  void (*toPlaces)(const uint8_t* v, size_t n, uint64_t* places);
+  void (*storeBits)(const uint64_t* bits, size_t n, uint8_t* out);
+  void (*fillItems)(uint64_t bits, size_t n, uint8_t* out);
 };
 
-// FrameLoops (detail/kernels.hpp) is indexed by typeIndex.
+// FrameLoops (detail/kernels.hpp) is indexed by typeIndex: a type's place
+// in the table of element types.
+#define VASKOR_TYPE_ORDER_ENTRY_(c, cxx, ...) ElementType::cxx,
+inline constexpr ElementType kTypeOrder[] = {VASKOR_ELEMENT_TYPES(VASKOR_TYPE_ORDER_ENTRY_)};
+#undef VASKOR_TYPE_ORDER_ENTRY_
+static_assert(std::size(kTypeOrder) == std::tuple_size_v<FrameLoops>);
 
 constexpr size_t typeIndex(ElementType t) {
-  return static_cast<size_t>(std::countr_zero(itemSize(t))) + (isSigned(t) ? 0 : 4);
+  size_t i = 0;
+  while (i < std::size(kTypeOrder) && kTypeOrder[i] != t) ++i;
+  return i;
 }
+
+// The loops of every type, in that order, from a template of one type's.
+#define VASKOR_FRAME_LOOPS_ROW_(c, cxx, byte, name, ctype) L<ctype>::row,
+template <template <class> class L>
+constexpr FrameLoops loopsOf() {
+  return FrameLoops{VASKOR_ELEMENT_TYPES(VASKOR_FRAME_LOOPS_ROW_)};
+}
+#undef VASKOR_FRAME_LOOPS_ROW_
 
 // The loops of the kernel row in use.
 const FrameLoops& frameLoops();
@@ -57,21 +77,24 @@ const FrameLoops& avx512FrameLoops();
     [[__VA_ARGS__]] static void fillDelta(const uint8_t* v, uint64_t r, size_t from, size_t n, int64_t* s) {        \
       deltaFill<T>(v, r, from, n, s);                                                                                \
     }                                                                                                                \
-    [[__VA_ARGS__]] static void drainFor(const int64_t* s, uint64_t r, size_t from, size_t n, uint8_t* out) {       \
-      forDrain<T>(s, r, from, n, out);                                                                               \
+    [[__VA_ARGS__]] static void drainFor(const int64_t* s, uint64_t r, size_t n, uint8_t* out) {                    \
+      forDrain<T>(s, r, n, out);                                                                                     \
     }                                                                                                                \
-    [[__VA_ARGS__]] static uint64_t drainDelta(const int64_t* s, uint64_t r, uint64_t p, size_t from, size_t n,     \
-                                               uint8_t* out) {                                                       \
-      return deltaDrain<T>(s, r, p, from, n, out);                                                                   \
+    [[__VA_ARGS__]] static uint64_t drainDelta(const int64_t* s, uint64_t r, uint64_t p, size_t n, uint8_t* out) {  \
+      return deltaDrain<T>(s, r, p, n, out);                                                                         \
     }                                                                                                                \
-    static constexpr TypeLoops row{&range, &differenceRange, &fillFor, &fillDelta, &drainFor, &drainDelta};         \
+    [[__VA_ARGS__]] static uint64_t skipDelta(const int64_t* s, uint64_t r, uint64_t p, size_t n) {                 \
+      return deltaSkip<T>(s, r, p, n);                                                                               \
+    }                                                                                                                \
+    [[__VA_ARGS__]] static void places(const uint8_t* v, size_t n, uint64_t* u) { toPlaces<T>(v, n, u); }          \
+    [[__VA_ARGS__]] static void bits(const uint64_t* b, size_t n, uint8_t* out) { storeBits<T>(b, n, out); }       \
+    [[__VA_ARGS__]] static void fill(uint64_t b, size_t n, uint8_t* out) { fillItems<T>(b, n, out); }              \
+    static constexpr TypeLoops row{&range,      &differenceRange, &fillFor, &fillDelta, &drainFor,                   \
+                                   &drainDelta, &skipDelta,       &places,  &bits,      &fill};                      \
   };                                                                                                                 \
   }                                                                                                                  \
   const FrameLoops& NAME##FrameLoops() {                                                                             \
-    static constexpr FrameLoops loops{NAME##Loops<int8_t>::row,  NAME##Loops<int16_t>::row,                          \
-                                      NAME##Loops<int32_t>::row, NAME##Loops<int64_t>::row,                          \
-                                      NAME##Loops<uint8_t>::row, NAME##Loops<uint16_t>::row,                         \
-                                      NAME##Loops<uint32_t>::row, NAME##Loops<uint64_t>::row};                       \
+    static constexpr FrameLoops loops = loopsOf<NAME##Loops>();                                                       \
     return loops;                                                                                                    \
   }                                                                                                                  \
   }

@@ -92,28 +92,59 @@ template <class T>
   fillBy<T>([v](size_t i) { return differenceAt<T>(v, i + 1); }, reference, from, n, stage);
 }
 
-// The reverse, into the items [from, from + n) (frame of reference) or
-// [from + 1, from + n + 1) (delta, after `previous`, the item before them;
-// returns the last one written).
+// The reverse, into the n items at `out`: frame of reference adds the
+// reference; delta adds it and each packed value to the item before,
+// `previous` before the first, and returns the last item written.
 template <class T>
-[[gnu::always_inline]] inline void forDrain(const int64_t* __restrict stage, uint64_t reference, size_t from, size_t n,
+[[gnu::always_inline]] inline void forDrain(const int64_t* __restrict stage, uint64_t reference, size_t n,
                                             uint8_t* __restrict out) {
   using U = std::make_unsigned_t<T>;
   const U ref = static_cast<U>(reference);
-  for (size_t j = 0; j < n; ++j) store<T>(out, from + j, static_cast<T>(static_cast<U>(ref + static_cast<U>(stage[j]))));
+  for (size_t j = 0; j < n; ++j) store<T>(out, j, static_cast<T>(static_cast<U>(ref + static_cast<U>(stage[j]))));
 }
 
 template <class T>
 [[gnu::always_inline]] inline uint64_t deltaDrain(const int64_t* __restrict stage, uint64_t reference, uint64_t previous,
-                                                  size_t from, size_t n, uint8_t* __restrict out) {
+                                                  size_t n, uint8_t* __restrict out) {
   using U = std::make_unsigned_t<T>;
   const U ref = static_cast<U>(reference);
   U acc = static_cast<U>(previous);
   for (size_t j = 0; j < n; ++j) {
     acc = static_cast<U>(acc + ref + static_cast<U>(stage[j]));
-    store<T>(out, from + j + 1, static_cast<T>(acc));
+    store<T>(out, j, static_cast<T>(acc));
   }
   return acc;
+}
+
+// Delta's running sum without storing: the item after n packed values.
+template <class T>
+[[gnu::always_inline]] inline uint64_t deltaSkip(const int64_t* __restrict stage, uint64_t reference, uint64_t previous,
+                                                 size_t n) {
+  using U = std::make_unsigned_t<T>;
+  U acc = static_cast<U>(previous + n * reference);
+  for (size_t j = 0; j < n; ++j) acc = static_cast<U>(acc + static_cast<U>(stage[j]));
+  return acc;
+}
+
+// The blocked layout's places: an item's position in its type's order, as
+// an unsigned number below 2^(8·size) (the sign bit flipped for signed types).
+template <class T>
+[[gnu::always_inline]] inline void toPlaces(const uint8_t* __restrict v, size_t n, uint64_t* __restrict places) {
+  using U = std::make_unsigned_t<T>;
+  constexpr U flip = std::is_signed_v<T> ? static_cast<U>(U{1} << (8 * sizeof(T) - 1)) : U{0};
+  for (size_t i = 0; i < n; ++i) places[i] = static_cast<U>(static_cast<U>(load<T>(v, i)) ^ flip);
+}
+
+// Items from the low bits of 64-bit words, and n copies of one item.
+template <class T>
+[[gnu::always_inline]] inline void storeBits(const uint64_t* __restrict bits, size_t n, uint8_t* __restrict out) {
+  for (size_t i = 0; i < n; ++i) store<T>(out, i, static_cast<T>(bits[i]));
+}
+
+template <class T>
+[[gnu::always_inline]] inline void fillItems(uint64_t bits, size_t n, uint8_t* __restrict out) {
+  const T x = static_cast<T>(bits);
+  for (size_t i = 0; i < n; ++i) store<T>(out, i, x);
 }
 
 }  // namespace vaskor::frame::detail

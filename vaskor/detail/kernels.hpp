@@ -14,6 +14,7 @@ namespace vaskor::frame::detail {
 // The frames' loops for each element type (detail/frame_loops.hpp).
 struct TypeLoops;
 using FrameLoops = std::array<TypeLoops, 8>;
+struct BlockLoops;
 }  // namespace vaskor::frame::detail
 
 namespace vaskor::detail {
@@ -73,8 +74,10 @@ struct Kernels {
   // Where not null, packWhole also returning the larger of 0 and the
   // greatest value packed, cheaper than maxFromZero followed by packWhole.
   int64_t (*packWholeLargest)(int byteWidth, const int64_t* in, uint8_t* out, size_t count);
-  // The frames' transform loops, compiled for the row's instruction set.
+  // The frames' transform loops and the blocked layout's loops over a
+  // block, compiled for the row's instruction set.
   const frame::detail::FrameLoops& (*frameLoops)();
+  const frame::detail::BlockLoops& (*blockLoops)();
 };
 
 // The row in use.

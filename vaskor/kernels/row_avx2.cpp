@@ -1,6 +1,7 @@
 // The AVX2 row (built on x86-64).
 #include <initializer_list>
 
+#include "detail/block_loops.hpp"
 #include "detail/frame_loops.hpp"
 #include "detail/kernels.hpp"
 #include "kernels/avx2.hpp"
@@ -35,6 +36,7 @@ Kernels makeRow() {
       .unpackWhole = &unpackWholeAvx2,
       .packWholeLargest = &packWholeLargestAvx2,
       .frameLoops = &frame::detail::avx2FrameLoops,
+      .blockLoops = &frame::detail::avx2BlockLoops,
   };
 }
 

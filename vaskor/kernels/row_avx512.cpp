@@ -2,6 +2,7 @@
 // and whole bytes in 512-bit steps.
 #include <utility>
 
+#include "detail/block_loops.hpp"
 #include "detail/frame_loops.hpp"
 #include "detail/kernels.hpp"
 #include "kernels/avx512.hpp"
@@ -59,6 +60,7 @@ Kernels makeRow() {
       .unpackWhole = &unpackWholeAvx512,
       .packWholeLargest = &packWholeLargestAvx512,
       .frameLoops = &frame::detail::avx512FrameLoops,
+      .blockLoops = &frame::detail::avx512BlockLoops,
   };
 }
 

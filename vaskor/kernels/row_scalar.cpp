@@ -1,5 +1,6 @@
 // The portable row: plain C++ that builds for any 64-bit target and runs on
 // every processor.
+#include "detail/block_loops.hpp"
 #include "detail/frame_loops.hpp"
 #include "detail/kernels.hpp"
 #include "kernels/bit_blocks.hpp"
@@ -19,6 +20,7 @@ KernelRow scalarRow() {
       .unpackWhole = &unpackWholeScalar,
       .packWholeLargest = nullptr,
       .frameLoops = &frame::detail::scalarFrameLoops,
+      .blockLoops = &frame::detail::scalarBlockLoops,
   };
   return {&row, true};
 }

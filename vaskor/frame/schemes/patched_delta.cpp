@@ -1,0 +1,62 @@
+// patched_delta: delta at a narrow width, and the few differences that do
+// not fit (gaps of a long tail, jumps) stored apart after the segment's
+// blocks, as the patched scheme stores values.
+#include "frame/patching.hpp"
+#include "frame/schemes/description.hpp"
+
+namespace vaskor::frame::detail {
+
+namespace {
+
+size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) {
+  needDescription(s, p, 4 + r.size);
+  s.width = widthIn(s, p[1], r.k, "width");
+  s.reference = loadLE(p + 2, r.size);
+  s.entries = loadLE(p + 2 + r.size, 2);
+  return 4 + r.size;
+}
+
+uint64_t blockBytes(const SegmentView& s, uint64_t n, const Ring& r) { return r.size + bytesFor(n, s.width); }
+uint64_t tailBytes(const SegmentView& s, const Ring& r) { return s.entries * (2 + r.size); }
+void checkTail(const SegmentView& s) { checkExceptions(s, true); }
+
+void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n) {
+  const uint8_t* in = s.blockAt(j);
+  const uint64_t first = loadLE(in, o.ring.size);
+  readFields(in + o.ring.size, n, s.width, o.stage, s);
+  if (o.stage[0] != 0) corruptSegment(s, "block " + std::to_string(s.firstBlock + j) + "'s first field is not 0");
+  applyExceptions(s, j, n, o.ring, true, o.stage);
+  o.loops.fillItems(first, 1, o.out);
+  o.loops.deltaDrain(o.stage + 1, s.reference, first, n - 1, o.out + o.ring.size);
+}
+
+bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t) {
+  return b.n >= 2 && b.wd >= 1 &&
+         proposePatched(b, b.o, 1, b.s.omin, b.s.omax, b.wd, Scheme::patchedDelta, 4 + 2 * b.ring.size, p, size);
+}
+
+bool fits(const OpenSegment& seg, EncoderBlock& b, uint64_t& cost) {
+  return fitsPatched(seg, b, b.o, 1, b.ring.size, cost);
+}
+
+size_t writeDescription(const Params& p, const Ring& r, uint8_t* out) {
+  out[0] = static_cast<uint8_t>(Scheme::patchedDelta);
+  out[1] = static_cast<uint8_t>(p.w);
+  storeLE(out + 2, r.flip(p.ref), r.size);
+  storeLE(out + 2 + r.size, 0, 2);
+  return 4 + r.size;
+}
+
+size_t writeBlock(OpenSegment& seg, const EncoderBlock& b, int64_t* stage, uint8_t* out) {
+  storeLE(out, b.ring.valueOfPlace(b.u[0]), b.ring.size);
+  return b.ring.size + writePatchedFields(seg, b, b.o, 1, stage, out + b.ring.size);
+}
+
+size_t close(OpenSegment& seg, const Ring& r, uint8_t* out) { return closePatched(seg, r, 2 + r.size, out); }
+
+}  // namespace
+
+const SchemeCodec patchedDeltaScheme{Scheme::patchedDelta, &describe, &blockBytes, &tailBytes, &checkTail,
+                                     &decodeBlock, &propose, &fits, &writeDescription, &writeBlock, &close};
+
+}  // namespace vaskor::frame::detail
