@@ -34,6 +34,13 @@ def column(t, seed):  # small values above the minimum, then anything, the maxim
     return v.astype(t).reshape(37, 23)
 
 
+def long_column():  # chunks of several blocks, each of another kind
+    v = np.repeat(np.arange(9, dtype="i8") * 10**12, 1000)
+    v[2000:3000] = np.arange(1000) * 7 - 10**15
+    v[5000:6000] = np.random.default_rng(3).integers(-2**63, 2**63 - 1, 1000, endpoint=True)
+    return v
+
+
 role, path = sys.argv[1], sys.argv[2]
 if role == "state":
     # Called by something that is not HDF5 first: refused, and nothing bound.
@@ -61,6 +68,7 @@ elif role == "write":
             try:
                 for i, t in enumerate(TYPES):
                     f.create_dataset(name + "/" + t, data=column(t, i), chunks=(8, 5), **kw)
+                f.create_dataset(name + "/long", data=long_column(), chunks=(3000,), **kw)
                 outcome[name] = "written"
             except ValueError as e:  # refused at creation: nothing stored unfiltered
                 outcome[name] = str(e)
@@ -87,6 +95,7 @@ elif role == "read":
                 assert mask == 0 and raw[:4] == b"VSKF" and [raw[5], raw[4]] == [cd[0], cd[5]], (d.name, cd)
                 # The frame holds the values themselves, whatever the file's byte order.
                 assert list(pyvaskor.frameDecode(raw)) == column(t, i)[:8, :5].ravel().tolist(), d.name
+            assert np.array_equal(f[name]["long"][()], long_column()), name
             found[name] = cd[:2] + cd[5:]
     print(json.dumps(found))
 elif role == "victim":
