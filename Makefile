@@ -57,11 +57,12 @@ hosts-chroots:
 	  --work $(HOSTS_WORK) --hosts '$(HOSTS)' --chroots-only
 
 # Benchmarks (figures only; Debian libbenchmark-dev for the native one). The
-# Python one uses Debian's python3 when it has numpy (python3-numpy).
+# Python one uses Debian's python3 when it has numpy (python3-numpy);
+# frame_bench reads the columns bench/pybench/columns.py writes with it.
 BENCH_BUILD ?= build-bench
 BENCH_ARGS ?=
 BENCH_PY ?= $(shell /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 && echo /usr/bin/python3 || echo python3)
-.PHONY: bench-native bench-python bench-hdf5
+.PHONY: bench-native bench-python bench-hdf5 bench-zarr3
 
 bench-native:
 	$(call configure,bench,$(BENCH_BUILD))
@@ -69,11 +70,12 @@ bench-native:
 	mkdir -p bench/results
 	$(BENCH_BUILD)/bench/native_bench --md=bench/results/native_bench.md $(filter-out --row=%,$(BENCH_ARGS))
 	$(BENCH_BUILD)/bench/into_bench --md=bench/results/into_bench.md $(filter --quick --row=%,$(BENCH_ARGS))
-	$(BENCH_BUILD)/bench/frame_bench | tee bench/results/frame_bench.txt
+	cd bench && /usr/bin/python3 -m pybench.columns --out $(abspath $(BENCH_BUILD))/columns $(filter --quick,$(BENCH_ARGS))
+	$(BENCH_BUILD)/bench/frame_bench --columns=$(BENCH_BUILD)/columns $(filter --quick,$(BENCH_ARGS)) | tee bench/results/frame_bench.txt
 
 bench-python:
 	$(call configure,bench,$(BENCH_BUILD))
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor vaskor_c
 	$(BENCH_PY) bench/python_bench.py --module-dir $(BENCH_BUILD) --out bench/results $(BENCH_ARGS)
 
 # The HDF5 filter from h5py (registered by pyvaskor_hdf5) against gzip,
@@ -83,6 +85,17 @@ bench-hdf5:
 	$(call configure,bench,$(BENCH_BUILD))
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target h5vaskor
 	/usr/bin/python3 bench/h5_bench.py --build-dir $(BENCH_BUILD) --out bench/results/h5_bench.md $(BENCH_ARGS)
+
+# zarr 3 with two threads, pyvaskor against zarr's BloscCodec, in sid's
+# chroot (made by hosts-chroots if missing, as root): zarr 3 is not in
+# Debian 12.
+bench-zarr3:
+	$(call configure,bench,$(BENCH_BUILD))
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor
+	python3 tests/hosts/run_hosts.py --build-dir $(BENCH_BUILD) --source-dir . \
+	  --work $(HOSTS_WORK) --hosts 'sid/storage:*' --chroots-only
+	python3 bench/zarr3_bench.py --module $(BENCH_BUILD)/pyvaskor.so \
+	  --chroot $(HOSTS_WORK)/chroots/sid --out bench/results/zarr3_bench.md $(BENCH_ARGS)
 
 # Sanitizers: everything built with ASan and UBSan (abort on error); the
 # whole C++ suite with leak checking, then the Python suite on the newest
@@ -131,6 +144,7 @@ help:
 	@echo 'make bench-native   C++ codec benchmarks (Google Benchmark) into bench/results/'
 	@echo 'make bench-python   the module against its Python peers into bench/results/'
 	@echo 'make bench-hdf5     the HDF5 filter from h5py against gzip, Bitshuffle and Blosc into bench/results/'
+	@echo 'make bench-zarr3    zarr 3 with two threads, pyvaskor against BloscCodec, in the sid chroot, into bench/results/'
 	@echo 'make test-hosts     the Python suite on Debian chroots (2.7 to 3.15, debug builds, PyPy), as root; HOSTS=pattern,...'
 	@echo 'make hosts-chroots  only the chroots test-hosts runs in (made or completed; CI makes them beside make test)'
 	@echo 'make test-aarch64   cross-build for aarch64; C++ and Python suites under qemu-aarch64'

@@ -1,8 +1,10 @@
-# Type stubs for the pyvaskor extension module.
+# Type stubs for the pyvaskor extension module. The wheel's copy has the
+# option literals filled in from the frame's table of names.
 #
 # Every parameter may be given by position or by keyword, under the names
 # below; all but out are required. Wrong argument counts, names or types raise
-# TypeError; a failure inside a codec raises a subclass of NimPyException.
+# TypeError; a failure inside a codec raises a subclass of NimPyException,
+# a corrupt frame FrameError and a newer one FrameVersionError.
 import sys
 from array import array
 from mmap import mmap
@@ -19,6 +21,8 @@ _Values = Union[List[int], Tuple[int, ...]]
 # Packed data: a bytes object, or a list or tuple of ints of which only the
 # low 8 bits are used.
 _Packed = Union[bytes, List[int], Tuple[int, ...]]
+_Layout = Literal[@LAYOUTS@]
+_Transform = Literal[@TRANSFORMS@]
 
 # The project's version, as in the wheel's name.
 __version__: str
@@ -26,6 +30,16 @@ __version__: str
 class NimPyException(Exception):
     """Base of every codec failure; raised as subclasses named after the
     failure's kind (nimpy.AssertionDefect, nimpy.ValueError)."""
+    ...
+
+class FrameError(ValueError):
+    """A frame that is truncated, corrupt or hostile; the message names the
+    field that is wrong. (pyvaskor_errors.FrameError: it pickles without
+    the module.)"""
+    ...
+
+class FrameVersionError(FrameError):
+    """A frame of a version newer than this library reads."""
     ...
 
 def bpeEncode(a: _Values) -> Tuple[bytes, int]:
@@ -64,21 +78,26 @@ def neDecodeArray(bytes: Union[_Buffer, _Packed], l: int, out: Optional[_Buffer]
     """neDecode of any buffer read as bytes, into a new array.array('q') or out."""
     ...
 
-def frameEncode(a: Union[_Buffer, _Values], layout: Literal['bpe', 'ne'] = ...,
-                transform: Literal['for', 'delta'] = ...) -> bytes:
+def frameEncode(a: Union[_Buffer, _Values], layout: _Layout = ...,
+                transform: Optional[_Transform] = ...) -> bytes:
     """A self-describing frame (40-byte header, then the packed values) of
     the integer items of a buffer, of the buffer's own element type (a list
-    or tuple: int64); layout 'bpe' (bit-packed) or 'ne' (whole-byte),
-    transform 'for' (frame of reference) or 'delta'."""
+    or tuple: int64). layout 'bpe' (bit-packed, the default), 'ne'
+    (whole-byte) or 'blocked' (blocks of 1024 values, each encoded its own
+    way); transform 'for' (frame of reference) or 'delta', and for
+    'blocked' also 'auto' (its default: each block chooses)."""
     ...
 
-def frameDecode(frame: _Buffer, out: Optional[_Buffer] = ...) -> Union[array[int], int]:
-    """The values of a frame: a new array.array of its element type, or
-    with out (integers of the frame's item size) the count written there.
-    A corrupt, truncated or newer frame raises ValueError."""
+def frameDecode(frame: _Buffer, out: Optional[_Buffer] = ..., start: Optional[int] = ...,
+                stop: Optional[int] = ...) -> Union[array[int], int]:
+    """The values [start:stop] of a frame (taken as a slice takes them): a
+    new array.array of its element type, or with out (integers of the
+    frame's item size) the count written there. A corrupt or truncated
+    frame raises FrameError, a newer one FrameVersionError."""
     ...
 
-def frameInfo(frame: _Buffer) -> Dict[str, Union[int, str]]:
-    """The frame's header without decoding it: version, layout, transform,
-    dtype ('int8' ... 'uint64'), itemsize, count, width, nbytes."""
+def frameInfo(frame: _Buffer) -> Dict[str, Any]:
+    """The frame's header and blocks without decoding it: version, layout,
+    transform, dtype ('int8' ... 'uint64'), itemsize, count, width, nbytes,
+    blocks, segments, and schemes (blocks of each scheme, by name)."""
     ...

@@ -14,7 +14,7 @@
 namespace vaskor_bench {
 
 void die(const std::string& what) {
-  std::fprintf(stderr, "native_bench: %s\n", what.c_str());
+  std::fprintf(stderr, "bench: %s\n", what.c_str());
   std::exit(2);
 }
 

@@ -7,7 +7,8 @@
 Standard library only; runs on Python 2.7 and every Python 3. numpy is used
 for the bit-level peer when it is installed. Prints the tables with the ratios
 to the peers and writes them as Markdown plus an SVG bar chart into --out
-(python_bench.md and .svg; arrays_bench.md and frames_bench.md with numpy).
+(python_bench.md and .svg; arrays_bench.md with numpy, and columns_bench.md,
+the column suite, with numpy and numcodecs).
 Figures only: nothing here passes or fails on time.
 """
 from __future__ import absolute_import, division, print_function
@@ -20,10 +21,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from pybench import calls, magnitudes  # noqa: E402
 from pybench.arrays import run_arrays  # noqa: E402
 from pybench.common import MEM_N, TARGET_N, load_module  # noqa: E402
-from pybench.frames import run_frames  # noqa: E402
 from pybench.memory import child_memory  # noqa: E402
 from pybench.report import build_report, context_lines, mem_lines, text_table, write_markdown  # noqa: E402
 from pybench.runner import run  # noqa: E402
+from pybench.suite import run_suite  # noqa: E402
 from pybench.svg import write_svg  # noqa: E402
 
 
@@ -62,7 +63,7 @@ def main():
     for t in targets:
         print(t)
     run_arrays(load_module(None), args.quick, args.out)
-    run_frames(load_module(None), args.quick, args.out)
+    run_suite(load_module(None), args.module_dir, args.quick, args.out)
     if args.out:
         if not os.path.isdir(args.out):
             os.makedirs(args.out)

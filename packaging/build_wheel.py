@@ -17,6 +17,7 @@ installing describe the package in the same words.
 
 import argparse
 import base64
+import glob
 import hashlib
 import io
 import os
@@ -61,19 +62,25 @@ EXTRA_FILES = (
     (NAME + ".pyi", NAME + ".pyi"),
     (NAME + "-stubs/__init__.pyi", NAME + ".pyi"),
     ("pyvaskor_errors.py", os.path.join("storage", "pyvaskor_errors.py")),
+    ("pyvaskor_frames.py", os.path.join("storage", "pyvaskor_frames.py")),
     ("pyvaskor_numcodecs.py", os.path.join("storage", "pyvaskor_numcodecs.py")),
     ("pyvaskor_zarr.py", os.path.join("storage", "pyvaskor_zarr.py")),
     ("pyvaskor_hdf5.py", os.path.join("storage", "pyvaskor_hdf5.py")),
 )
+# The vaskor command, whatever number of modules it takes.
+EXTRA_FILES += tuple((name, os.path.join("storage", name)) for name in sorted(
+    os.path.basename(p) for p in glob.glob(os.path.join(ROOT, "storage", "pyvaskor_cli*.py"))))
 # Native libraries besides the module, at the same paths in the wheel as
 # beside the built module (the build tree mirrors the wheel); each is held to
 # manylinux's rules like the module.
 NATIVE_LIBRARIES = (
+    "pyvaskor.libs/libvaskor.so.0",
     "pyvaskor.libs/hdf5/libh5vaskor.so",
 )
 # The codecs that numcodecs and zarr 3 find without anyone importing
-# pyvaskor first: entry point group -> "name = module:class" lines.
+# pyvaskor first, and the command: entry point group -> "name = module:object" lines.
 ENTRY_POINTS = {
+    "console_scripts": ["vaskor = pyvaskor_cli:main"],
     "numcodecs.codecs": ["pyvaskor = pyvaskor_numcodecs:Vaskor"],
     "zarr.codecs": ["pyvaskor = pyvaskor_zarr:VaskorCodec"],
 }
@@ -155,6 +162,28 @@ def _read(path):
         return f.read()
 
 
+def frame_names(root=ROOT):
+    """The Python names of the frame's vocabulary, from the one table of
+    them: {"LAYOUTS": ["bpe", ...], "TRANSFORMS": [...], ...}."""
+    with io.open(os.path.join(root, "include", "vaskor", "frame_names.h"), encoding="utf-8") as f:
+        text = f.read()
+    names = {}
+    for macro, body in re.findall(r"#define VASKOR_(\w+)\(X\)((?:.*\\\n)*.*)", text):
+        names[macro] = re.findall(r'X\(\w+, \w+, \w+, "([^"]+)"', body)
+    return names
+
+
+def source_content(src, root=ROOT):
+    """A file as the wheel holds it: the stub with the names of its option
+    literals filled in from the table, the rest as they are."""
+    data = _read(os.path.join(root, src))
+    if src.endswith(".pyi"):
+        for macro, names in frame_names(root).items():
+            data = data.replace(("@%s@" % macro).encode("ascii"),
+                                ", ".join("'%s'" % n for n in names).encode("ascii"))
+    return data
+
+
 def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="readelf"):
     """Writes the wheel into out_dir and returns its path; refuses (SystemExit)
     a library that meets no manylinux level."""
@@ -178,7 +207,7 @@ def build(module, out_dir, version=None, readme_path=None, root=ROOT, readelf="r
     # and RECORD last of all.
     entries = [(NAME + ".so", _read(module), 0o755)]
     entries += [(name, _read(path), 0o755) for name, path in libraries]
-    entries += [(name, _read(os.path.join(root, src)), 0o644) for name, src in EXTRA_FILES]
+    entries += [(name, source_content(src, root), 0o644) for name, src in EXTRA_FILES]
     entries += [
         (dist_info + "/LICENSE", _read(os.path.join(root, "LICENSE")), 0o644),
         (dist_info + "/METADATA", metadata_text(version, readme).encode("utf-8"), 0o644),

@@ -14,9 +14,9 @@ else:  # Python 2: clock() is processor time on Unix
     cpu_timer = time.clock
 
 class Timer(object):
-    def __init__(self, quick):
-        self.min_total = 0.05 if quick else 0.2
-        self.repeat = 3 if quick else 5
+    def __init__(self, quick, min_total=None, repeat=None):
+        self.min_total = min_total or (0.05 if quick else 0.2)
+        self.repeat = repeat or (3 if quick else 5)
 
     def per_call(self, fn, args):
         """Best time of one call, in seconds (timeit-style: loops of calls)."""

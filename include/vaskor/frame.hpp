@@ -156,11 +156,11 @@ Header readHeader(std::span<const uint8_t> frame);
 // raises ValueError naming both sizes. `out` may not overlap `frame`. A
 // version 1 frame is checked whole (readHeader's checks, then that the
 // padding bits are zero) before anything is written, so a failure leaves
-// `out` untouched. A blocked frame's header, index and segment
-// descriptions are checked before anything is written; a block whose
-// contents are corrupt (padding bits, codes, run lengths, exception
-// positions) raises FrameError having written the values of the blocks
-// before it, and nothing past them.
+// `out` untouched. A blocked frame's header, index, segment descriptions
+// and exceptions are checked before anything is written; a block whose
+// contents are corrupt (padding bits, codes, run lengths) raises
+// FrameError having written the values of the blocks before it, and
+// nothing past them.
 uint64_t decodeInto(std::span<const uint8_t> frame, void* out, uint64_t outBytes);
 
 // The values [start, stop) of `frame` (0 <= start <= stop <= count, else

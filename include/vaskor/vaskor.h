@@ -127,9 +127,10 @@ VASKOR_API vaskor_status vaskor_frame_read_header(const void *frame, size_t size
 /* Unpacks the frame into `out` as items of its own type in native byte
  * order (count times the item size bytes); `*count` is the number of values.
  * `out` may not overlap the frame. On a failure, `out` is untouched for
- * version 1 frames; a blocked frame's index and block headers are checked
- * before anything is written, and a block whose contents are found corrupt
- * leaves the values of the blocks before it written and nothing after. */
+ * version 1 frames; a blocked frame's index, segment descriptions and
+ * exceptions are checked before anything is written, and a block whose
+ * contents are found corrupt (padding bits, codes, run lengths) leaves the
+ * values of the blocks before it written and nothing after. */
 VASKOR_API vaskor_status vaskor_frame_decode(const void *frame, size_t size, void *out, size_t out_size,
                                              uint64_t *count, vaskor_error *error);
 

@@ -100,6 +100,16 @@ int main(int argc, char** argv) {
     printf("addObjectToModule=%d\n", r->addObjectModule == r->lastModule);
     printf("addObjectValueIsClass=%d\n", r->addObjectValue == r->lastClass);
   }
+  printf("errorsImports=%d\n", r->errorsImports);
+  if (r->errorsImports > 0) printf("errorsImported=%s\n", text(r->errorsImported));
+  if (r->frameClassCalls >= 2 && r->frameAddCalls >= 2) {
+    printf("frameClasses=%s,%s\n", text(r->frameClassNames[0]), text(r->frameClassNames[1]));
+    printf("frameBasesAreValueErrorAndFrameError=%d\n",
+           r->frameClassBases[1] == r->frameClasses[0] && r->frameClassBases[0] != NULL);
+    printf("frameAdds=%s,%s\n", text(r->frameAddNames[0]), text(r->frameAddNames[1]));
+    printf("frameAddsAreTheClasses=%d\n",
+           r->frameAddValues[0] == r->frameClasses[0] && r->frameAddValues[1] == r->frameClasses[1]);
+  }
   printf("versionAddCalls=%d\n", r->versionAddCalls);
   if (r->versionAddCalls > 0) {
     printf("version=%s\n", text(r->versionText));

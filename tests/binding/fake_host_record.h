@@ -104,6 +104,18 @@ struct FakeHostRecord {
   const char* addObjectName;
   void* addObjectValue;
 
+  /* The frame failures' classes: the module of them asked for (never
+     found here), then the classes made and added in its place. */
+  int errorsImports;
+  const char* errorsImported;
+  int frameClassCalls;
+  const char* frameClassNames[4];
+  void* frameClassBases[4];
+  struct FakeObject* frameClasses[4];
+  int frameAddCalls;
+  const char* frameAddNames[4];
+  void* frameAddValues[4];
+
   /* __version__, kept apart from the class. */
   int versionAddCalls;
   void* versionModule;

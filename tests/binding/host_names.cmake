@@ -41,4 +41,4 @@ set(FAKE_HOST_WORKING_NAMES
   PyModule_Create2 PyModule_Create2TraceRefs Py_InitModule4 Py_InitModule4_64
   PyErr_NewException PyModule_AddObject PyUnicode_FromString PyString_FromString
   PyTuple_New PyTuple_SetItem PyList_New PyList_SetItem PyErr_SetString PyErr_Occurred
-  _Py_BuildValue_SizeT)
+  _Py_BuildValue_SizeT PyImport_ImportModule PyErr_Clear)

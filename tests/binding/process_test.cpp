@@ -71,6 +71,14 @@ TEST(FakeHostImport, Python3EntryCreatesTheModule) {
   EXPECT_EQ(v["addObjectValueIsClass"], "1");
   EXPECT_EQ(v["version"], VASKOR_VERSION);
   EXPECT_EQ(v["versionToModule"], "1");
+  // The frame failures: pyvaskor_errors asked for, and where the host has
+  // none, classes of the same names made in its place.
+  EXPECT_EQ(v["errorsImported"], "pyvaskor_errors");
+  EXPECT_EQ(v["frameClasses"], "pyvaskor.FrameError,pyvaskor.FrameVersionError");
+  EXPECT_EQ(v["frameBasesAreValueErrorAndFrameError"], "1");
+  EXPECT_EQ(v["frameAdds"], "FrameError,FrameVersionError");
+  EXPECT_EQ(v["frameAddsAreTheClasses"], "1");
+  EXPECT_EQ(v["errorSet"], "0");
 }
 
 TEST(FakeHostImport, SecondPython3InitReusesTableAndArray) {

@@ -58,11 +58,14 @@ static const int16_t kValues[] = {-300, 7, 7, 12, -1, 32767, -32768, 0, 41};
 #define N_VALUES (sizeof kValues / sizeof kValues[0])
 
 static void frames(void) {
-  static const vaskor_layout layouts[] = {VASKOR_BIT_PACKED, VASKOR_WHOLE_BYTE};
-  static const vaskor_transform transforms[] = {VASKOR_FRAME_OF_REFERENCE, VASKOR_DELTA};
+  static const vaskor_layout layouts[] = {VASKOR_BIT_PACKED, VASKOR_WHOLE_BYTE, VASKOR_BLOCKED};
+  static const vaskor_transform transforms[] = {VASKOR_FRAME_OF_REFERENCE, VASKOR_DELTA, VASKOR_PER_BLOCK};
   vaskor_error e;
-  for (int l = 0; l < 2; ++l)
-    for (int t = 0; t < 2; ++t) {
+  for (int l = 0; l < 3; ++l)
+    for (int t = 0; t < 3; ++t) {
+      /* Per block is the blocked layout's alone. */
+      if (transforms[t] == VASKOR_PER_BLOCK && layouts[l] != VASKOR_BLOCKED)
+        continue;
       uint64_t most = 0;
       expect(vaskor_frame_max_size(VASKOR_INT16, N_VALUES, layouts[l], &most, &e), VASKOR_OK, &e, "");
       CHECK(most >= VASKOR_FRAME_HEADER_SIZE + 2 * N_VALUES);
@@ -74,8 +77,20 @@ static void frames(void) {
 
       vaskor_frame_header h;
       expect(vaskor_frame_read_header(frame, written, &h, &e), VASKOR_OK, &e, "");
-      CHECK(h.version == VASKOR_FRAME_VERSION && h.type == VASKOR_INT16 && h.layout == layouts[l] &&
+      CHECK(h.version == (layouts[l] == VASKOR_BLOCKED ? 2 : 1) && h.type == VASKOR_INT16 && h.layout == layouts[l] &&
             h.transform == transforms[t] && h.count == N_VALUES && h.frame_size == written);
+      vaskor_frame_blocks b;
+      expect(vaskor_frame_read_blocks(frame, written, &b, &e), VASKOR_OK, &e, "");
+      CHECK(b.blocks == 1 && b.segments == 1 && b.schemes[0] == 0);
+      vaskor_block one;
+      expect(vaskor_frame_read_block(frame, written, 0, &one, &e), VASKOR_OK, &e, "");
+      CHECK(one.first == 0 && one.count == N_VALUES && b.schemes[one.scheme] == 1);
+      expect(vaskor_frame_read_block(frame, written, 1, &one, &e), VASKOR_INVALID_ARGUMENT, &e, "block 1");
+      int16_t part[3];
+      expect(vaskor_frame_decode_range(frame, written, 4, 7, part, sizeof part, &e), VASKOR_OK, &e, "");
+      CHECK(memcmp(part, kValues + 4, sizeof part) == 0);
+      expect(vaskor_frame_decode_range(frame, written, 4, N_VALUES + 1, part, sizeof part, &e),
+             VASKOR_INVALID_ARGUMENT, &e, "range");
 
       int16_t back[N_VALUES + 1];
       uint64_t count = 0;

@@ -3,6 +3,7 @@
 // kernel row; decodes whole and by range; the block summaries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "detail/kernels.hpp"
@@ -56,7 +57,9 @@ TEST(BlockedDifferential, SameBytesAsTheModelAndBackWholeAndByRange) {
         const Bytes frame = vaskor::frame::encode(t, items.data(), v.size(), {vaskor::frame::Layout::blocked, tr});
         const Bytes model = vaskor_ref::blockedEncode(
             {static_cast<int>(size), vaskor::frame::isSigned(t), static_cast<int>(tr)}, v);
-        ASSERT_EQ(frame, model) << where;
+        const auto differ = std::mismatch(frame.begin(), frame.end(), model.begin(), model.end());
+        ASSERT_TRUE(frame == model) << where << ": " << frame.size() << " bytes against the model's " << model.size()
+                                    << ", first unlike at " << (differ.first - frame.begin());
         ASSERT_LE(frame.size(), vaskor::frame::maxFrameSize(t, v.size(), vaskor::frame::Layout::blocked)) << where;
         ASSERT_EQ(vaskor_ref::blockedDecode(model), v) << where;
         Bytes back(items.size());

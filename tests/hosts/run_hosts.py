@@ -51,6 +51,7 @@ HDF5 = "hdf5:"
 SOURCE_ROOT = os.path.dirname(os.path.dirname(HERE))
 # What a wheel host runs, from tests/package.
 INSTALL_FILES = ("install_wheel.py", "check_module.py")
+STORAGE_SOURCES = ("README.md", os.path.join("include", "vaskor", "vaskor.h"))
 
 
 def read_hosts(path):
@@ -163,6 +164,11 @@ def stage_wheel(root, module):
     for f in INSTALL_FILES:
         shutil.copy2(os.path.join(SOURCE_ROOT, "tests", "package", f),
                      os.path.join(dest, "package", f))
+    # What the storage tests read of the sources: the README's examples and
+    # the C header the codecs' structures restate.
+    for source in STORAGE_SOURCES:
+        os.makedirs(os.path.dirname(os.path.join(dest, source)), exist_ok=True)
+        shutil.copy2(os.path.join(SOURCE_ROOT, source), os.path.join(dest, source))
 
 
 def run_install(python, root):

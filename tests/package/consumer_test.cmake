@@ -44,7 +44,8 @@ endforeach()
 # Only the public API is installed, all of it under include/vaskor.
 file(GLOB_RECURSE installed RELATIVE ${prefix}/include ${prefix}/include/*)
 list(SORT installed)
-set(public vaskor/bpe.hpp vaskor/codec.hpp vaskor/codec_functions.inc vaskor/failure.hpp vaskor/frame.hpp vaskor/ne.hpp
+set(public vaskor/bpe.hpp vaskor/codec.hpp vaskor/codec_functions.inc vaskor/failure.hpp vaskor/frame.hpp
+           vaskor/frame_names.h vaskor/ne.hpp
            vaskor/utils.hpp vaskor/value_sink.hpp vaskor/vaskor.h)
 if(NOT installed STREQUAL public)
   message(FATAL_ERROR "installed headers: ${installed}; want only: ${public}")

@@ -109,7 +109,27 @@ def main():
     # No -s: a --user install lives in the user site.
     run([python, os.path.join(HERE, "check_module.py"), site], env, run_dir,
         "the installed module failed its checks")
+    check_command(python, how, env, run_dir)
     print("installed with %s (%s) and imported from %s" % (pip, how, site))
+
+
+def check_command(python, how, env, run_dir):
+    """The script pip made of the wheel's console entry point: on Python 3
+    `vaskor --help`, or without numpy a line saying it needs it (status 2);
+    on 2.7 that it needs Python 3 (status 2)."""
+    where = "import site; print(site.USER_BASE + '/bin')" if how == "--user" else \
+        "import sysconfig; print(sysconfig.get_paths()['scripts'])"
+    script = os.path.join(quiet([python, "-c", where], env, run_dir)[1].splitlines()[-1], "vaskor")
+    version = quiet([python, "-c", "import sys; print(sys.version_info[0])"], env, run_dir)[1]
+    status, out = quiet([script, "--help"], env, run_dir)
+    if version.endswith("2"):
+        good = status == 2 and out.startswith("vaskor needs Python 3")
+    else:
+        good = (status == 0 and out.startswith("usage: vaskor")) or (
+            status == 2 and out.startswith("vaskor needs numpy"))
+    if not good:
+        fail("%s --help: status %d, %s" % (script, status, out))
+    print("%s --help: status %d, %s" % (script, status, out.splitlines()[0]))
 
 
 if __name__ == "__main__":

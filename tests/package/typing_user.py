@@ -17,3 +17,9 @@ pyvaskor.bpeEncode("123")  # error: arg-type
 text: str = pyvaskor.neEncode([1])[0]  # error: assignment
 pyvaskor.neDecode(b"", width=1)  # error: call-arg
 pyvaskor.bpeDecode(packed)  # error: call-arg
+frame = pyvaskor.frameEncode([1, 2, 3], layout="blocked", transform="auto")
+try:
+    pyvaskor.frameDecode(frame[:-1], start=1, stop=-1)
+except pyvaskor.FrameError as e:
+    print(e)
+pyvaskor.frameEncode([1], layout="zip")  # error: arg-type

@@ -67,7 +67,7 @@ def tag_for(glibc, arch):
 
 # The native libraries the wheel carries beside the module, as the build
 # puts them beside pyvaskor.so.
-NATIVE = ("pyvaskor.libs/hdf5/libh5vaskor.so",)
+NATIVE = ("pyvaskor.libs/libvaskor.so.0", "pyvaskor.libs/hdf5/libh5vaskor.so")
 
 
 def expected_platform(module, min_glibc=None):
@@ -90,7 +90,11 @@ def expected_platform(module, min_glibc=None):
     return tag_for(glibc, arch)
 
 
-ENTRY_POINTS = ("[numcodecs.codecs]\npyvaskor = pyvaskor_numcodecs:Vaskor\n\n"
+# The vaskor command's modules: every storage/pyvaskor_cli*.py.
+CLI_MODULES = sorted(n for n in os.listdir(os.path.join(ROOT, "storage"))
+                     if n.startswith("pyvaskor_cli") and n.endswith(".py"))
+ENTRY_POINTS = ("[console_scripts]\nvaskor = pyvaskor_cli:main\n\n"
+                "[numcodecs.codecs]\npyvaskor = pyvaskor_numcodecs:Vaskor\n\n"
                 "[zarr.codecs]\npyvaskor = pyvaskor_zarr:VaskorCodec\n")
 
 
@@ -112,8 +116,10 @@ def verify_wheel(path, module, version, min_glibc=None):
     dist_info = "pyvaskor-%s.dist-info" % version
     with zipfile.ZipFile(path) as zf:
         names = zf.namelist()
-        expected = list(NATIVE) + ["pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
-                    "pyvaskor_numcodecs.py", "pyvaskor_zarr.py", "pyvaskor_hdf5.py",
+        expected = list(NATIVE) + CLI_MODULES + [
+                    "pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
+                    "pyvaskor_errors.py", "pyvaskor_frames.py", "pyvaskor_numcodecs.py", "pyvaskor_zarr.py",
+                    "pyvaskor_hdf5.py",
                     dist_info + "/LICENSE", dist_info + "/METADATA", dist_info + "/WHEEL",
                     dist_info + "/entry_points.txt", dist_info + "/RECORD"]
         if sorted(names) != sorted(expected):
@@ -138,16 +144,19 @@ def verify_wheel(path, module, version, min_glibc=None):
                           ("pyvaskor.py", ("packaging", "pypy_import.py")),
                           ("pyvaskor_numcodecs.py", ("storage", "pyvaskor_numcodecs.py")),
                           ("pyvaskor_zarr.py", ("storage", "pyvaskor_zarr.py")),
+                          ("pyvaskor_errors.py", ("storage", "pyvaskor_errors.py")),
+                          ("pyvaskor_frames.py", ("storage", "pyvaskor_frames.py")),
                           ("pyvaskor_hdf5.py", ("storage", "pyvaskor_hdf5.py")),
-                          (dist_info + "/LICENSE", ("LICENSE",))):
-        if data[entry] != read(*source):
+                          (dist_info + "/LICENSE", ("LICENSE",))) + tuple(
+                              (n, ("storage", n)) for n in CLI_MODULES):
+        if data[entry] != load_builder().source_content(os.path.join(*source), ROOT):
             fail("%s in the wheel differs from %s" % (entry, os.path.join(*source)))
     ok("pyvaskor.so and %s are the built ones; stubs, PyPy loader, codecs and LICENSE are the sources" % ", ".join(NATIVE))
 
-    # numcodecs and zarr 3 find the codecs by these names alone.
+    # numcodecs and zarr 3 find the codecs by these names alone, pip makes the script.
     if data[dist_info + "/entry_points.txt"].decode("utf-8") != ENTRY_POINTS:
         fail("entry_points.txt is %r" % data[dist_info + "/entry_points.txt"])
-    ok("entry points: pyvaskor for numcodecs.codecs and zarr.codecs")
+    ok("entry points: the vaskor command; pyvaskor for numcodecs.codecs and zarr.codecs")
 
     meta = email.parser.Parser().parsestr(data[dist_info + "/METADATA"].decode("utf-8"))
     for field, value in (("Metadata-Version", "2.1"), ("Name", "pyvaskor"),

@@ -131,13 +131,21 @@ u64 outside(const std::vector<u64>& xs, size_t from, u64 ref, int w) {
   return e;
 }
 
-u64 secondLargest(std::vector<u64> xs) {
-  std::sort(xs.begin(), xs.end(), [](u64 a, u64 b) { return a > b; });
-  return xs[1];
+// What lies beyond a window's width w: the high bits of each exception's
+// offset from the window, and their width.
+u64 overflow(u64 x, u64 ref, int w, const Ring& r) { return ((x - ref) & r.mask) >> w; }
+
+int overflowWidth(const std::vector<u64>& xs, size_t from, u64 ref, int w, const Ring& r) {
+  u64 most = 0;
+  for (size_t i = from; i < xs.size(); ++i)
+    if (!inWindow(xs[i], ref, w)) most = std::max(most, overflow(xs[i], ref, w, r));
+  return bitlen(most);
 }
 
 // Patched on xs[from..] (values from 0, differences from 1), lo..hi their
-// range at width wAll: the two anchored windows, the smaller (low on a tie).
+// range at width wAll: on each side whose second largest sampled distance
+// is narrower than wAll, the windows as wide as the 2nd, 4th and 8th
+// largest, the smallest (low side, then the wider window, on a tie).
 std::optional<Candidate> patchedOn(const Block& b, const std::vector<u64>& xs, size_t from, u64 lo, u64 hi, int wAll,
                                    int scheme, u64 fixed) {
   std::vector<u64> positions;
@@ -147,22 +155,32 @@ std::optional<Candidate> patchedOn(const Block& b, const std::vector<u64>& xs, s
   for (int side = 0; side < 2; ++side) {
     std::vector<u64> dist;
     for (u64 p : positions) dist.push_back(side == 0 ? xs[p] - lo : hi - xs[p]);
-    const int bw = bitlen(secondLargest(dist));
-    if (bw >= wAll) continue;
-    u64 inLo = ~u64{0}, inHi = 0;
-    for (size_t i = from; i < xs.size(); ++i) {
-      const u64 d = side == 0 ? xs[i] - lo : hi - xs[i];
-      if (!below2(d, bw)) continue;
-      inLo = std::min(inLo, xs[i]);
-      inHi = std::max(inHi, xs[i]);
+    std::sort(dist.begin(), dist.end(), [](u64 x, u64 y) { return x > y; });
+    // A side is tried only when leaving out its largest sampled distance
+    // narrows the window.
+    if (bitlen(dist[1]) >= wAll) continue;
+    int tried = -1;
+    for (size_t k : {1, 3, 7}) {
+      if (k >= dist.size()) break;
+      const int bw = bitlen(dist[k]);
+      if (bw >= wAll || bw == tried) continue;
+      tried = bw;
+      u64 inLo = ~u64{0}, inHi = 0;
+      for (size_t i = from; i < xs.size(); ++i) {
+        const u64 d = side == 0 ? xs[i] - lo : hi - xs[i];
+        if (!below2(d, bw)) continue;
+        inLo = std::min(inLo, xs[i]);
+        inHi = std::max(inHi, xs[i]);
+      }
+      Candidate c;
+      c.p.scheme = scheme;
+      c.p.w = bitlen(inHi - inLo);
+      c.p.ref = align(inLo, inHi, c.p.w, b.r.k);
+      c.p.w2 = overflowWidth(xs, from, c.p.ref, c.p.w, b.r);
+      const u64 e = outside(xs, from, c.p.ref, c.p.w);
+      c.size = fixed + bytesFor(b.n(), c.p.w) + 2 * e + bytesFor(e, c.p.w2);
+      if (!best || c.size < best->size) best = c;
     }
-    Candidate c;
-    c.p.scheme = scheme;
-    c.p.w = bitlen(inHi - inLo);
-    c.p.ref = align(inLo, inHi, c.p.w, b.r.k);
-    const u64 e = outside(xs, from, c.p.ref, c.p.w);
-    c.size = fixed + bytesFor(b.n(), c.p.w) + e * (2 + b.r.size);
-    if (!best || c.size < best->size) best = c;
   }
   return best;
 }
@@ -185,9 +203,9 @@ Candidate ownBest(const Block& b, int transform) {
   if (n >= 2) {
     add({{kDelta, b.wd, 0, align(b.omin, b.omax, b.wd, b.r.k)}, 2u + 2 * I + bytesFor(n, b.wd)});
     if (b.w >= 1)
-      if (auto c = patchedOn(b, b.u, 0, b.umin, b.umax, b.w, kPatched, 4u + I)) add(*c);
+      if (auto c = patchedOn(b, b.u, 0, b.umin, b.umax, b.w, kPatched, 5u + I)) add(*c);
     if (b.wd >= 1)
-      if (auto c = patchedOn(b, b.o, 1, b.omin, b.omax, b.wd, kPatchedDelta, 4u + 2 * I)) add(*c);
+      if (auto c = patchedOn(b, b.o, 1, b.omin, b.omax, b.wd, kPatchedDelta, 5u + 2 * I)) add(*c);
   }
   const u64 k = b.runValues.size();
   if (2 * k <= n) {
@@ -207,9 +225,13 @@ Candidate ownBest(const Block& b, int transform) {
   }
   u64 best = ~u64{0};
   for (const Candidate& c : cs) best = std::min(best, c.size);
+  // A dictionary is tried when the sample's repeats suggest a table (of
+  // about s^2 / (2 repeats) entries) whose codes are 2 bits narrower than
+  // the values, and no candidate is down to a bit a value already.
   std::set<u64> sampled;
   for (u64 p : b.sample) sampled.insert(b.u[p]);
-  if (n >= 2 && 2 * sampled.size() <= b.sample.size() && best > bytesFor(n, 1)) {
+  const u64 s = b.sample.size(), repeats = s - sampled.size();
+  if (n >= 2 && repeats > 0 && bitlen(s * s / (2 * repeats)) + 2 <= b.w && best > bytesFor(n, 1)) {
     Candidate c;
     c.p.scheme = kDictionary;
     const std::set<u64> distinct(b.u.begin(), b.u.end());
@@ -229,7 +251,7 @@ struct Segment {
   Params p;
   std::vector<uint8_t> description;
   std::vector<uint8_t> blocks;
-  std::vector<std::pair<u64, u64>> exceptions;  // position in the segment, stored bits
+  std::vector<std::pair<u64, u64>> exceptions;  // position in the segment, overflow
   u64 blockCount = 0, values = 0;
 };
 
@@ -251,9 +273,10 @@ std::optional<u64> joinCost(const Segment& s, const Block& b) {
     case kPatched:
     case kPatchedDelta: {
       const bool delta = p.scheme == kPatchedDelta;
-      const u64 e = delta ? outside(b.o, 1, p.ref, p.w) : outside(b.u, 0, p.ref, p.w);
-      if (s.exceptions.size() + e > 1024) return std::nullopt;
-      return (delta ? I : 0) + bytesFor(n, p.w) + e * (2 + I);
+      const std::vector<u64>& xs = delta ? b.o : b.u;
+      const u64 e = outside(xs, delta ? 1 : 0, p.ref, p.w), had = s.exceptions.size();
+      if (had + e > 1024 || overflowWidth(xs, delta ? 1 : 0, p.ref, p.w, b.r) > p.w2) return std::nullopt;
+      return (delta ? I : 0) + bytesFor(n, p.w) + 2 * e + bytesFor(had + e, p.w2) - bytesFor(had, p.w2);
     }
     case kDictionary:
       for (u64 x : b.u)
@@ -303,7 +326,10 @@ void describe(Segment& s, const Ring& r) {
       putLE(d, p.ref2, 2);
       break;
   }
-  if (p.scheme == kPatched || p.scheme == kPatchedDelta) putLE(d, 0, 2);  // E, set when it closes
+  if (p.scheme == kPatched || p.scheme == kPatchedDelta) {
+    putLE(d, 0, 2);  // E, set when it closes
+    d.push_back(static_cast<uint8_t>(p.w2));
+  }
 }
 
 void append(Segment& s, const Block& b, const std::vector<u64>& values) {
@@ -317,12 +343,9 @@ void append(Segment& s, const Block& b, const std::vector<u64>& values) {
     case kFor:
     case kPatched:
       for (u64 i = 0; i < n; ++i) {
-        if (inWindow(b.u[i], p.ref, p.w)) {
-          fields.push_back(b.u[i] - p.ref);
-        } else {
-          fields.push_back(0);
-          s.exceptions.push_back({s.values + i, values[i] & r.mask});
-        }
+        // An exception keeps its low bits in its field, its overflow apart.
+        fields.push_back((b.u[i] - p.ref) & (p.w >= 64 ? ~u64{0} : (u64{1} << p.w) - 1));
+        if (!inWindow(b.u[i], p.ref, p.w)) s.exceptions.push_back({s.values + i, overflow(b.u[i], p.ref, p.w, r)});
       }
       putStream(s.blocks, fields, p.w);
       break;
@@ -331,12 +354,8 @@ void append(Segment& s, const Block& b, const std::vector<u64>& values) {
       putLE(s.blocks, values[0], r.size);
       fields.push_back(0);
       for (u64 i = 1; i < n; ++i) {
-        if (inWindow(b.o[i], p.ref, p.w)) {
-          fields.push_back(b.o[i] - p.ref);
-        } else {
-          fields.push_back(0);
-          s.exceptions.push_back({s.values + i, r.diffOf(b.o[i])});
-        }
+        fields.push_back((b.o[i] - p.ref) & (p.w >= 64 ? ~u64{0} : (u64{1} << p.w) - 1));
+        if (!inWindow(b.o[i], p.ref, p.w)) s.exceptions.push_back({s.values + i, overflow(b.o[i], p.ref, p.w, r)});
       }
       putStream(s.blocks, fields, p.w);
       break;
@@ -360,14 +379,16 @@ void append(Segment& s, const Block& b, const std::vector<u64>& values) {
 // The segment's bytes once it closes.
 std::vector<uint8_t> close(Segment& s, const Ring& r) {
   std::vector<uint8_t> out = s.description;
+  std::vector<u64> overflows;
   if (s.p.scheme == kPatched || s.p.scheme == kPatchedDelta) {
     const u64 e = s.exceptions.size();
-    out[out.size() - 2] = static_cast<uint8_t>(e);
-    out[out.size() - 1] = static_cast<uint8_t>(e >> 8);
+    out[out.size() - 3] = static_cast<uint8_t>(e);
+    out[out.size() - 2] = static_cast<uint8_t>(e >> 8);
+    for (const auto& x : s.exceptions) overflows.push_back(x.second);
   }
   out.insert(out.end(), s.blocks.begin(), s.blocks.end());
   for (const auto& x : s.exceptions) putLE(out, x.first, 2);
-  for (const auto& x : s.exceptions) putLE(out, x.second, r.size);
+  putStream(out, overflows, s.p.w2);
   return out;
 }
 
@@ -450,7 +471,8 @@ std::vector<uint64_t> blockedDecode(const std::vector<uint8_t>& f) {
       case kConstant: ref = getLE(f, at, size); at += size; break;
       case kFor: case kDelta: w = f[at]; ref = getLE(f, at + 1, size); at += 1 + size; break;
       case kPatched: case kPatchedDelta:
-        w = f[at]; ref = getLE(f, at + 1, size); entries = getLE(f, at + 1 + size, 2); at += 3 + size; break;
+        w = f[at]; ref = getLE(f, at + 1, size); entries = getLE(f, at + 1 + size, 2); w2 = f[at + 3 + size];
+        at += 4 + size; break;
       case kDictionary:
         w2 = f[at]; entries = getLE(f, at + 1, 2); ref = getLE(f, at + 3, size); tableAt = at + 3 + size;
         at = tableAt + bytesFor(entries, w2); w = bitlen(entries - 1); break;
@@ -488,16 +510,13 @@ std::vector<uint64_t> blockedDecode(const std::vector<uint8_t>& f) {
         }
       }
     }
-    // Exceptions: values, or differences that the rest of their block follows.
+    // Exceptions: overflows of values, or of differences that the rest of
+    // their block follows.
     for (u64 e = 0; e < entries && (scheme == kPatched || scheme == kPatchedDelta); ++e) {
       const u64 p = segFirst + getLE(f, at + 2 * e, 2);
-      const u64 x = getLE(f, at + 2 * entries + size * e, size);
-      if (scheme == kPatched) {
-        out[p] = x;
-        continue;
-      }
-      const u64 wrong = (out[p] - out[p - 1]) & r.mask;
-      for (u64 i = p; i < out.size() && (i == p || i % 1024 != 0); ++i) out[i] = (out[i] - wrong + x) & r.mask;
+      const u64 add = (field(f, at + 2 * entries, entries, w2, e) << w) & r.mask;
+      for (u64 i = p; i < out.size() && (i == p || (scheme == kPatchedDelta && i % 1024 != 0)); ++i)
+        out[i] = (out[i] + add) & r.mask;
     }
     start = 40 + field(f, byteEndsAt, segments, bitlen(dataBytes), s);
   }

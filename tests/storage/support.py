@@ -1,7 +1,8 @@
 """Shared by the storage codec tests: the wheel laid out as pip installs it,
 fresh interpreters that see only that, and skips that name what is missing.
 
-The tests run with the built pyvaskor.so and storage/ on the path. Readers
+The tests run with the build tree on the path, which holds the storage
+modules and pyvaskor.libs/ beside pyvaskor.so as the wheel does. Readers
 and writers in other processes get the built wheel unpacked instead, so that
 they find the codecs through the wheel's own entry points. Where
 pyvaskor.so already sits in an unpacked wheel (the host matrix stages one),
@@ -54,14 +55,16 @@ def unpacked_wheel():
     site-packages, dist-info and its entry_points.txt included."""
     if _site:
         return _site[0]
-    import pyvaskor
-    here = os.path.dirname(os.path.abspath(pyvaskor.__file__))
+    # Where the build or the host matrix put the module and its companions;
+    # found without loading the module.
+    import pyvaskor_frames
+    here = os.path.dirname(os.path.abspath(pyvaskor_frames.__file__))
     if glob.glob(os.path.join(here, "pyvaskor-*.dist-info", "entry_points.txt")):
         _site.append(here)
         return here
     builder = runpy.run_path(os.path.join(ROOT, "packaging", "build_wheel.py"))
     work = temp_dir()
-    wheel = builder["build"](pyvaskor.__file__, os.path.join(work, "dist"))
+    wheel = builder["build"](os.path.join(here, "pyvaskor.so"), os.path.join(work, "dist"))
     site = os.path.join(work, "site")
     with zipfile.ZipFile(wheel) as zf:
         zf.extractall(site)
@@ -69,15 +72,30 @@ def unpacked_wheel():
     return site
 
 
-def run_fresh(code, *args):
-    """Runs code in a new interpreter whose path holds the unpacked wheel
-    and nothing of the source tree; returns its stdout, or fails the test
-    with its output."""
+def start_python(argv, **popen):
+    """Starts a new interpreter with argv, its path holding the unpacked
+    wheel and nothing of the source tree, in a folder of its own unless
+    popen names one."""
     env = dict(os.environ, PYTHONPATH=unpacked_wheel(), PYTHONDONTWRITEBYTECODE="1")
-    cwd = temp_dir()
-    proc = subprocess.run([sys.executable, "-s", "-c", code] + list(args), cwd=cwd, env=env,
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                          universal_newlines=True, timeout=CHILD_TIMEOUT)
+    popen.setdefault("cwd", temp_dir())
+    return subprocess.Popen([sys.executable, "-s"] + list(argv), env=env,
+                            universal_newlines=True, **popen)
+
+
+def start_fresh(code, *args, **popen):
+    """Starts code as start_python does."""
+    return start_python(["-c", code] + list(args), **popen)
+
+
+def run_fresh(code, *args):
+    """Runs code as start_fresh does; returns its stdout, or fails the test
+    with its output."""
+    proc = start_fresh(code, *args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    try:
+        out = proc.communicate(timeout=CHILD_TIMEOUT)[0]
+    finally:
+        if proc.poll() is None:
+            proc.kill()
     if proc.returncode != 0:
-        raise AssertionError("fresh interpreter failed (%d):\n%s" % (proc.returncode, proc.stdout))
-    return proc.stdout
+        raise AssertionError("fresh interpreter failed (%d):\n%s" % (proc.returncode, out))
+    return out

@@ -1,6 +1,6 @@
-"""Dask: an int64 dask array stored through the codec with to_zarr (zarr
-2), then read back on a local cluster of two worker processes, each of
-which finds the codec through the wheel's entry point on its own."""
+"""Dask: an int64 dask array stored through the default codec with to_zarr
+(zarr 2) by a local cluster of two worker processes, then read back there,
+each worker finding the codec through the wheel's entry point on its own."""
 
 import json
 import unittest
@@ -27,9 +27,9 @@ def read_here(path):
 
 if __name__ == '__main__':
     path = sys.argv[1]
-    expected().to_zarr(path, compressor=numcodecs.get_codec({'id': 'pyvaskor', 'transform': 'delta'}))
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                       dashboard_address=None) as cluster, Client(cluster) as client:
+        expected().to_zarr(path, compressor=numcodecs.get_codec({'id': 'pyvaskor'}))
         total = int(da.from_zarr(path).sum().compute())
         same = bool((da.from_zarr(path) == expected()).all().compute())
         workers = list(client.run(read_here, path).values())
@@ -37,7 +37,7 @@ if __name__ == '__main__':
 """
 
 
-@needs("numpy", "dask.array", "distributed", "zarr", "numcodecs", "pyvaskor")
+@needs("numpy", "dask.array", "distributed", "zarr", "numcodecs", "pyvaskor_frames")
 class DaskTest(unittest.TestCase):
 
     def test_two_worker_processes_read_through_the_entry_point(self):
@@ -52,7 +52,8 @@ class DaskTest(unittest.TestCase):
         self.assertNotIn(me, pids)
         self.assertEqual([w[1:] for w in workers], [[True, want]] * 2)
         with open(path + "/.zarray") as f:
-            self.assertEqual(json.load(f)["compressor"]["id"], "pyvaskor")
+            self.assertEqual(json.load(f)["compressor"],
+                             {"id": "pyvaskor", "layout": "blocked", "transform": "auto"})
 
 
 if __name__ == "__main__":

@@ -1,7 +1,8 @@
 """The numcodecs codec: numcodecs' own checks, exact round trips of every
-integer type, layout and transform, decoding into zarr's N-d views, the
-refusals, the committed frames, and the entry point seen from a fresh
-interpreter that never imported pyvaskor."""
+integer type, layout and transform, the other dtype kinds users hand it,
+decoding into zarr's N-d views, partial decodes, the refusals, the
+committed frames, and the entry point seen from a fresh interpreter that
+never imported pyvaskor."""
 
 import io
 import json
@@ -13,7 +14,8 @@ from support import HERE, needs, run_fresh, temp_dir
 try:
     import numpy as np
     import numcodecs
-    from pyvaskor_numcodecs import LAYOUTS, TRANSFORMS, Vaskor
+    from pyvaskor_errors import FrameError, FrameVersionError
+    from pyvaskor_numcodecs import Vaskor
 except ImportError:
     pass  # the cases below skip, naming the missing package
 
@@ -33,10 +35,25 @@ def extremes(dtype, shape=(3, 4, 5)):
 
 
 def codecs():
-    return [Vaskor(layout, transform) for layout in LAYOUTS for transform in TRANSFORMS]
+    """Every layout and transform, the default first."""
+    return [Vaskor(), Vaskor("blocked", "for"), Vaskor("blocked", "delta")] + [
+        Vaskor(layout, transform) for layout in ("bpe", "ne") for transform in ("for", "delta")]
 
 
-@needs("numpy", "numcodecs", "pyvaskor", "pyvaskor_numcodecs")
+def kinds():
+    """(written, what decode without out gives) for each kind of dtype
+    beside native integers, some shaped as zarr's chunks are."""
+    ints = np.arange(-40, 80, dtype=np.int64) * 1000003
+    return [
+        (ints.astype(">i4").reshape(4, 30), ints.astype("=i4")),
+        (ints.astype(">u8").reshape(2, 60), ints.astype("=u8")),
+        (ints.view("M8[ns]"), ints),
+        (ints.astype(">i8").view(">m8[s]").reshape(3, 40), ints),
+        (ints % 3 == 0, (ints % 3 == 0).astype(np.uint8)),
+    ]
+
+
+@needs("numpy", "numcodecs", "pyvaskor_numcodecs")
 class RoundTripTest(unittest.TestCase):
 
     def test_every_type_layout_and_transform(self):
@@ -50,6 +67,21 @@ class RoundTripTest(unittest.TestCase):
                     back = codec.decode(codec.encode(given))
                     self.assertEqual(back.dtype, want.dtype, (codec, dtype))
                     self.assertEqual(back.tobytes(), want.tobytes(), (codec, dtype))
+
+    def test_other_kinds_come_back_as_written(self):
+        for codec in codecs():
+            for written, stored in kinds():
+                frame = codec.encode(written)
+                self.assertEqual(codec.decode(frame).tobytes(), stored.tobytes(), written.dtype)
+                # zarr's view of its output, or the array itself: its dtype
+                # gives the values back as they were.
+                out = np.zeros_like(written)
+                self.assertIs(codec.decode(frame, out=out), out)
+                self.assertEqual(out.dtype, written.dtype)
+                self.assertTrue(np.array_equal(out, written), (codec, written.dtype))
+        codec = Vaskor("bpe")
+        with self.assertRaisesRegex(ValueError, "out is >i2, the frame holds int32"):
+            codec.decode(codec.encode(np.arange(4, dtype=np.int32)), out=np.zeros(8, ">i2"))
 
     def test_decode_into_views(self):
         # zarr's whole-chunk view of its output, and a flat byte buffer.
@@ -68,20 +100,34 @@ class RoundTripTest(unittest.TestCase):
             with self.assertRaisesRegex(ValueError, "out holds %d bytes" % wrong.nbytes):
                 codec.decode(frame, out=wrong)
 
+    def test_decode_partial_as_slices_of_the_whole(self):
+        a = (np.arange(5000, dtype=np.int64) * 7919 % 65536).astype(">u2")
+        for codec in codecs():
+            frame = codec.encode(a)
+            whole = codec.decode(frame)
+            for start, nitems in ((0, 5000), (0, 1), (1000, 1048), (1023, 2), (4990, 10), (2500, 0)):
+                got = codec.decode_partial(frame, start, nitems)
+                self.assertEqual(got.tolist(), whole[start:start + nitems].tolist())
+                out = np.zeros(nitems, a.dtype)
+                codec.decode_partial(frame, start, nitems, out=out)
+                self.assertEqual(out.tolist(), a[start:start + nitems].tolist())
+
     def test_refusals(self):
-        codec = Vaskor()
-        for a in (np.zeros(3), np.zeros(3, bool), np.array([1, None]), np.zeros(3, np.complex64)):
-            with self.assertRaises(TypeError, msg=a.dtype):
+        codec = Vaskor("ne")
+        for a in (np.zeros(3), np.zeros(3, ">f4"), np.array([1, None]), np.zeros(3, np.complex64),
+                  np.zeros(3, "U2")):
+            with self.assertRaisesRegex(TypeError, "not %s; .*FixedScaleOffset" % a.dtype):
                 codec.encode(a)
-        with self.assertRaisesRegex(TypeError, "native-order integers, not >i8"):
-            codec.encode(np.zeros(3, ">i8"))
-        with self.assertRaisesRegex(ValueError, "layout must be one of 'bpe', 'ne', not 'le'"):
+        with self.assertRaisesRegex(ValueError, "layout must be one of 'bpe', 'ne', 'blocked', not 'le'"):
             Vaskor(layout="le")
         with self.assertRaisesRegex(ValueError, "transform must be one of"):
-            Vaskor(transform="xor")
+            Vaskor("bpe", transform="xor")
+        # (Each corrupt field: test_frames.)
         frame = codec.encode(np.arange(100, dtype=np.int32))
-        for bad in (frame[:-1], frame[:39], b"XXXX" + frame[4:], frame + b"\0"):
-            with self.assertRaises(ValueError):
+        for bad, kind, field in ((frame + b"\0", FrameError, "payload"),
+                                 (frame[:8] + b"\x05" + frame[9:], FrameError, "width 5 exceeds 4 bytes"),
+                                 (frame[:4] + b"\x08" + frame[5:], FrameVersionError, "version 8")):
+            with self.assertRaisesRegex(kind, "^frame %s" % field):
                 codec.decode(bad)
 
     def test_config_through_json(self):
@@ -89,8 +135,13 @@ class RoundTripTest(unittest.TestCase):
             config = json.loads(json.dumps(codec.get_config()))
             self.assertEqual(sorted(config), ["id", "layout", "transform"])
             self.assertEqual(numcodecs.get_codec(config), codec)
-        self.assertEqual(Vaskor().get_config(), {"id": "pyvaskor", "layout": "bpe",
-                                                 "transform": "for"})
+        self.assertEqual(Vaskor("ne").get_config(), {"id": "pyvaskor", "layout": "ne",
+                                                     "transform": "for"})
+
+    def test_default_is_blocked(self):
+        whole = {"id": "pyvaskor", "layout": "blocked", "transform": "auto"}
+        self.assertEqual(Vaskor().get_config(), whole)
+        self.assertEqual(numcodecs.get_codec({"id": "pyvaskor"}).get_config(), whole)
 
 
 @needs("numpy", "numcodecs", "pytest", "pyvaskor_numcodecs")
@@ -136,20 +187,19 @@ class FixtureTest(unittest.TestCase):
             self.assertEqual(codec.encode(want), frame, case["config"])
 
 
-@needs("numpy", "numcodecs", "pyvaskor")
+@needs("numpy", "numcodecs", "pyvaskor_frames")
 class EntryPointTest(unittest.TestCase):
 
     def test_get_codec_in_a_fresh_interpreter(self):
         out = run_fresh(
             "import json, sys, numcodecs, numpy as np\n"
-            "before = 'pyvaskor' in sys.modules\n"
-            "codec = numcodecs.get_codec({'id': 'pyvaskor', 'transform': 'delta'})\n"
+            "codec = numcodecs.get_codec({'id': 'pyvaskor', 'layout': 'bpe', 'transform': 'delta'})\n"
             "a = np.array([5, 3, -7, 2 ** 31 - 1], np.int32)\n"
             "frame = codec.encode(a)\n"
-            "print(json.dumps([before, type(codec).__module__, codec.get_config(),\n"
-            "                  codec.decode(frame).tolist()]))\n")
-        before, module, config, values = json.loads(out.splitlines()[-1])
-        self.assertFalse(before)
+            "print(json.dumps(['pyvaskor' in sys.modules, type(codec).__module__,\n"
+            "                  codec.get_config(), codec.decode(frame).tolist()]))\n")
+        loaded, module, config, values = json.loads(out.splitlines()[-1])
+        self.assertFalse(loaded)
         self.assertEqual(module, "pyvaskor_numcodecs")
         self.assertEqual(config, {"id": "pyvaskor", "layout": "bpe", "transform": "delta"})
         self.assertEqual(values, [5, 3, -7, 2 ** 31 - 1])

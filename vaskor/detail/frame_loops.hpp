@@ -26,7 +26,7 @@ struct TypeLoops {
   void (*forDrain)(const int64_t* stage, uint64_t reference, size_t n, uint8_t* out);
   uint64_t (*deltaDrain)(const int64_t* stage, uint64_t reference, uint64_t previous, size_t n, uint8_t* out);
   uint64_t (*deltaSkip)(const int64_t* stage, uint64_t reference, uint64_t previous, size_t n);
-  void (*toPlaces)(const uint8_t* v, size_t n, uint64_t* places);
+  BlockStats (*placesStats)(const uint8_t* v, size_t n, uint64_t* places);
   void (*storeBits)(const uint64_t* bits, size_t n, uint8_t* out);
   void (*fillItems)(uint64_t bits, size_t n, uint8_t* out);
 };
@@ -86,7 +86,9 @@ const FrameLoops& avx512FrameLoops();
     [[__VA_ARGS__]] static uint64_t skipDelta(const int64_t* s, uint64_t r, uint64_t p, size_t n) {                 \
       return deltaSkip<T>(s, r, p, n);                                                                               \
     }                                                                                                                \
-    [[__VA_ARGS__]] static void places(const uint8_t* v, size_t n, uint64_t* u) { toPlaces<T>(v, n, u); }          \
+    [[__VA_ARGS__]] static BlockStats places(const uint8_t* v, size_t n, uint64_t* u) {                            \
+      return placesStats<T>(v, n, u);                                                                                \
+    }                                                                                                                \
     [[__VA_ARGS__]] static void bits(const uint64_t* b, size_t n, uint8_t* out) { storeBits<T>(b, n, out); }       \
     [[__VA_ARGS__]] static void fill(uint64_t b, size_t n, uint8_t* out) { fillItems<T>(b, n, out); }              \
     static constexpr TypeLoops row{&range,      &differenceRange, &fillFor, &fillDelta, &drainFor,                   \

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "detail/block_loops.hpp"
+
 namespace vaskor::frame::detail {
 
 template <class T>
@@ -127,12 +129,31 @@ template <class T>
 }
 
 // The blocked layout's places: an item's position in its type's order, as
-// an unsigned number below 2^(8·size) (the sign bit flipped for signed types).
+// an unsigned number below 2^(8·size) (the sign bit flipped for signed
+// types), written for n >= 1 items with the block's statistics taken on the
+// way: the places' range, the range of the differences' places (each
+// difference a signed item, its sign bit flipped) and the runs.
 template <class T>
-[[gnu::always_inline]] inline void toPlaces(const uint8_t* __restrict v, size_t n, uint64_t* __restrict places) {
+[[gnu::always_inline]] inline BlockStats placesStats(const uint8_t* __restrict v, size_t n, uint64_t* __restrict places) {
   using U = std::make_unsigned_t<T>;
   constexpr U flip = std::is_signed_v<T> ? static_cast<U>(U{1} << (8 * sizeof(T) - 1)) : U{0};
-  for (size_t i = 0; i < n; ++i) places[i] = static_cast<U>(static_cast<U>(load<T>(v, i)) ^ flip);
+  constexpr U sign = static_cast<U>(U{1} << (8 * sizeof(T) - 1));
+  const U first = static_cast<U>(static_cast<U>(load<T>(v, 0)) ^ flip);
+  places[0] = first;
+  U umin = first, umax = first, omin = static_cast<U>(~U{0}), omax = 0;
+  uint64_t changes = 0;
+  for (size_t i = 1; i < n; ++i) {
+    const U x = static_cast<U>(static_cast<U>(load<T>(v, i)) ^ flip);
+    const U p = static_cast<U>(static_cast<U>(load<T>(v, i - 1)) ^ flip);
+    const U d = static_cast<U>(static_cast<U>(x - p) ^ sign);
+    places[i] = x;
+    umin = x < umin ? x : umin;
+    umax = x > umax ? x : umax;
+    omin = d < omin ? d : omin;
+    omax = d > omax ? d : omax;
+    changes += x != p;
+  }
+  return {umin, umax, omin, omax, changes + 1};
 }
 
 // Items from the low bits of 64-bit words, and n copies of one item.

@@ -43,7 +43,7 @@ class Writer {
   Writer(ElementType type, Transform transform, uint8_t* out, uint64_t room, uint64_t count)
       : ring_(type),
         types_(frameLoops()[typeIndex(type)]),
-        block_{ring_, blockLoops(), u_, o_, 0, {}},
+        block_(ring_, blockLoops(), u_, o_),
         transform_(transform),
         type_(type),
         out_(out),
@@ -54,13 +54,16 @@ class Writer {
   void add(const uint8_t* items, size_t n) {
     EncoderBlock& b = block_;
     b.n = n;
-    types_.toPlaces(items, n, u_);
-    b.s = b.loops.stats(u_, n, ring_.mask, ring_.sign, o_);
+    b.s = types_.placesStats(items, n, u_);
     b.w = bitlen(b.s.umax - b.s.umin);
     b.wd = n >= 2 ? bitlen(b.s.omax - b.s.omin) : 0;
     b.samples = std::min<size_t>(n, kSampleSize);
-    for (size_t j = 0; j < b.samples; ++j) b.sample[j] = static_cast<uint32_t>(j * n / b.samples);
+    // Whole blocks take every 32nd value, with no division.
+    const size_t step = n % b.samples == 0 ? n / b.samples : 0;
+    for (size_t j = 0; j < b.samples; ++j) b.sample[j] = static_cast<uint32_t>(step ? j * step : j * n / b.samples);
     b.runCount = 0;
+    b.differencesMade = false;
+    b.codesValid = false;
 
     uint64_t joinCost = 0;
     const bool join = open_ && seg_.blocks < kSegmentBlocks && codec().fits(seg_, b, joinCost);
@@ -80,6 +83,7 @@ class Writer {
       if (open_) close();
       openWith(best);
     }
+    if (seg_.p.scheme == Scheme::delta || seg_.p.scheme == Scheme::patchedDelta) b.differences();
     at_ += codec().writeBlock(seg_, b, fields_, at_);
     ++seg_.blocks;
     seg_.values += n;
@@ -102,11 +106,8 @@ class Writer {
   const SchemeCodec& codec() const { return *schemeCodec(static_cast<uint8_t>(seg_.p.scheme)); }
 
   void openWith(const Params& p) {
-    seg_.p = p;
-    if (p.scheme == Scheme::dictionary) {
-      std::copy(p.table, p.table + p.entries, seg_.table);
-      seg_.p.table = seg_.table;
-    }
+    schemeCodec(static_cast<uint8_t>(p.scheme))->open(seg_, p);
+    block_.codesValid = false;
     seg_.begin = at_;
     seg_.blocks = seg_.values = 0;
     seg_.exceptions = 0;

@@ -80,15 +80,20 @@ SegmentView describe(const Header& h, std::span<const uint8_t> frame, const Segm
     corruptSegment(v, "is " + std::to_string(e.end - e.begin) + " bytes, its description and blocks take " +
                           std::to_string(static_cast<unsigned long long>(std::min<u128>(total, UINT64_MAX))));
   v.exceptions = v.blocks + static_cast<uint64_t>(blocksBytes);
+  // What follows the blocks is the segment's, whichever blocks are read.
+  if (c->checkTail != nullptr) c->checkTail(v);
   return v;
 }
 
 struct Decoder {
+  Decoder(const Header& header, std::span<const uint8_t> f)
+      : h(header), frame(f), ring(h.type), loops(frameLoops()[typeIndex(h.type)]), index(h, frame.data()) {}
+
   const Header& h;
   std::span<const uint8_t> frame;
-  Ring ring{h.type};
-  const TypeLoops& loops = frameLoops()[typeIndex(h.type)];
-  SegmentIndex index{h, frame.data()};
+  Ring ring;
+  const TypeLoops& loops;
+  SegmentIndex index;
   alignas(64) int64_t stage[2 * kBlockValues];
   uint64_t table[kMaxEntries];
 
@@ -100,10 +105,7 @@ struct Decoder {
 
   void all(uint8_t* out) {
     index.checkAll();
-    for (uint64_t s = 0; s < index.segments(); ++s) {
-      const SegmentView v = segment(index.entry(s));
-      if (const auto check = schemeCodec(static_cast<uint8_t>(v.scheme))->checkTail) check(v);
-    }
+    for (uint64_t s = 0; s < index.segments(); ++s) segment(index.entry(s));
     for (uint64_t s = 0; s < index.segments(); ++s) {
       const SegmentView v = segment(index.entry(s));
       for (uint64_t j = 0; j < v.blockCount; ++j) block(v, j, out + (v.firstValue + j * kBlockValues) * ring.size);
@@ -133,7 +135,7 @@ struct Decoder {
 
 void decodeBlockedRange(const Header& h, std::span<const uint8_t> frame, uint64_t start, uint64_t stop, uint8_t* out) {
   if (h.count == 0) return;
-  Decoder d{h, frame};
+  Decoder d(h, frame);
   if (start == 0 && stop == h.count) d.all(out);
   else if (start < stop) d.range(start, stop, out);
 }
@@ -141,7 +143,7 @@ void decodeBlockedRange(const Header& h, std::span<const uint8_t> frame, uint64_
 BlockSummary readBlockedBlocks(const Header& h, std::span<const uint8_t> frame) {
   BlockSummary s;
   if (h.count == 0) return s;
-  Decoder d{h, frame};
+  Decoder d(h, frame);
   d.index.checkAll();
   s.blocks = h.blocks();
   s.blockValues = kBlockValues;
@@ -156,7 +158,7 @@ BlockSummary readBlockedBlocks(const Header& h, std::span<const uint8_t> frame) 
 BlockInfo readBlockedBlock(const Header& h, std::span<const uint8_t> frame, uint64_t index) {
   if (index >= h.blocks())
     raise<ValueError>("block " + std::to_string(index) + " is past the frame's " + std::to_string(h.blocks()) + " blocks");
-  Decoder d{h, frame};
+  Decoder d(h, frame);
   const SegmentView v = d.segment(d.index.find(index));
   const uint64_t j = index - v.firstBlock, n = v.valuesIn(j);
   const bool patched = v.scheme == Scheme::patched || v.scheme == Scheme::patchedDelta;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "detail/bit_stream.hpp"
 #include "frame/header_fields.hpp"
 
 namespace vaskor::frame::detail {
@@ -10,25 +11,21 @@ namespace {
 
 uint64_t positionOf(const SegmentView& s, uint64_t e) { return loadLE(s.exceptions + 2 * e, 2); }
 
-uint64_t bitsOf(const SegmentView& s, uint64_t e, const Ring& r) {
-  return loadLE(s.exceptions + 2 * s.entries + r.size * e, r.size);
-}
-
-// The larger of the two largest of `xs`, counting equal ones apart.
-uint64_t secondLargest(const uint64_t* xs, size_t n) {
-  uint64_t a = 0, b = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if (xs[i] > a) {
-      b = a;
-      a = xs[i];
-    } else if (xs[i] > b) {
-      b = xs[i];
-    }
-  }
-  return b;
+uint64_t overflowOf(const SegmentView& s, uint64_t e) {
+  if (s.overflowWidth == 0) return 0;
+  return vaskor::detail::readField(s.exceptions + 2 * s.entries,
+                                   vaskor::detail::BitStream{s.entries, s.overflowWidth}, e);
 }
 
 }  // namespace
+
+void describeExceptions(SegmentView& s, const uint8_t* countAt, const Ring& r) {
+  s.entries = loadLE(countAt, 2);
+  s.overflowWidth = countAt[2];
+  if (s.entries > 0 && (s.width >= r.k || s.overflowWidth > r.k - s.width))
+    corruptSegment(s, "overflow width " + std::to_string(s.overflowWidth) + " past width " + std::to_string(s.width) +
+                          " exceeds " + std::to_string(r.k) + " bits");
+}
 
 void checkExceptions(const SegmentView& s, bool differences) {
   for (uint64_t e = 0; e < s.entries; ++e) {
@@ -40,9 +37,12 @@ void checkExceptions(const SegmentView& s, bool differences) {
     if (differences && p % kBlockValues == 0)
       corruptSegment(s, "exception position " + std::to_string(p) + " is a block's first value");
   }
+  if (s.overflowWidth > 0 &&
+      !vaskor::detail::paddingClear(s.exceptions + 2 * s.entries, vaskor::detail::BitStream{s.entries, s.overflowWidth}))
+    corruptSegment(s, "overflow padding bits are not zero");
 }
 
-void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, const Ring& r, bool differences, int64_t* stage) {
+void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, bool differences, int64_t* stage) {
   const uint64_t lo = j * kBlockValues, hi = lo + n;
   // The first at or past the block, by halving.
   uint64_t a = 0, b = s.entries;
@@ -58,7 +58,7 @@ void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, const Ring& r
     if (e > a && p <= previous) corruptSegment(s, "exception positions do not rise");
     if (differences && p == lo)
       corruptSegment(s, "exception position " + std::to_string(p) + " is a block's first value");
-    stage[p - lo] = static_cast<int64_t>(bitsOf(s, e, r) - s.reference);
+    stage[p - lo] = static_cast<int64_t>(static_cast<uint64_t>(stage[p - lo]) + (overflowOf(s, e) << s.width));
     previous = p;
   }
 }
@@ -72,30 +72,44 @@ uint64_t exceptionsIn(const SegmentView& s, uint64_t j, uint64_t n) {
   return count;
 }
 
-bool proposePatched(EncoderBlock& b, const uint64_t* xs, size_t from, uint64_t lo, uint64_t hi, int wAll,
-                    Scheme scheme, uint64_t fixed, Params& p, uint64_t& size) {
+bool proposePatched(EncoderBlock& b, const uint64_t* sampled, const uint64_t* (*places)(EncoderBlock&), size_t from,
+                    uint64_t lo, uint64_t hi, int wAll, Scheme scheme, uint64_t fixed, Params& p, uint64_t& size) {
   if (b.samples < 2) return false;
+  uint64_t high = 0, low = 0;
+  b.loops.secondOfEachEnd(sampled, b.samples, &high, &low);
+  if (bitlen(high - lo) >= wAll && bitlen(hi - low) >= wAll) return false;
+  // Windows that leave out the 2nd, 4th and 8th largest sampled distance
+  // from each end, from the sorted sample.
+  uint64_t sorted[kSampleSize];
+  std::copy(sampled, sampled + b.samples, sorted);
+  std::sort(sorted, sorted + b.samples);
+  const uint64_t* xs = places(b);
+  const uint64_t n = b.n - from;
   bool found = false;
   for (const bool below : {false, true}) {
-    uint64_t dist[kSampleSize];
-    for (size_t j = 0; j < b.samples; ++j) {
-      const uint64_t x = xs[std::max<size_t>(b.sample[j], from)];
-      dist[j] = below ? hi - x : x - lo;
-    }
-    const int bw = bitlen(secondLargest(dist, b.samples));
-    if (bw >= wAll) continue;
-    uint64_t inLo = 0, inHi = 0;
-    b.loops.windowRange(xs + from, b.n - from, below ? hi : lo, below, spanOf(bw), &inLo, &inHi);
-    Params c;
-    c.scheme = scheme;
-    c.w = bitlen(inHi - inLo);
-    c.ref = alignWindow(inLo, inHi, c.w, b.ring.k);
-    const uint64_t e = b.loops.outside(xs + from, b.n - from, c.ref, spanOf(c.w));
-    const uint64_t sz = fixed + bytesFor(b.n, c.w) + e * (2 + b.ring.size);
-    if (!found || sz < size) {
-      p = c;
-      size = sz;
-      found = true;
+    // A side is tried only when leaving out its largest sampled distance
+    // narrows the window.
+    if (bitlen(below ? hi - low : high - lo) >= wAll) continue;
+    int tried = -1;
+    for (const size_t k : {1, 3, 7}) {
+      if (k >= b.samples) break;
+      const int bw = bitlen(below ? hi - sorted[k] : sorted[b.samples - 1 - k] - lo);
+      if (bw >= wAll || bw == tried) continue;
+      tried = bw;
+      uint64_t inLo = 0, inHi = 0;
+      b.loops.windowRange(xs + from, n, below ? hi : lo, below, spanOf(bw), &inLo, &inHi);
+      Params c;
+      c.scheme = scheme;
+      c.w = bitlen(inHi - inLo);
+      c.ref = alignWindow(inLo, inHi, c.w, b.ring.k);
+      const uint64_t e = b.loops.outside(xs + from, n, c.ref, spanOf(c.w));
+      c.w2 = bitlen(b.loops.overflowMax(xs + from, n, c.ref, c.w, b.ring.mask));
+      const uint64_t sz = fixed + bytesFor(b.n, c.w) + exceptionBytes(e, c.w2);
+      if (!found || sz < size) {
+        p = c;
+        size = sz;
+        found = true;
+      }
     }
   }
   return found;
@@ -103,9 +117,16 @@ bool proposePatched(EncoderBlock& b, const uint64_t* xs, size_t from, uint64_t l
 
 bool fitsPatched(const OpenSegment& seg, const EncoderBlock& b, const uint64_t* xs, size_t from, uint64_t extra,
                  uint64_t& cost) {
-  const uint64_t e = b.n > from ? b.loops.outside(xs + from, b.n - from, seg.p.ref, spanOf(seg.p.w)) : 0;
+  uint64_t e = 0;
+  if (xs != nullptr && b.n > from) {
+    const uint64_t n = b.n - from;
+    e = b.loops.outside(xs + from, n, seg.p.ref, spanOf(seg.p.w));
+    if (e > 0 && bitlen(b.loops.overflowMax(xs + from, n, seg.p.ref, seg.p.w, b.ring.mask)) > seg.p.w2)
+      return false;
+  }
   if (seg.exceptions + e > kSegmentExceptions) return false;
-  cost = extra + bytesFor(b.n, seg.p.w) + e * (2 + b.ring.size);
+  cost = extra + bytesFor(b.n, seg.p.w) + 2 * e + bytesFor(seg.exceptions + e, seg.p.w2) -
+         bytesFor(seg.exceptions, seg.p.w2);
   return true;
 }
 
@@ -113,23 +134,24 @@ size_t writePatchedFields(OpenSegment& seg, const EncoderBlock& b, const uint64_
                           uint8_t* out) {
   const uint64_t ref = seg.p.ref, span = spanOf(seg.p.w);
   for (size_t i = 0; i < from; ++i) stage[i] = 0;
-  b.loops.offsets(xs + from, b.n - from, ref, stage + from);
-  for (size_t i = from; i < b.n; ++i) {
+  if (b.n > from) b.loops.lowOffsets(xs + from, b.n - from, ref, seg.p.w, b.ring.mask, stage + from);
+  // Counted first, so that the walk for them ends at the last one.
+  uint64_t left = b.n > from ? b.loops.outside(xs + from, b.n - from, ref, span) : 0;
+  for (size_t i = from; left > 0; ++i) {
     if (xs[i] - ref <= span) continue;
-    stage[i] = 0;
+    --left;
     seg.exceptionAt[seg.exceptions] = static_cast<uint16_t>(seg.values + i);
-    // A value's bits, or a difference's.
-    seg.exceptionBits[seg.exceptions++] = from == 0 ? b.ring.valueOfPlace(xs[i]) : b.ring.flip(xs[i]);
+    seg.exceptionHigh[seg.exceptions++] = ((xs[i] - ref) & b.ring.mask) >> seg.p.w;
   }
   return writeFields(stage, b.n, seg.p.w, out);
 }
 
-size_t closePatched(OpenSegment& seg, const Ring& r, size_t countAt, uint8_t* out) {
+size_t closePatched(OpenSegment& seg, size_t countAt, uint8_t* out) {
   storeLE(seg.begin + countAt, seg.exceptions, 2);
   for (size_t e = 0; e < seg.exceptions; ++e) storeLE(out + 2 * e, seg.exceptionAt[e], 2);
-  uint8_t* bits = out + 2 * seg.exceptions;
-  for (size_t e = 0; e < seg.exceptions; ++e) storeLE(bits + r.size * e, seg.exceptionBits[e], r.size);
-  return seg.exceptions * (2 + r.size);
+  int64_t overflows[kSegmentExceptions];
+  for (size_t e = 0; e < seg.exceptions; ++e) overflows[e] = static_cast<int64_t>(seg.exceptionHigh[e]);
+  return 2 * seg.exceptions + writeFields(overflows, seg.exceptions, seg.p.w2, out + 2 * seg.exceptions);
 }
 
 }  // namespace vaskor::frame::detail

@@ -11,6 +11,7 @@
 #include "detail/block_loops.hpp"
 #include "detail/frame_loops.hpp"
 #include "frame/blocked_format.hpp"
+#include "frame/dictionary_index.hpp"
 
 namespace vaskor::frame::detail {
 
@@ -27,9 +28,12 @@ struct SegmentView {
   // As the description stores them: a value's or a difference's bits.
   uint64_t reference = 0, reference2 = 0;
   uint64_t entries = 0;  // exceptions, table entries or runs
+  // Patched: the width of each exception's overflow, and where the
+  // overflows' stream starts (after the positions).
   const uint8_t* blocks = nullptr;
   uint64_t blockBytes = 0;  // every block's but a shorter last one's
   const uint8_t* exceptions = nullptr;
+  int overflowWidth = 0;
   const uint64_t* table = nullptr;  // a dictionary's values' bits
 
   const uint8_t* blockAt(uint64_t j) const { return blocks + j * blockBytes; }
@@ -52,12 +56,15 @@ struct BlockOut {
 // A block the encoder is placing: its places, statistics and sample, and
 // what is worked out only when a candidate needs it.
 struct EncoderBlock {
+  EncoderBlock(const Ring& r, const BlockLoops& l, const uint64_t* places, uint64_t* differencePlaces)
+      : ring(r), loops(l), u(places), o(differencePlaces) {}
+
   const Ring& ring;
   const BlockLoops& loops;
   const uint64_t* u;  // values' places
-  const uint64_t* o;  // differences' places, o[1..n)
-  size_t n;
-  BlockStats s;
+  uint64_t* o;        // differences' places, o[1..n), once differences() made them
+  size_t n = 0;
+  BlockStats s{};
   int w = 0, wd = 0;  // bit widths of the values' and the differences' ranges
   size_t samples = 0;
   uint32_t sample[kSampleSize];  // positions
@@ -68,14 +75,25 @@ struct EncoderBlock {
   // A candidate dictionary's table of places, ascending.
   size_t candidateEntries = 0;
   uint64_t candidateTable[kMaxEntries];
-  const uint64_t* table = nullptr;
+  // The block's codes in the open dictionary segment's table, once it fits there.
+  bool codesValid = false;
+  uint16_t codes[kBlockValues];
+  uint64_t used[kMaxEntries / 64];
+  const uint64_t* codedTable = nullptr;
+  bool differencesMade = false;
 
   void findRuns();
+  const uint64_t* differences() {
+    if (!differencesMade) loops.differences(u, n, ring.mask, ring.sign, o);
+    differencesMade = true;
+    return o;
+  }
 };
 
 // A segment's scheme and parameters; references are places.
 struct Params {
   Scheme scheme = Scheme::constant;
+  // w2: the second width (a dictionary's table, run lengths, exceptions' overflow).
   int w = 0, w2 = 0;
   uint64_t ref = 0, ref2 = 0;
   uint64_t entries = 0;     // table entries or runs
@@ -88,9 +106,10 @@ struct OpenSegment {
   uint8_t* begin = nullptr;  // its description
   uint64_t blocks = 0, values = 0;
   uint64_t table[kMaxEntries];
+  DictionaryIndex dictionary;
   size_t exceptions = 0;
   uint16_t exceptionAt[kSegmentExceptions];
-  uint64_t exceptionBits[kSegmentExceptions];
+  uint64_t exceptionHigh[kSegmentExceptions];
 };
 
 struct SchemeCodec {
@@ -113,6 +132,8 @@ struct SchemeCodec {
   // tried last, and only while it might win).
   bool (*propose)(EncoderBlock&, Params&, uint64_t& size, uint64_t best);
   bool (*fits)(const OpenSegment&, EncoderBlock&, uint64_t& cost);
+  // Makes `p` the open segment's parameters (what they point to kept there).
+  void (*open)(OpenSegment&, const Params& p);
   size_t (*writeDescription)(const Params&, const Ring&, uint8_t* out);
   size_t (*writeBlock)(OpenSegment&, const EncoderBlock&, int64_t* stage, uint8_t* out);
   // What follows the blocks once the segment is complete.
@@ -130,6 +151,8 @@ VASKOR_SCHEMES(VASKOR_SCHEME_CODEC_)
 // 0) read into `stage` with its padding checked, and written from it.
 void readFields(const uint8_t* in, uint64_t n, int w, int64_t* stage, const SegmentView& where);
 size_t writeFields(const int64_t* fields, uint64_t n, int w, uint8_t* out);
+// The open of every scheme but the dictionary: the parameters alone.
+void openWithParams(OpenSegment& seg, const Params& p);
 // A corrupt segment: FrameError naming it.
 [[noreturn]] void corruptSegment(const SegmentView& s, const std::string& what);
 

@@ -43,6 +43,6 @@ size_t close(OpenSegment&, const Ring&, uint8_t*) { return 0; }
 }  // namespace
 
 const SchemeCodec constantScheme{Scheme::constant, &describe, &noBytes, &noTail, nullptr, &decodeBlock,
-                                 &propose, &fits, &writeDescription, &writeBlock, &close};
+                                 &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail

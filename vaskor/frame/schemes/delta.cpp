@@ -58,6 +58,6 @@ size_t close(OpenSegment&, const Ring&, uint8_t*) { return 0; }
 }  // namespace
 
 const SchemeCodec deltaScheme{Scheme::delta, &describe, &blockBytes, &noTail, nullptr, &decodeBlock,
-                              &propose, &fits, &writeDescription, &writeBlock, &close};
+                              &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail

@@ -1,6 +1,7 @@
 // dictionary: a table of the segment's few distinct values (rising, stored
 // as a reference and fields), and each block's codes into it.
 #include <algorithm>
+#include <bit>
 
 #include "frame/schemes/description.hpp"
 
@@ -46,15 +47,35 @@ void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n
 
 bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t best) {
   if (b.n < 2 || best <= bytesFor(b.n, 1)) return false;
-  uint64_t sampled[kSampleSize];
-  for (size_t j = 0; j < b.samples; ++j) sampled[j] = b.u[b.sample[j]];
-  std::sort(sampled, sampled + b.samples);
-  const size_t distinct = std::unique(sampled, sampled + b.samples) - sampled;
-  if (2 * distinct > b.samples) return false;
-  std::copy(b.u, b.u + b.n, b.candidateTable);
-  std::sort(b.candidateTable, b.candidateTable + b.n);
-  b.candidateEntries = std::unique(b.candidateTable, b.candidateTable + b.n) - b.candidateTable;
-  const uint64_t t = b.candidateEntries;
+  // Tried when the sample's repeats suggest a table (of about s^2 / (2
+  // repeats) entries) whose codes are 2 bits narrower than the values. The
+  // sampled values counted in a set of 64 slots, probed from a
+  // multiplicative hash.
+  uint64_t slot[64];
+  uint64_t taken = 0;
+  size_t distinct = 0;
+  for (size_t j = 0; j < b.samples; ++j) {
+    const uint64_t x = b.u[b.sample[j]];
+    unsigned h = static_cast<unsigned>((x * 0x9E3779B97F4A7C15u) >> 58);
+    while ((taken >> h & 1) != 0 && slot[h] != x) h = (h + 1) & 63;
+    if ((taken >> h & 1) != 0) continue;
+    taken |= uint64_t{1} << h;
+    slot[h] = x;
+    ++distinct;
+  }
+  const uint64_t repeats = b.samples - distinct;
+  if (repeats == 0 || bitlen(b.samples * b.samples / (2 * repeats)) + 2 > b.w) return false;
+  size_t t = 0;
+  if (b.codesValid) {
+    // Coded in the open segment's table already: its own values are the
+    // entries its codes use.
+    for (size_t w = 0; w < kMaxEntries / 64; ++w)
+      for (uint64_t bits = b.used[w]; bits != 0; bits &= bits - 1)
+        b.candidateTable[t++] = b.codedTable[64 * w + static_cast<size_t>(std::countr_zero(bits))];
+  } else {
+    t = DictionaryIndex::distinct(b.u, b.n, b.candidateTable);
+  }
+  b.candidateEntries = t;
   p = Params{Scheme::dictionary, bitlen(t - 1), bitlen(b.candidateTable[t - 1] - b.candidateTable[0])};
   p.entries = t;
   p.table = b.candidateTable;
@@ -62,14 +83,28 @@ bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t best) {
   return true;
 }
 
+// The codes of the block's places in the segment's table, and the entries used.
+bool codesIn(const OpenSegment& seg, const EncoderBlock& b, uint16_t* codes, uint64_t* used) {
+  const uint64_t t = seg.p.entries;
+  if (t > kSmallTable) return seg.dictionary.codes(b.u, b.n, codes, used);
+  std::fill(used, used + kMaxEntries / 64, 0);
+  return b.loops.smallCodes(b.u, b.n, seg.p.table, t, codes, used);
+}
+
 bool fits(const OpenSegment& seg, EncoderBlock& b, uint64_t& cost) {
   const uint64_t* table = seg.p.table;
-  const uint64_t t = seg.p.entries;
   cost = bytesFor(b.n, seg.p.w);
-  if (b.s.umin < table[0] || b.s.umax > table[t - 1]) return false;
-  for (size_t i = 0; i < b.n; ++i)
-    if (!std::binary_search(table, table + t, b.u[i])) return false;
+  if (b.s.umin < table[0] || b.s.umax > table[seg.p.entries - 1] || !codesIn(seg, b, b.codes, b.used)) return false;
+  b.codesValid = true;
+  b.codedTable = table;
   return true;
+}
+
+void open(OpenSegment& seg, const Params& p) {
+  seg.p = p;
+  std::copy(p.table, p.table + p.entries, seg.table);
+  seg.p.table = seg.table;
+  if (p.entries > kSmallTable) seg.dictionary.build(seg.table, p.entries);
 }
 
 size_t writeDescription(const Params& p, const Ring& r, uint8_t* out) {
@@ -83,8 +118,14 @@ size_t writeDescription(const Params& p, const Ring& r, uint8_t* out) {
 }
 
 size_t writeBlock(OpenSegment& seg, const EncoderBlock& b, int64_t* stage, uint8_t* out) {
-  const uint64_t* table = seg.p.table;
-  for (size_t i = 0; i < b.n; ++i) stage[i] = std::lower_bound(table, table + seg.p.entries, b.u[i]) - table;
+  uint16_t own[kBlockValues];
+  uint64_t used[kMaxEntries / 64];
+  const uint16_t* codes = b.codes;
+  if (!b.codesValid) {
+    codesIn(seg, b, own, used);
+    codes = own;
+  }
+  for (size_t i = 0; i < b.n; ++i) stage[i] = codes[i];
   return writeFields(stage, b.n, seg.p.w, out);
 }
 
@@ -93,6 +134,6 @@ size_t close(OpenSegment&, const Ring&, uint8_t*) { return 0; }
 }  // namespace
 
 const SchemeCodec dictionaryScheme{Scheme::dictionary, &describe, &blockBytes, &noTail, nullptr, &decodeBlock,
-                                   &propose, &fits, &writeDescription, &writeBlock, &close};
+                                   &propose, &fits, &open, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail

@@ -50,6 +50,6 @@ size_t close(OpenSegment&, const Ring&, uint8_t*) { return 0; }
 }  // namespace
 
 const SchemeCodec frameOfReferenceScheme{Scheme::frameOfReference, &describe, &blockBytes, &noTail, nullptr,
-                                         &decodeBlock, &propose, &fits, &writeDescription, &writeBlock, &close};
+                                         &decodeBlock, &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail

@@ -1,6 +1,8 @@
 // patched_delta: delta at a narrow width, and the few differences that do
 // not fit (gaps of a long tail, jumps) stored apart after the segment's
 // blocks, as the patched scheme stores values.
+#include <algorithm>
+
 #include "frame/patching.hpp"
 #include "frame/schemes/description.hpp"
 
@@ -9,15 +11,15 @@ namespace vaskor::frame::detail {
 namespace {
 
 size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) {
-  needDescription(s, p, 4 + r.size);
+  needDescription(s, p, 5 + r.size);
   s.width = widthIn(s, p[1], r.k, "width");
   s.reference = loadLE(p + 2, r.size);
-  s.entries = loadLE(p + 2 + r.size, 2);
-  return 4 + r.size;
+  describeExceptions(s, p + 2 + r.size, r);
+  return 5 + r.size;
 }
 
 uint64_t blockBytes(const SegmentView& s, uint64_t n, const Ring& r) { return r.size + bytesFor(n, s.width); }
-uint64_t tailBytes(const SegmentView& s, const Ring& r) { return s.entries * (2 + r.size); }
+uint64_t tailBytes(const SegmentView& s, const Ring&) { return exceptionBytes(s.entries, s.overflowWidth); }
 void checkTail(const SegmentView& s) { checkExceptions(s, true); }
 
 void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n) {
@@ -25,18 +27,29 @@ void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n
   const uint64_t first = loadLE(in, o.ring.size);
   readFields(in + o.ring.size, n, s.width, o.stage, s);
   if (o.stage[0] != 0) corruptSegment(s, "block " + std::to_string(s.firstBlock + j) + "'s first field is not 0");
-  applyExceptions(s, j, n, o.ring, true, o.stage);
+  applyExceptions(s, j, n, true, o.stage);
   o.loops.fillItems(first, 1, o.out);
   o.loops.deltaDrain(o.stage + 1, s.reference, first, n - 1, o.out + o.ring.size);
 }
 
+const uint64_t* differencePlaces(EncoderBlock& b) { return b.differences(); }
+
 bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t) {
-  return b.n >= 2 && b.wd >= 1 &&
-         proposePatched(b, b.o, 1, b.s.omin, b.s.omax, b.wd, Scheme::patchedDelta, 4 + 2 * b.ring.size, p, size);
+  if (b.n < 2 || b.wd < 1) return false;
+  // The sampled differences from the values, the rest only if asked.
+  uint64_t sampled[kSampleSize];
+  for (size_t j = 0; j < b.samples; ++j) {
+    const size_t i = std::max<size_t>(b.sample[j], 1);
+    sampled[j] = ((b.u[i] - b.u[i - 1]) & b.ring.mask) ^ b.ring.sign;
+  }
+  return proposePatched(b, sampled, &differencePlaces, 1, b.s.omin, b.s.omax, b.wd, Scheme::patchedDelta,
+                        5 + 2 * b.ring.size, p, size);
 }
 
 bool fits(const OpenSegment& seg, EncoderBlock& b, uint64_t& cost) {
-  return fitsPatched(seg, b, b.o, 1, b.ring.size, cost);
+  // The differences are made only when their range leaves the window.
+  const bool inside = b.n < 2 || (b.s.omin >= seg.p.ref && b.s.omax - seg.p.ref <= spanOf(seg.p.w));
+  return fitsPatched(seg, b, inside ? nullptr : b.differences(), 1, b.ring.size, cost);
 }
 
 size_t writeDescription(const Params& p, const Ring& r, uint8_t* out) {
@@ -44,7 +57,8 @@ size_t writeDescription(const Params& p, const Ring& r, uint8_t* out) {
   out[1] = static_cast<uint8_t>(p.w);
   storeLE(out + 2, r.flip(p.ref), r.size);
   storeLE(out + 2 + r.size, 0, 2);
-  return 4 + r.size;
+  out[4 + r.size] = static_cast<uint8_t>(p.w2);
+  return 5 + r.size;
 }
 
 size_t writeBlock(OpenSegment& seg, const EncoderBlock& b, int64_t* stage, uint8_t* out) {
@@ -52,11 +66,11 @@ size_t writeBlock(OpenSegment& seg, const EncoderBlock& b, int64_t* stage, uint8
   return b.ring.size + writePatchedFields(seg, b, b.o, 1, stage, out + b.ring.size);
 }
 
-size_t close(OpenSegment& seg, const Ring& r, uint8_t* out) { return closePatched(seg, r, 2 + r.size, out); }
+size_t close(OpenSegment& seg, const Ring& r, uint8_t* out) { return closePatched(seg, 2 + r.size, out); }
 
 }  // namespace
 
 const SchemeCodec patchedDeltaScheme{Scheme::patchedDelta, &describe, &blockBytes, &tailBytes, &checkTail,
-                                     &decodeBlock, &propose, &fits, &writeDescription, &writeBlock, &close};
+                                     &decodeBlock, &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail

@@ -28,6 +28,8 @@ size_t writeFields(const int64_t* fields, uint64_t n, int w, uint8_t* out) {
   return s.bytes();
 }
 
+void openWithParams(OpenSegment& seg, const Params& p) { seg.p = p; }
+
 const SchemeCodec* schemeCodec(uint8_t schemeByte) {
 #define VASKOR_SCHEME_ENTRY_(c, cxx, ...) &cxx##Scheme,
   for (const SchemeCodec* c : {VASKOR_SCHEMES(VASKOR_SCHEME_ENTRY_)})
@@ -38,13 +40,16 @@ const SchemeCodec* schemeCodec(uint8_t schemeByte) {
 
 void EncoderBlock::findRuns() {
   if (runCount != 0) return;
-  for (size_t i = 0; i < n; ++i) {
-    if (i == 0 || u[i] != u[i - 1]) {
-      runValue[runCount] = u[i];
-      runLength[runCount++] = 0;
-    }
-    ++runLength[runCount - 1];
+  size_t k = 0, start = 0;
+  runValue[0] = u[0];
+  for (size_t i = 1; i < n; ++i) {
+    if (u[i] == u[i - 1]) continue;
+    runLength[k++] = i - start;
+    runValue[k] = u[i];
+    start = i;
   }
+  runLength[k++] = n - start;
+  runCount = k;
 }
 
 }  // namespace vaskor::frame::detail
