@@ -27,7 +27,7 @@ demo:
 # One wheel for Python 2.7 and every Python 3, into dist/.
 wheel:
 	$(call configure,release,$(BUILD))
-	cmake --build $(BUILD) -j $(JOBS) --target pyvaskor
+	cmake --build $(BUILD) -j $(JOBS) --target pyvaskor h5vaskor
 	python3 packaging/build_wheel.py --module $(BUILD)/pyvaskor.so --out-dir dist
 
 # The source archive pip builds that same wheel from, into dist/
@@ -46,7 +46,7 @@ HOSTS ?=
 
 test-hosts:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS) --target pyvaskor _vaskor_argcheck
+	cmake --build $(BUILD) -j $(JOBS) --target pyvaskor _vaskor_argcheck h5vaskor
 	python3 tests/hosts/run_hosts.py --build-dir $(BUILD) --source-dir . \
 	  --work $(HOSTS_WORK) --hosts '$(HOSTS)'
 
@@ -78,12 +78,13 @@ bench-python:
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target pyvaskor vaskor_c
 	$(BENCH_PY) bench/python_bench.py --module-dir $(BENCH_BUILD) --out bench/results $(BENCH_ARGS)
 
-# The HDF5 filter from h5py against gzip, Bitshuffle and Blosc (Debian's
-# python3-h5py, python3-hdf5plugin, bitshuffle, hdf5-filter-plugin*).
+# The HDF5 filter from h5py (registered by pyvaskor_hdf5) against gzip,
+# Bitshuffle and Blosc (Debian's python3-h5py, python3-hdf5plugin,
+# bitshuffle, hdf5-filter-plugin*).
 bench-hdf5:
 	$(call configure,bench,$(BENCH_BUILD))
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target h5vaskor
-	/usr/bin/python3 bench/h5_bench.py --plugin-dir $(BENCH_BUILD)/hdf5-plugin --out bench/results/h5_bench.md $(BENCH_ARGS)
+	/usr/bin/python3 bench/h5_bench.py --build-dir $(BENCH_BUILD) --out bench/results/h5_bench.md $(BENCH_ARGS)
 
 # zarr 3 with two threads, pyvaskor against zarr's BloscCodec, in sid's
 # chroot (made by hosts-chroots if missing, as root): zarr 3 is not in

@@ -64,7 +64,7 @@ class BuildModule(build_ext):
                         "-DVASKOR_BUILD_TESTS=OFF",
                         "-DVASKOR_BUILD_EXAMPLES=OFF",
                         "-DVASKOR_BUILD_BENCH=OFF"])
-        self.spawn(["cmake", "--build", cmake_dir, "--target", "pyvaskor",
+        self.spawn(["cmake", "--build", cmake_dir, "--target", "pyvaskor", "h5vaskor",
                     "-j", jobs])
         self.mkpath(self.build_lib)
         self.copy_file(os.path.join(cmake_dir, "pyvaskor.so"),

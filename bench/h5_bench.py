@@ -5,11 +5,11 @@ Blosc, on columns of different kinds. Figures only: file size, write and
 read throughput (MB/s of raw int64 data, best of --repeat), into a Markdown
 table with the CPU and the load. Needs Debian's python3-h5py,
 python3-hdf5plugin, bitshuffle, hdf5-filter-plugin and
-hdf5-filter-plugin-blosc-serial; the plugin folder from a build
-(`make bench-hdf5`).
+hdf5-filter-plugin-blosc-serial (found in HDF5's default plugin folder); the
+vaskor filter comes from a build tree (`make bench-hdf5`), registered by
+pyvaskor_hdf5 as a pip user gets it, in each layout.
 """
 import argparse
-import glob
 import os
 import platform
 import re
@@ -35,12 +35,34 @@ def columns(n):
     }
 
 
-def codecs(fid):
+def vaskor_rows():
+    """(row name, options) of each layout and transform the filter takes,
+    named by what it records (transform None: the layout's default); what
+    this build does not write is left out, saying so."""
+    import h5py
+    import pyvaskor_hdf5 as p
+    layouts = dict((v, k) for k, v in p.LAYOUTS.items())
+    transforms = dict((v, k) for k, v in p.TRANSFORMS.items())
+    rows, seen = [], set()
+    for layout in sorted(p.LAYOUTS, key=p.LAYOUTS.get):
+        for transform in [None] + sorted(p.TRANSFORMS, key=p.TRANSFORMS.get):
+            options = dict(p.Vaskor(layout, transform))
+            try:
+                with h5py.File("probe.h5", "w", driver="core", backing_store=False) as f:
+                    d = f.create_dataset("v", data=[1, 2, 3], chunks=(3,), **options)
+                    cd = d.id.get_create_plist().get_filter_by_id(p.FILTER_ID)[1]
+            except ValueError as e:
+                print("left out: vaskor %s, %s: %s" % (layout, transform, e))
+                continue
+            if tuple(cd[:2]) not in seen:
+                seen.add(tuple(cd[:2]))
+                rows.append(("vaskor %s, %s" % (layouts[cd[0]], transforms[cd[1]]), options))
+    return rows
+
+
+def codecs():
     import hdf5plugin
-    return [
-        ("none", {}),
-        ("vaskor (frame of reference)", {"compression": fid}),
-        ("vaskor (delta)", {"compression": fid, "compression_opts": (1, 2)}),
+    return [("none", {})] + vaskor_rows() + [
         ("gzip (level 4)", {"compression": "gzip"}),
         ("Bitshuffle lz4", dict(hdf5plugin.Bitshuffle(cname="lz4"))),
         ("Blosc lz4 shuffle", dict(hdf5plugin.Blosc(cname="lz4", clevel=5, shuffle=hdf5plugin.Blosc.SHUFFLE))),
@@ -72,26 +94,20 @@ def cpu_name():
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--plugin-dir", required=True)
-    ap.add_argument("--header", default=os.path.join(os.path.dirname(__file__), "..", "include", "vaskor", "vaskor.h"))
+    ap.add_argument("--build-dir", required=True, help="holds pyvaskor_hdf5.py and pyvaskor.libs/")
     ap.add_argument("--out", default=os.path.join(os.path.dirname(__file__), "results", "h5_bench.md"))
     ap.add_argument("--repeat", type=int, default=2)
     ap.add_argument("--n", type=int, default=N)
     a = ap.parse_args()
-    # The variable replaces HDF5's default folder, where Debian's filter
-    # packages put theirs; named before h5py loads HDF5, which reads it once.
-    os.environ["HDF5_PLUGIN_PATH"] = os.pathsep.join(
-        [os.path.abspath(a.plugin_dir)] + glob.glob("/usr/lib/*/hdf5/serial/plugins"))
-    with open(a.header) as f:
-        fid = int(re.search(r"#define VASKOR_H5_FILTER_ID (\d+)", f.read()).group(1))
-
+    sys.path.insert(0, os.path.abspath(a.build_dir))
     import h5py
     load_before = os.getloadavg()[0]
     rows = []
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, "bench.h5")
+        chosen = codecs()
         for cname, data in columns(a.n).items():
-            for name, options in codecs(fid):
+            for name, options in chosen:
                 size, w, r = measure(path, data, options, a.repeat)
                 mb = data.nbytes / 1e6
                 rows.append((cname, name, size / 1e6, mb / w, mb / r))

@@ -12,7 +12,8 @@ set(VASKOR_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vaskor)
 # the sources.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/vaskor DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
-install(TARGETS vaskor vaskor_c EXPORT vaskorTargets
+# OPTIONAL: a tree built only in part (make wheel, make demo) still installs.
+install(TARGETS vaskor vaskor_c EXPORT vaskorTargets OPTIONAL
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

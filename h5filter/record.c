@@ -3,29 +3,41 @@
 
 #include "h5filter/record.h"
 
-int layout_ok(unsigned v) { return v == 0 || v == VASKOR_BIT_PACKED || v == VASKOR_WHOLE_BYTE; }
-int transform_ok(unsigned v) { return v == 0 || v == VASKOR_FRAME_OF_REFERENCE || v == VASKOR_DELTA; }
+unsigned layout_version(unsigned layout) {
+#define LAYOUT_VERSION_(c, cxx, byte, name, version) \
+  case byte:                                         \
+    return version;
+  switch (layout) { VASKOR_LAYOUTS(LAYOUT_VERSION_) }
+#undef LAYOUT_VERSION_
+  return 0;
+}
 
-void record_push(const char *func, hid_t minor, const char *message) {
-  H5Epush2(H5E_DEFAULT, __FILE__, func, __LINE__, H5E_ERR_CLS, H5E_PLINE, minor, "%s", message);
+void record_defaults(unsigned *layout, unsigned *transform) {
+  if (*layout == 0) *layout = VASKOR_BLOCKED;
+  if (*transform == 0) *transform = *layout == VASKOR_BLOCKED ? VASKOR_PER_BLOCK : VASKOR_FRAME_OF_REFERENCE;
+}
+
+void record_push(const char *func, vh5_id minor, const char *message) {
+  if (vh5_bound())
+    vh5.epush2(VH5_DEFAULT_STACK, __FILE__, func, __LINE__, vh5.err_cls, vh5.pline, minor, "%s", message);
 }
 
 int record_read(size_t n, const unsigned cd[], record *r) {
   char text[160];
   if (n < RECORD_SIZE) {
-    record_push(__func__, H5E_CANTFILTER, "vaskor filter: the dataset's filter record is incomplete");
+    record_push(__func__, vh5.cantfilter, "vaskor filter: the dataset's filter record is incomplete");
     return 0;
   }
   if (cd[RECORD_FRAME_VERSION] > VASKOR_FRAME_VERSION) {
     snprintf(text, sizeof text, "vaskor filter: written with frame version %u, this library reads up to %d",
              cd[RECORD_FRAME_VERSION], VASKOR_FRAME_VERSION);
-    record_push(__func__, H5E_CANTFILTER, text);
+    record_push(__func__, vh5.cantfilter, text);
     return 0;
   }
   const unsigned size = cd[RECORD_ITEM_SIZE];
-  if ((size != 1 && size != 2 && size != 4 && size != 8) || !layout_ok(cd[RECORD_LAYOUT]) ||
-      !transform_ok(cd[RECORD_TRANSFORM])) {
-    record_push(__func__, H5E_CANTFILTER, "vaskor filter: the dataset's filter record is invalid");
+  if ((size != 1 && size != 2 && size != 4 && size != 8) || layout_version(cd[RECORD_LAYOUT]) == 0 ||
+      vaskor_transform_name((vaskor_transform)cd[RECORD_TRANSFORM]) == NULL) {
+    record_push(__func__, vh5.cantfilter, "vaskor filter: the dataset's filter record is invalid");
     return 0;
   }
   const unsigned probe = 1;

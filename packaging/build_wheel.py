@@ -65,6 +65,7 @@ EXTRA_FILES = (
     ("pyvaskor_frames.py", os.path.join("storage", "pyvaskor_frames.py")),
     ("pyvaskor_numcodecs.py", os.path.join("storage", "pyvaskor_numcodecs.py")),
     ("pyvaskor_zarr.py", os.path.join("storage", "pyvaskor_zarr.py")),
+    ("pyvaskor_hdf5.py", os.path.join("storage", "pyvaskor_hdf5.py")),
 )
 # The vaskor command, whatever number of modules it takes.
 EXTRA_FILES += tuple((name, os.path.join("storage", name)) for name in sorted(
@@ -74,6 +75,7 @@ EXTRA_FILES += tuple((name, os.path.join("storage", name)) for name in sorted(
 # manylinux's rules like the module.
 NATIVE_LIBRARIES = (
     "pyvaskor.libs/libvaskor.so.0",
+    "pyvaskor.libs/hdf5/libh5vaskor.so",
 )
 # The codecs that numcodecs and zarr 3 find without anyone importing
 # pyvaskor first, and the command: entry point group -> "name = module:object" lines.

@@ -11,7 +11,9 @@ A host whose command reads "wheel:PYTHON" installs the wheel of the built
 module there instead, with that interpreter's own pip, as a user does
 (tests/package/install_wheel.py), and checks the installed module. One that
 reads "storage:PYTHON" runs the storage codecs' tests (tests/storage) with
-the wheel unpacked as pip lays it out, against the suite's zarr.
+the wheel unpacked as pip lays it out, against the suite's zarr; one that
+reads "hdf5:PYTHON" runs the HDF5 filter's tests (tests/hdf5) so, against
+the suite's h5py and HDF5.
 
 A host is named "suite/command" (bullseye/python2.7, sid/pypy3,
 bullseye/wheel:python3, machine/python3, pyenv/3.12.1); --hosts keeps those that match one
@@ -45,6 +47,7 @@ MODULE_GLOBS = ("pyvaskor*", "_vaskor_argcheck*")
 INSIDE = "/opt/vaskor"
 WHEEL = "wheel:"
 STORAGE = "storage:"
+HDF5 = "hdf5:"
 SOURCE_ROOT = os.path.dirname(os.path.dirname(HERE))
 # What a wheel host runs, from tests/package.
 INSTALL_FILES = ("install_wheel.py", "check_module.py")
@@ -133,7 +136,7 @@ def main():
             rows.extend(run_group(group, build_dir, tests_dir, None, args.pattern))
             continue
         chroots.stage(root, files, tests_dir, INSIDE)
-        if any(command.startswith((WHEEL, STORAGE)) for _, _, command, _ in group):
+        if any(command.startswith((WHEEL, STORAGE, HDF5)) for _, _, command, _ in group):
             stage_wheel(root, os.path.join(build_dir, "pyvaskor.so"))
         with chroots.mounted(root):
             rows.extend(run_group(group, INSIDE + "/module", INSIDE + "/tests/python",
@@ -153,9 +156,10 @@ def stage_wheel(root, module):
     wheel = builder["build"](module, os.path.join(dest, "dist"))
     with zipfile.ZipFile(wheel) as zf:
         zf.extractall(os.path.join(dest, "site"))
-    shutil.copytree(os.path.join(SOURCE_ROOT, "tests", "storage"),
-                    os.path.join(dest, "tests", "storage"),
-                    ignore=shutil.ignore_patterns("__pycache__", "*.pyc"))
+    for area in ("storage", "hdf5"):
+        shutil.copytree(os.path.join(SOURCE_ROOT, "tests", area),
+                        os.path.join(dest, "tests", area),
+                        ignore=shutil.ignore_patterns("__pycache__", "*.pyc"))
     os.makedirs(os.path.join(dest, "package"))
     for f in INSTALL_FILES:
         shutil.copy2(os.path.join(SOURCE_ROOT, "tests", "package", f),
@@ -194,9 +198,10 @@ def run_group(group, module_dir, tests_dir, root, pattern):
                          run_suite.outcome(code, count, output)))
             continue
         python, where = command, (module_dir, tests_dir, pattern)
-        if command.startswith(STORAGE):
-            python = command[len(STORAGE):]
-            where = (INSIDE + "/site", INSIDE + "/tests/storage", "test_*.py")
+        for kind, area in ((STORAGE, "storage"), (HDF5, "hdf5")):
+            if command.startswith(kind):
+                python = command[len(kind):]
+                where = (INSIDE + "/site", INSIDE + "/tests/" + area, "test_*.py")
         version = run_suite.version_of(python, root)
         if version is None:
             rows.append((name, "?", 0, "NOT RUNNABLE"))

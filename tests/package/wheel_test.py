@@ -67,7 +67,7 @@ def tag_for(glibc, arch):
 
 # The native libraries the wheel carries beside the module, as the build
 # puts them beside pyvaskor.so.
-NATIVE = ("pyvaskor.libs/libvaskor.so.0",)
+NATIVE = ("pyvaskor.libs/libvaskor.so.0", "pyvaskor.libs/hdf5/libh5vaskor.so")
 
 
 def expected_platform(module, min_glibc=None):
@@ -119,6 +119,7 @@ def verify_wheel(path, module, version, min_glibc=None):
         expected = list(NATIVE) + CLI_MODULES + [
                     "pyvaskor.so", "pyvaskor.py", "pyvaskor.pyi", "pyvaskor-stubs/__init__.pyi",
                     "pyvaskor_errors.py", "pyvaskor_frames.py", "pyvaskor_numcodecs.py", "pyvaskor_zarr.py",
+                    "pyvaskor_hdf5.py",
                     dist_info + "/LICENSE", dist_info + "/METADATA", dist_info + "/WHEEL",
                     dist_info + "/entry_points.txt", dist_info + "/RECORD"]
         if sorted(names) != sorted(expected):
@@ -145,6 +146,7 @@ def verify_wheel(path, module, version, min_glibc=None):
                           ("pyvaskor_zarr.py", ("storage", "pyvaskor_zarr.py")),
                           ("pyvaskor_errors.py", ("storage", "pyvaskor_errors.py")),
                           ("pyvaskor_frames.py", ("storage", "pyvaskor_frames.py")),
+                          ("pyvaskor_hdf5.py", ("storage", "pyvaskor_hdf5.py")),
                           (dist_info + "/LICENSE", ("LICENSE",))) + tuple(
                               (n, ("storage", n)) for n in CLI_MODULES):
         if data[entry] != load_builder().source_content(os.path.join(*source), ROOT):
