@@ -5,12 +5,9 @@ the frames; numcodecs' Blosc (lz4, zstd; byte and bit shuffle; clevel 5,
 one thread), Zstd(3) and LZ4 beside them."""
 from __future__ import absolute_import, division, print_function
 
-import os
-import sys
 
 from .common import np
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PEER = 'blosc zstd bitshuffle'  # the throughput targets' peer
 BLOSC_CLEVEL = 5
 
@@ -49,7 +46,7 @@ def blosc_compressors():
 def vaskor_codec(mod, variant):
     """The numcodecs codec writing variant's frames (its layout alone where
     it names the transform otherwise), or None where it writes none."""
-    sys.path.insert(0, os.path.join(ROOT, 'storage'))
+    # From the module's folder, which holds the storage modules beside it.
     from pyvaskor_numcodecs import Vaskor
     probe = np.arange(3000, dtype=np.int64) * 7
     for kwargs in (variant.kwargs(), {'layout': variant.layout}):
