@@ -5,7 +5,6 @@ the frames; numcodecs' Blosc (lz4, zstd; byte and bit shuffle; clevel 5,
 one thread), Zstd(3) and LZ4 beside them."""
 from __future__ import absolute_import, division, print_function
 
-
 from .common import np
 
 PEER = 'blosc zstd bitshuffle'  # the throughput targets' peer
