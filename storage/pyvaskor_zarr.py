@@ -56,7 +56,9 @@ class _FrameCodec(ArrayBytesCodec):
         raise NotImplementedError("a frame's size depends on the values")
 
     def _encode_sync(self, chunk_array, chunk_spec):
-        values = stored_values(chunk_array.as_numpy_array())
+        # zarr 3 names the dtype on both sides: frames hold native values.
+        values = chunk_array.as_numpy_array()
+        values = stored_values(values.astype(values.dtype.newbyteorder("="), copy=False))
         frame = frames.encode(values, self.layout, self.transform)
         return chunk_spec.prototype.buffer.from_bytes(frame)
 
@@ -66,9 +68,9 @@ class _FrameCodec(ArrayBytesCodec):
         held = frames.header(frame)["dtype"]
         if np.dtype(held) != stored_dtype(dtype):
             raise ValueError("the chunk holds %s, the array is %s" % (held, dtype))
-        values = np.empty(chunk_spec.shape, dtype)
+        values = np.empty(chunk_spec.shape, dtype.newbyteorder("="))
         decode_into(frame, values)
-        return chunk_spec.prototype.nd_buffer.from_ndarray_like(values)
+        return chunk_spec.prototype.nd_buffer.from_ndarray_like(values.astype(dtype, copy=False))
 
     def _encode_single(self, chunk_array, chunk_spec):
         return asyncio.to_thread(self._encode_sync, chunk_array, chunk_spec)
