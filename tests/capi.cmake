@@ -34,6 +34,7 @@ add_test(NAME capi.package_c99
     -DCONSUMER_DIR=${CMAKE_CURRENT_SOURCE_DIR}/capi/consumer
     -DWORK_DIR=${PROJECT_BINARY_DIR}/package-tests/capi
     -DCC=${VASKOR_GCC}
+    -DREADME=${PROJECT_SOURCE_DIR}/README.md
     ${_plugin}
     -P ${CMAKE_CURRENT_SOURCE_DIR}/capi/package_test.cmake)
 set_tests_properties(capi.package_c99 PROPERTIES TIMEOUT 300)

@@ -5,7 +5,11 @@
 # again through find_package(vaskor), and runs both.
 #
 # cmake -DBUILD_DIR=<build> -DSOURCE=<capi_test.c> -DCONSUMER_DIR=<src>
-#       -DWORK_DIR=<tmp> -DCC=<gcc> [-DPLUGIN=<libh5vaskor.so name>] -P package_test.cmake
+#       -DWORK_DIR=<tmp> -DCC=<gcc> [-DPLUGIN=<libh5vaskor.so name>] [-DREADME=<README.md>]
+#       -P package_test.cmake
+# With README, the C API section's program is also saved as app.c and its
+# shell block run as written, with HOME holding the prefix at opt/vaskor and
+# no LD_LIBRARY_PATH; it must print the text block shown after the program.
 foreach(var BUILD_DIR SOURCE CONSUMER_DIR WORK_DIR CC)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "package_test.cmake: ${var} is not set")
@@ -72,3 +76,37 @@ run(_ ${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
 unset(ENV{LD_LIBRARY_PATH})
 run(printed ${WORK_DIR}/cmake-build/c_consumer)
 message(STATUS "find_package build: ${printed}")
+
+if(DEFINED README)
+  file(READ ${README} readme)
+  string(FIND "${readme}" "\n## C API\n" section)
+  string(SUBSTRING "${readme}" ${section} -1 readme)
+  # The blocks that follow one another: the program, what it prints, the build.
+  # (variables, not a list: the program has semicolons)
+  set(names program expected shell)
+  foreach(fence "```c" "```text" "```sh")
+    string(FIND "${readme}" "${fence}\n" start)
+    if(start EQUAL -1)
+      message(FATAL_ERROR "README.md: the C API section has no ${fence} block")
+    endif()
+    string(LENGTH "${fence}\n" skip)
+    math(EXPR start "${start} + ${skip}")
+    string(SUBSTRING "${readme}" ${start} -1 readme)
+    string(FIND "${readme}" "```" end)
+    string(SUBSTRING "${readme}" 0 ${end} block)
+    list(POP_FRONT names name)
+    set(${name} "${block}")
+    string(SUBSTRING "${readme}" ${end} -1 readme)
+  endforeach()
+  set(home ${WORK_DIR}/home)
+  file(MAKE_DIRECTORY ${home}/opt ${home}/app)
+  file(CREATE_LINK ${prefix} ${home}/opt/vaskor SYMBOLIC)
+  file(WRITE ${home}/app/app.c "${program}")
+  set(ENV{HOME} ${home})
+  execute_process(COMMAND sh -ec "${shell}" WORKING_DIRECTORY ${home}/app
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE printed ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT printed STREQUAL expected)
+    message(FATAL_ERROR "README C example: status ${rc}, printed\n${printed}${err}\nexpected\n${expected}")
+  endif()
+  message(STATUS "README C example built and ran as written: ${printed}")
+endif()
