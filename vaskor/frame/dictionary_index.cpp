@@ -24,18 +24,18 @@ bool DictionaryIndex::codes(const uint64_t* u, size_t n, uint16_t* codes, uint64
   return true;
 }
 
-size_t DictionaryIndex::distinct(const uint64_t* u, size_t n, uint64_t* out) {
+size_t DictionaryIndex::distinct(const uint64_t* u, size_t n, uint64_t* out, size_t most) {
   DictionaryIndex set;
   std::fill(set.code_, set.code_ + kSlots, kEmpty);
   size_t t = 0;
   for (size_t i = 0; i < n; ++i) {
     const size_t h = set.find(u[i]);
     if (set.code_[h] != kEmpty) continue;
+    if (t == most) return most + 1;
     set.key_[h] = u[i];
     set.code_[h] = 0;
     out[t++] = u[i];
   }
-  std::sort(out, out + t);
   return t;
 }
 

@@ -17,8 +17,9 @@ class DictionaryIndex {
   // The codes of n places and the codes used (a bit each); false when a
   // place is in no entry.
   bool codes(const uint64_t* u, size_t n, uint16_t* codes, uint64_t* used) const;
-  // The distinct values of n places, ascending, into `out`; returns how many.
-  static size_t distinct(const uint64_t* u, size_t n, uint64_t* out);
+  // The distinct values of n places, in the order met, into `out`; returns
+  // how many, or most + 1 on meeting more than `most`.
+  static size_t distinct(const uint64_t* u, size_t n, uint64_t* out, size_t most);
 
  private:
   static constexpr size_t kSlots = 2 * kMaxEntries;

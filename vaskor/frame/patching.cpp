@@ -138,11 +138,16 @@ size_t writePatchedFields(OpenSegment& seg, const EncoderBlock& b, const uint64_
   for (size_t i = 0; i < from; ++i) stage[i] = 0;
   // Counted as the fields are made, so that the walk for them ends at the last one.
   uint64_t left = b.n > from ? b.loops.lowOffsets(xs + from, b.n - from, ref, seg.p.w, stage + from) : 0;
+  // Without branches: each place is written to the next free entry, which
+  // is taken only by an exception (an exception is still to come, so the
+  // entry is inside the segment's room).
   for (size_t i = from; left > 0; ++i) {
-    if (xs[i] - ref <= span) continue;
-    --left;
+    const uint64_t d = xs[i] - ref;
+    const uint64_t taken = d > span;
     seg.exceptionAt[seg.exceptions] = static_cast<uint16_t>(seg.values + i);
-    seg.exceptionHigh[seg.exceptions++] = ((xs[i] - ref) & b.ring.mask) >> seg.p.w;
+    seg.exceptionHigh[seg.exceptions] = (d & b.ring.mask) >> seg.p.w;
+    seg.exceptions += taken;
+    left -= taken;
   }
   return writeFields(stage, b.n, seg.p.w, out);
 }

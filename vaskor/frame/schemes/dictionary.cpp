@@ -44,6 +44,21 @@ void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n
   if (items == nullptr) o.loops.storeBits(bits, n, o.out);
 }
 
+// The most entries t for which fixed + t entries of w bits + n codes is no
+// larger than best (0: none).
+size_t mostEntries(uint64_t n, int w, uint64_t fixed, uint64_t best) {
+  if (w == 0) return fixed + bytesFor(n, 0) <= best ? 1 : 0;
+  size_t most = 0;
+  for (int cw = 0; cw <= bitlen(kMaxEntries - 1); ++cw) {
+    const uint64_t used = fixed + bytesFor(n, cw);
+    if (used > best) break;
+    const uint64_t room = std::min<uint64_t>(best - used, 8 * kMaxEntries);  // best may be unbounded
+    const uint64_t t = std::min<uint64_t>({room * 8 / static_cast<uint64_t>(w), uint64_t{1} << cw, kMaxEntries});
+    if (t > (cw == 0 ? 0 : uint64_t{1} << (cw - 1))) most = static_cast<size_t>(t);
+  }
+  return most;
+}
+
 bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t best) {
   // Tried when the sample's values repeat, and a table of the size the
   // repeats suggest (s^2 / (2 repeats) entries, at the values' width) with
@@ -66,6 +81,11 @@ bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t best) {
   if (repeats == 0) return false;
   const uint64_t guess = b.samples * b.samples / (2 * repeats);
   if (guess * static_cast<uint64_t>(b.w) + b.n * static_cast<uint64_t>(bitlen(guess - 1)) >= 8 * best) return false;
+  // The table holds the block's distinct values, so its width is the
+  // block's; the most entries that could still tie the best bound the count.
+  const uint64_t fixed = 4 + b.ring.size;
+  const size_t most = mostEntries(b.n, b.w, fixed, best);
+  if (most == 0) return false;
   size_t t = 0;
   if (b.codesValid) {
     // Coded in the open segment's table already: its own values are the
@@ -73,14 +93,17 @@ bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t best) {
     for (size_t w = 0; w < kMaxEntries / 64; ++w)
       for (uint64_t bits = b.used[w]; bits != 0; bits &= bits - 1)
         b.candidateTable[t++] = b.codedTable[64 * w + static_cast<size_t>(std::countr_zero(bits))];
+    if (t > most) return false;
   } else {
-    t = DictionaryIndex::distinct(b.u, b.n, b.candidateTable);
+    t = DictionaryIndex::distinct(b.u, b.n, b.candidateTable, most);
+    if (t > most) return false;
   }
+  // Unordered until the table is opened.
   b.candidateEntries = t;
-  p = Params{Scheme::dictionary, bitlen(t - 1), bitlen(b.candidateTable[t - 1] - b.candidateTable[0])};
+  p = Params{Scheme::dictionary, bitlen(t - 1), b.w};
   p.entries = t;
   p.table = b.candidateTable;
-  size = 4 + b.ring.size + bytesFor(t, p.w2) + bytesFor(b.n, p.w);
+  size = fixed + bytesFor(t, p.w2) + bytesFor(b.n, p.w);
   return true;
 }
 
@@ -104,6 +127,7 @@ bool fits(const OpenSegment& seg, EncoderBlock& b, uint64_t& cost) {
 void open(OpenSegment& seg, const Params& p) {
   seg.p = p;
   std::copy(p.table, p.table + p.entries, seg.table);
+  std::sort(seg.table, seg.table + p.entries);
   seg.p.table = seg.table;
   if (p.entries > kSmallTable) seg.dictionary.build(seg.table, p.entries);
 }
