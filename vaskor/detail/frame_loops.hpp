@@ -29,6 +29,8 @@ struct TypeLoops {
   BlockStats (*placesStats)(const uint8_t* v, size_t n, uint64_t* places);
   void (*storeBits)(const uint64_t* bits, size_t n, uint8_t* out);
   void (*fillItems)(uint64_t bits, size_t n, uint8_t* out);
+  void (*expandRuns)(const int64_t* values, const int64_t* lengths, size_t runs, uint64_t valueRef,
+                     uint64_t lengthRef, size_t n, uint8_t* out);
 };
 
 // FrameLoops (detail/kernels.hpp) is indexed by typeIndex: a type's place
@@ -91,8 +93,12 @@ const FrameLoops& avx512FrameLoops();
     }                                                                                                                \
     [[__VA_ARGS__]] static void bits(const uint64_t* b, size_t n, uint8_t* out) { storeBits<T>(b, n, out); }       \
     [[__VA_ARGS__]] static void fill(uint64_t b, size_t n, uint8_t* out) { fillItems<T>(b, n, out); }              \
+    [[__VA_ARGS__]] static void runs(const int64_t* v, const int64_t* l, size_t k, uint64_t vr, uint64_t lr,        \
+                                     size_t n, uint8_t* out) {                                                       \
+      expandRuns<T>(v, l, k, vr, lr, n, out);                                                                        \
+    }                                                                                                                \
     static constexpr TypeLoops row{&range,      &differenceRange, &fillFor, &fillDelta, &drainFor,                   \
-                                   &drainDelta, &skipDelta,       &places,  &bits,      &fill};                      \
+                                   &drainDelta, &skipDelta,       &places,  &bits,      &fill, &runs};               \
   };                                                                                                                 \
   }                                                                                                                  \
   const FrameLoops& NAME##FrameLoops() {                                                                             \

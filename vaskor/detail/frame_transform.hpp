@@ -166,4 +166,27 @@ template <class T>
   for (size_t i = 0; i < n; ++i) store<T>(out, i, x);
 }
 
+// Runs of items: run k is lengthRef + lengths[k] copies of valueRef +
+// values[k], the runs covering n items exactly (checked by the caller).
+// Each run starts with one store of 32 bytes where the block has room: what
+// spills past a short run, the runs after it write over.
+template <class T>
+[[gnu::always_inline]] inline void expandRuns(const int64_t* __restrict values, const int64_t* __restrict lengths,
+                                              size_t runs, uint64_t valueRef, uint64_t lengthRef, size_t n,
+                                              uint8_t* __restrict out) {
+  constexpr size_t kSplat = 32 / sizeof(T);
+  size_t at = 0;
+  for (size_t k = 0; k < runs; ++k) {
+    const T x = static_cast<T>(valueRef + static_cast<uint64_t>(values[k]));
+    const size_t length = static_cast<size_t>(lengthRef + static_cast<uint64_t>(lengths[k]));
+    size_t i = 0;
+    if (at + kSplat <= n) {
+      for (size_t j = 0; j < kSplat; ++j) store<T>(out, at + j, x);
+      i = kSplat;
+    }
+    for (; i < length; ++i) store<T>(out, at + i, x);
+    at += length;
+  }
+}
+
 }  // namespace vaskor::frame::detail

@@ -54,10 +54,11 @@ uint64_t blockedFrameSize(const Header& h) {
 bool takesAny(Transform) { return true; }
 
 // A segment's view from its index entry, its description read and its size
-// checked; `table` holds a dictionary's values.
+// checked; `table` holds a dictionary's values, `room` what follows the blocks.
 SegmentView describe(const Header& h, std::span<const uint8_t> frame, const SegmentEntry& e, const Ring& r,
-                     uint64_t* table) {
+                     uint64_t* table, uint64_t* room, bool checked) {
   SegmentView v{};
+  v.checked = checked;
   v.index = e.segment;
   v.firstBlock = e.firstBlock;
   v.blockCount = e.endBlock - e.firstBlock;
@@ -81,7 +82,7 @@ SegmentView describe(const Header& h, std::span<const uint8_t> frame, const Segm
                           std::to_string(static_cast<unsigned long long>(std::min<u128>(total, UINT64_MAX))));
   v.exceptions = v.blocks + static_cast<uint64_t>(blocksBytes);
   // What follows the blocks is the segment's, whichever blocks are read.
-  if (c->checkTail != nullptr) c->checkTail(v);
+  if (c->readTail != nullptr) c->readTail(v, room);
   return v;
 }
 
@@ -96,8 +97,11 @@ struct Decoder {
   SegmentIndex index;
   alignas(64) int64_t stage[2 * kBlockValues];
   uint64_t table[kMaxEntries];
+  uint64_t tail[kMaxEntries];
 
-  SegmentView segment(const SegmentEntry& e) { return describe(h, frame, e, ring, table); }
+  SegmentView segment(const SegmentEntry& e, bool checked = false) {
+    return describe(h, frame, e, ring, table, tail, checked);
+  }
 
   void block(const SegmentView& v, uint64_t j, uint8_t* out) {
     schemeCodec(static_cast<uint8_t>(v.scheme))->decodeBlock(v, BlockOut{ring, loops, blockLoops(), stage, out}, j, v.valuesIn(j));
@@ -107,7 +111,7 @@ struct Decoder {
     index.checkAll();
     for (uint64_t s = 0; s < index.segments(); ++s) segment(index.entry(s));
     for (uint64_t s = 0; s < index.segments(); ++s) {
-      const SegmentView v = segment(index.entry(s));
+      const SegmentView v = segment(index.entry(s), true);
       for (uint64_t j = 0; j < v.blockCount; ++j) block(v, j, out + (v.firstValue + j * kBlockValues) * ring.size);
     }
   }

@@ -12,6 +12,7 @@ namespace {
 uint64_t positionOf(const SegmentView& s, uint64_t e) { return loadLE(s.exceptions + 2 * e, 2); }
 
 uint64_t overflowOf(const SegmentView& s, uint64_t e) {
+  if (s.overflows != nullptr) return s.overflows[e];
   if (s.overflowWidth == 0) return 0;
   return vaskor::detail::readField(s.exceptions + 2 * s.entries,
                                    vaskor::detail::BitStream{s.entries, s.overflowWidth}, e);
@@ -25,6 +26,18 @@ void describeExceptions(SegmentView& s, const uint8_t* countAt, const Ring& r) {
   if (s.entries > 0 && (s.width >= r.k || s.overflowWidth > r.k - s.width))
     corruptSegment(s, "overflow width " + std::to_string(s.overflowWidth) + " past width " + std::to_string(s.width) +
                           " exceeds " + std::to_string(r.k) + " bits");
+}
+
+void checkExceptions(const SegmentView& s, bool differences);
+
+void readExceptions(SegmentView& s, bool differences, uint64_t* room) {
+  if (!s.checked) checkExceptions(s, differences);
+  if (s.entries == 0 || s.entries > kMaxEntries) return;
+  // Padding checked above (or in the pass that checked the view).
+  if (s.overflowWidth == 0) std::fill(room, room + s.entries, 0);
+  else vaskor::detail::unpackStream(s.exceptions + 2 * s.entries, vaskor::detail::BitStream{s.entries, s.overflowWidth}, 0,
+                                    s.entries, reinterpret_cast<int64_t*>(room));
+  s.overflows = room;
 }
 
 void checkExceptions(const SegmentView& s, bool differences) {
@@ -42,7 +55,8 @@ void checkExceptions(const SegmentView& s, bool differences) {
     corruptSegment(s, "overflow padding bits are not zero");
 }
 
-void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, bool differences, int64_t* stage) {
+void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, int64_t* stage) {
+  // The positions rise inside the segment, checked with the segment.
   const uint64_t lo = j * kBlockValues, hi = lo + n;
   // The first at or past the block, by halving.
   uint64_t a = 0, b = s.entries;
@@ -51,15 +65,10 @@ void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, bool differen
     if (positionOf(s, mid) < lo) a = mid + 1;
     else b = mid;
   }
-  if (a > 0 && positionOf(s, a - 1) >= lo) corruptSegment(s, "exception positions do not rise");
-  for (uint64_t e = a, previous = lo; e < s.entries; ++e) {
+  for (uint64_t e = a; e < s.entries; ++e) {
     const uint64_t p = positionOf(s, e);
     if (p >= hi) break;
-    if (e > a && p <= previous) corruptSegment(s, "exception positions do not rise");
-    if (differences && p == lo)
-      corruptSegment(s, "exception position " + std::to_string(p) + " is a block's first value");
     stage[p - lo] = static_cast<int64_t>(static_cast<uint64_t>(stage[p - lo]) + (overflowOf(s, e) << s.width));
-    previous = p;
   }
 }
 

@@ -10,12 +10,13 @@
 
 namespace vaskor::frame::detail {
 
-// Reading. A full decode checks them all (rising, inside the segment, and
-// for differences never a block's first value) before any block; a block
-// checks those it applies.
-void checkExceptions(const SegmentView& s, bool differences);
+// Reading. Every decode checks them all (rising, inside the segment, and
+// for differences never a block's first value) before any block of the
+// segment, unless the view was checked before, and reads the overflows into
+// `room` where they fit.
+void readExceptions(SegmentView& s, bool differences, uint64_t* room);
 // Block j's exceptions into its n fields.
-void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, bool differences, int64_t* stage);
+void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, int64_t* stage);
 // How many fall in block j, for a block's description.
 uint64_t exceptionsIn(const SegmentView& s, uint64_t j, uint64_t n);
 // The description's exception count and overflow width at `p` (its

@@ -35,6 +35,10 @@ struct SegmentView {
   const uint8_t* exceptions = nullptr;
   int overflowWidth = 0;
   const uint64_t* table = nullptr;  // a dictionary's values' bits
+  const uint64_t* overflows = nullptr;  // the exceptions' overflows, where they were read
+  // Described and checked before (a whole decode's second pass): the
+  // checks of what follows the blocks and of a table's order are skipped.
+  bool checked = false;
 
   const uint8_t* blockAt(uint64_t j) const { return blocks + j * blockBytes; }
   uint64_t valuesIn(uint64_t j) const {
@@ -127,9 +131,10 @@ struct SchemeCodec {
   size_t (*describe)(SegmentView&, const uint8_t* p, const Ring&, uint64_t* table);
   uint64_t (*blockBytes)(const SegmentView&, uint64_t n, const Ring&);
   uint64_t (*tailBytes)(const SegmentView&, const Ring&);
-  // A full decode's check of what follows the blocks, before any block is
-  // decoded (null: nothing follows them).
-  void (*checkTail)(const SegmentView&);
+  // What follows the blocks, before any block is decoded: checked (unless
+  // the view was checked before) and read where the blocks need it, into
+  // `room` (kMaxEntries words) if it fits; null: nothing follows them.
+  void (*readTail)(SegmentView&, uint64_t* room);
   void (*decodeBlock)(const SegmentView&, const BlockOut&, uint64_t j, uint64_t n);
 
   // Writing. propose: the block's own candidate, exactly sized as a

@@ -18,17 +18,17 @@ size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) {
 
 uint64_t blockBytes(const SegmentView& s, uint64_t n, const Ring&) { return bytesFor(n, s.width); }
 uint64_t tailBytes(const SegmentView& s, const Ring&) { return exceptionBytes(s.entries, s.overflowWidth); }
-void checkTail(const SegmentView& s) { checkExceptions(s, false); }
+void readTail(SegmentView& s, uint64_t* room) { readExceptions(s, false, room); }
 
 void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n) {
   if (uint64_t* items = o.direct()) {
     readFields(s.blockAt(j), n, s.width, reinterpret_cast<int64_t*>(items), s);
-    applyExceptions(s, j, n, false, reinterpret_cast<int64_t*>(items));
+    applyExceptions(s, j, n, reinterpret_cast<int64_t*>(items));
     o.block.addReference(items, n, s.reference);
     return;
   }
   readFields(s.blockAt(j), n, s.width, o.stage, s);
-  applyExceptions(s, j, n, false, o.stage);
+  applyExceptions(s, j, n, o.stage);
   o.loops.forDrain(o.stage, s.reference, n, o.out);
 }
 
@@ -64,7 +64,7 @@ size_t close(OpenSegment& seg, const Ring& r, uint8_t* out) { return closePatche
 
 }  // namespace
 
-const SchemeCodec patchedScheme{Scheme::patched, &describe, &blockBytes, &tailBytes, &checkTail, &decodeBlock,
+const SchemeCodec patchedScheme{Scheme::patched, &describe, &blockBytes, &tailBytes, &readTail, &decodeBlock,
                                 &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail

@@ -20,7 +20,7 @@ size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) {
 
 uint64_t blockBytes(const SegmentView& s, uint64_t n, const Ring& r) { return r.size + bytesFor(n, s.width); }
 uint64_t tailBytes(const SegmentView& s, const Ring&) { return exceptionBytes(s.entries, s.overflowWidth); }
-void checkTail(const SegmentView& s) { checkExceptions(s, true); }
+void readTail(SegmentView& s, uint64_t* room) { readExceptions(s, true, room); }
 
 void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n) {
   const uint8_t* in = s.blockAt(j);
@@ -29,7 +29,7 @@ void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n
   int64_t* fields = items != nullptr ? reinterpret_cast<int64_t*>(items) : o.stage;
   readFields(in + o.ring.size, n, s.width, fields, s);
   if (fields[0] != 0) corruptSegment(s, "block " + std::to_string(s.firstBlock + j) + "'s first field is not 0");
-  applyExceptions(s, j, n, true, fields);
+  applyExceptions(s, j, n, fields);
   if (items != nullptr) {
     o.block.runningSum(items, n, first, s.reference);
     return;
@@ -76,7 +76,7 @@ size_t close(OpenSegment& seg, const Ring& r, uint8_t* out) { return closePatche
 
 }  // namespace
 
-const SchemeCodec patchedDeltaScheme{Scheme::patchedDelta, &describe, &blockBytes, &tailBytes, &checkTail,
+const SchemeCodec patchedDeltaScheme{Scheme::patchedDelta, &describe, &blockBytes, &tailBytes, &readTail,
                                      &decodeBlock, &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail

@@ -42,11 +42,7 @@ void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n
   if (covered != n)
     corruptSegment(s, "runs of block " + std::to_string(s.firstBlock + j) + " do not cover its " + std::to_string(n) +
                           " values");
-  for (uint64_t k = 0, at = 0; k < s.entries; ++k) {
-    const uint64_t length = s.reference2 + static_cast<uint64_t>(lengths[k]);
-    o.loops.fillItems(s.reference + static_cast<uint64_t>(values[k]), length, o.out + at * o.ring.size);
-    at += length;
-  }
+  o.loops.expandRuns(values, lengths, s.entries, s.reference, s.reference2, n, o.out);
 }
 
 bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t) {
