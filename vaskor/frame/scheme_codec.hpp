@@ -81,7 +81,7 @@ struct EncoderBlock {
   uint32_t sample[kSampleSize];  // positions
   // Runs, once someone asked (runCount 0 before).
   size_t runCount = 0;
-  uint64_t runValue[kMaxEntries];
+  uint64_t runValue[kMaxEntries + 1];  // one past the last run: room for findRuns' stores
   uint64_t runLength[kMaxEntries];
   // A candidate dictionary's table of places, ascending.
   size_t candidateEntries = 0;

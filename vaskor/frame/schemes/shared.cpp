@@ -40,13 +40,16 @@ const SchemeCodec* schemeCodec(uint8_t schemeByte) {
 
 void EncoderBlock::findRuns() {
   if (runCount != 0) return;
+  // Without branches: every place writes the open run's length and the
+  // next run's value, which a later place overwrites unless it starts one.
   size_t k = 0, start = 0;
   runValue[0] = u[0];
   for (size_t i = 1; i < n; ++i) {
-    if (u[i] == u[i - 1]) continue;
-    runLength[k++] = i - start;
-    runValue[k] = u[i];
-    start = i;
+    const size_t starts = u[i] != u[i - 1];
+    runLength[k] = i - start;
+    runValue[k + 1] = u[i];
+    start = starts ? i : start;
+    k += starts;
   }
   runLength[k++] = n - start;
   runCount = k;
