@@ -7,8 +7,9 @@
 Standard library only; runs on Python 2.7 and every Python 3. numpy is used
 for the bit-level peer when it is installed. Prints the tables with the ratios
 to the peers and writes them as Markdown plus an SVG bar chart into --out
-(python_bench.md and .svg; arrays_bench.md with numpy, and columns_bench.md,
-the column suite, with numpy and numcodecs).
+(python_bench.md and .svg; arrays_bench.md with numpy; columns_bench.md,
+the column suite, with numpy and numcodecs; vaskor_bench.txt, the README's
+`vaskor bench` example, on Python 3 with numpy).
 Figures only: nothing here passes or fails on time.
 """
 from __future__ import absolute_import, division, print_function
@@ -20,6 +21,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from pybench import calls, magnitudes  # noqa: E402
 from pybench.arrays import run_arrays  # noqa: E402
+from pybench.command import run_command_example  # noqa: E402
 from pybench.common import MEM_N, TARGET_N, load_module  # noqa: E402
 from pybench.memory import child_memory  # noqa: E402
 from pybench.report import build_report, context_lines, mem_lines, text_table, write_markdown  # noqa: E402
@@ -64,6 +66,7 @@ def main():
         print(t)
     run_arrays(load_module(None), args.quick, args.out)
     run_suite(load_module(None), args.module_dir, args.quick, args.out)
+    run_command_example(args.module_dir, args.out)
     if args.out:
         if not os.path.isdir(args.out):
             os.makedirs(args.out)

@@ -1,8 +1,8 @@
 """Runs the interactive examples of README.md (the ```python blocks with
 >>> prompts) as doctests against the built module; checks that the
 README's minimum glibc is the project's (which the module must not exceed),
-and that `make help` and the README name every target of the Makefile
-beside it.
+that `make help` and the README name every target of the Makefile beside
+it, and that every figure the README quotes is in the results file it names.
 
     python3 readme_examples.py <README.md> <directory holding pyvaskor.so> <minimum glibc>
 """
@@ -38,7 +38,7 @@ def main():
     if failed or attempted == 0:
         return 1
     return (check_glibc(text, os.path.join(module_dir, "pyvaskor.so"), min_glibc)
-            or check_targets(text, readme))
+            or check_targets(text, readme) or check_figures(text, readme))
 
 
 def check_glibc(text, module, min_glibc):
@@ -69,6 +69,42 @@ def check_targets(text, readme):
               " make help prints %d lines for %d targets" % (bad, len(shown), len(targets)))
         return 1
     print("ok: make help and the README name all %d targets" % len(targets))
+    return 0
+
+
+# A measured figure: a number with a fraction, or a whole one with a unit.
+FIGURE = re.compile(r"(?<![\w.^/-])(\d[\d,]*\.\d+|\d[\d,]*(?= ?(?:ns|MB/s|MB|GB/s|bytes)\b))")
+
+
+def check_figures(text, readme):
+    """Each paragraph (with the blocks that follow it) that names a file of
+    bench/results may quote only figures that file has; a paragraph of the
+    Performance section with figures must name one."""
+    root = os.path.dirname(os.path.abspath(readme))
+    units = re.split(r"\n\n(?!```)", re.sub(r"\n\n(```)", r"\n\1", text))
+    perf = text.index("\n## Performance\n")
+    bad, checked, at = [], 0, 0
+    for unit in units:
+        at = text.find(unit.split("\n", 1)[0], at)
+        names = sorted(set(re.findall(r"bench/results/([\w.-]+\.(?:md|txt))", unit)))
+        prose = re.sub(r"\([^)]*\)\]|\]\([^)]*\)", "]", unit)  # links' targets
+        figures = FIGURE.findall(prose)
+        if not names:
+            if figures and at >= perf:
+                bad.append("figures %s cite no results file: %.60s" % (figures[:3], unit))
+            continue
+        quoted = ""
+        for name in names:
+            with open(os.path.join(root, "bench", "results", name), encoding="utf-8") as f:
+                quoted += f.read() + "\n"
+        for fig in figures:
+            checked += 1
+            if not re.search(r"(?<![\d.])%s(?!\d)" % re.escape(fig), quoted):
+                bad.append("%s is not in %s" % (fig, ", ".join(names)))
+    if bad:
+        print("FAILED: README figures:\n  " + "\n  ".join(bad))
+        return 1
+    print("ok: the README's %d figures are in the results files it names" % checked)
     return 0
 
 
