@@ -161,6 +161,12 @@ size_t writePatchedFields(OpenSegment& seg, const EncoderBlock& b, const uint64_
   return writeFields(stage, b.n, seg.p.w, out);
 }
 
+size_t writePatchedDescription(size_t window, const Params& p, uint8_t* out) {
+  storeLE(out + window, 0, 2);
+  out[window + 2] = static_cast<uint8_t>(p.w2);
+  return window + 3;
+}
+
 size_t closePatched(OpenSegment& seg, size_t countAt, uint8_t* out) {
   storeLE(seg.begin + countAt, seg.exceptions, 2);
   for (size_t e = 0; e < seg.exceptions; ++e) storeLE(out + 2 * e, seg.exceptionAt[e], 2);

@@ -36,6 +36,9 @@ bool fitsPatched(const OpenSegment& seg, const EncoderBlock& b, const uint64_t* 
 // The block's fields at `out`; the exceptions recorded.
 size_t writePatchedFields(OpenSegment& seg, const EncoderBlock& b, const uint64_t* xs, size_t from, int64_t* stage,
                           uint8_t* out);
+// The description's exception count (0 until the segment closes) and
+// overflow width after its window of `window` bytes; returns its length.
+size_t writePatchedDescription(size_t window, const Params& p, uint8_t* out);
 // The exceptions after the blocks, and their count into the description's
 // 16 bits at `countAt` bytes into it.
 size_t closePatched(OpenSegment& seg, size_t countAt, uint8_t* out);

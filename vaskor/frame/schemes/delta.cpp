@@ -7,12 +7,7 @@ namespace vaskor::frame::detail {
 
 namespace {
 
-size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) {
-  needDescription(s, p, 2 + r.size);
-  s.width = widthIn(s, p[1], r.k, "width");
-  s.reference = loadLE(p + 2, r.size);
-  return 2 + r.size;
-}
+size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) { return describeWindow(s, p, r); }
 
 uint64_t blockBytes(const SegmentView& s, uint64_t n, const Ring& r) { return r.size + bytesFor(n, s.width); }
 uint64_t noTail(const SegmentView&, const Ring&) { return 0; }
@@ -46,10 +41,7 @@ bool fits(const OpenSegment& seg, EncoderBlock& b, uint64_t& cost) {
 }
 
 size_t writeDescription(const Params& p, const Ring& r, uint8_t* out) {
-  out[0] = static_cast<uint8_t>(Scheme::delta);
-  out[1] = static_cast<uint8_t>(p.w);
-  storeLE(out + 2, r.flip(p.ref), r.size);
-  return 2 + r.size;
+  return writeWindow(Scheme::delta, p.w, r.flip(p.ref), r, out);
 }
 
 size_t writeBlock(OpenSegment& seg, const EncoderBlock& b, int64_t* stage, uint8_t* out) {

@@ -21,4 +21,21 @@ inline int widthIn(const SegmentView& s, uint8_t w, int most, const char* what) 
   return w;
 }
 
+// The window the for, delta and patched schemes start with: a width and a
+// reference (`extra` more bytes to follow); returns its length.
+inline size_t describeWindow(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t extra = 0) {
+  needDescription(s, p, 2 + r.size + extra);
+  s.width = widthIn(s, p[1], r.k, "width");
+  s.reference = loadLE(p + 2, r.size);
+  return 2 + r.size;
+}
+
+// Its writing: the scheme byte, the width and the reference's bits.
+inline size_t writeWindow(Scheme scheme, int w, uint64_t reference, const Ring& r, uint8_t* out) {
+  out[0] = static_cast<uint8_t>(scheme);
+  out[1] = static_cast<uint8_t>(w);
+  storeLE(out + 2, reference, r.size);
+  return 2 + r.size;
+}
+
 }  // namespace vaskor::frame::detail

@@ -11,11 +11,9 @@ namespace vaskor::frame::detail {
 namespace {
 
 size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) {
-  needDescription(s, p, 5 + r.size);
-  s.width = widthIn(s, p[1], r.k, "width");
-  s.reference = loadLE(p + 2, r.size);
-  describeExceptions(s, p + 2 + r.size, r);
-  return 5 + r.size;
+  const size_t window = describeWindow(s, p, r, 3);
+  describeExceptions(s, p + window, r);
+  return window + 3;
 }
 
 uint64_t blockBytes(const SegmentView& s, uint64_t n, const Ring& r) { return r.size + bytesFor(n, s.width); }
@@ -59,12 +57,7 @@ bool fits(const OpenSegment& seg, EncoderBlock& b, uint64_t& cost) {
 }
 
 size_t writeDescription(const Params& p, const Ring& r, uint8_t* out) {
-  out[0] = static_cast<uint8_t>(Scheme::patchedDelta);
-  out[1] = static_cast<uint8_t>(p.w);
-  storeLE(out + 2, r.flip(p.ref), r.size);
-  storeLE(out + 2 + r.size, 0, 2);
-  out[4 + r.size] = static_cast<uint8_t>(p.w2);
-  return 5 + r.size;
+  return writePatchedDescription(writeWindow(Scheme::patchedDelta, p.w, r.flip(p.ref), r, out), p, out);
 }
 
 size_t writeBlock(OpenSegment& seg, const EncoderBlock& b, int64_t* stage, uint8_t* out) {
