@@ -95,7 +95,8 @@ uint64_t writeSegmentIndex(const uint8_t* staged, uint64_t segments, uint64_t bl
     };
     next(s.head());
     vaskor::detail::packHead(fields, s.head(), w, at, s.headBytes());
-    for (uint8_t* blocksAt = at + s.headBytes(); done < segments;) {
+    uint8_t* blocksAt = at + s.headBytes();
+    while (done < segments) {  // `next` moves done
       const uint64_t n = std::min(kChunk, segments - done);
       next(n);
       vaskor::detail::kernels().packBlocks[w](fields, blocksAt, n / vaskor::detail::kBlockFields);
