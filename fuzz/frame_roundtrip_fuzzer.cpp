@@ -12,20 +12,10 @@
 using namespace vaskor_fuzz;
 namespace frame = vaskor::frame;
 
-namespace {
-
-constexpr frame::ElementType kTypes[] = {frame::ElementType::int8,   frame::ElementType::int16,
-                                         frame::ElementType::int32,  frame::ElementType::int64,
-                                         frame::ElementType::uint8,  frame::ElementType::uint16,
-                                         frame::ElementType::uint32, frame::ElementType::uint64};
-constexpr uint8_t kGuard = 0x5A;
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Reader r(data, size);
   const uint8_t mode = r.byte();
-  const frame::ElementType type = kTypes[mode & 7];
+  const frame::ElementType type = kElementTypes[mode & 7];
   const frame::Options o{mode & 8 ? frame::Layout::wholeByte : frame::Layout::bitPacked,
                          mode & 16 ? frame::Transform::delta : frame::Transform::frameOfReference};
   const RoomChoice room = readRoom(r);
@@ -46,19 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> got = frame::encode(type, items.data(), words.size(), o);
   if (got != want) fail("encode differs from the model", std::to_string(got.size()) + " against " + std::to_string(want.size()) + " bytes");
 
-  const uint64_t n = roomFor(room, got.size(), frame::maxFrameSize(type, words.size(), o.layout));
-  std::vector<uint8_t> out(n + 8, kGuard);
-  auto into = capture<uint64_t>([&] { return frame::encodeInto(type, items.data(), words.size(), o, std::span(out).first(n)); });
-  if (n < got.size()) {
-    if (!into.failed || into.msg != tooSmall(got.size(), n, "bytes")) fail("short room not refused", into.msg);
-    for (uint8_t b : out)
-      if (b != kGuard) fail("a refused encodeInto wrote", std::to_string(n) + " bytes of room");
-  } else {
-    if (into.failed || into.value != got.size() || !std::equal(got.begin(), got.end(), out.begin()))
-      fail("encodeInto differs from encode", into.msg);
-    for (size_t i = got.size(); i < out.size(); ++i)
-      if (out[i] != kGuard) fail("encodeInto wrote past its frame", std::to_string(i));
-  }
+  checkEncodeInto(got, roomFor(room, got.size(), frame::maxFrameSize(type, words.size(), o.layout)), true,
+                  [&](std::span<uint8_t> out) { return frame::encodeInto(type, items.data(), words.size(), o, out); });
 
   std::vector<uint8_t> back(items.size());
   if (frame::decodeInto(got, back.data(), back.size()) != words.size() || back != items)

@@ -3,14 +3,17 @@
 // the round-trip laws of both formats.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "vaskor/failure.hpp"
+#include "vaskor/frame.hpp"
 
 namespace vaskor_fuzz {
 
@@ -239,6 +242,31 @@ inline uint64_t roomFor(const RoomChoice& c, uint64_t needed, uint64_t most) {
 inline std::string tooSmall(uint64_t needed, uint64_t available, const char* unit) {
   return "output too small: " + std::to_string(needed) + " " + unit + " needed, " + std::to_string(available) +
          " available";
+}
+
+// Every element type, in the table's order.
+#define VASKOR_FUZZ_TYPE_(c, cxx, ...) vaskor::frame::ElementType::cxx,
+inline constexpr vaskor::frame::ElementType kElementTypes[] = {VASKOR_ELEMENT_TYPES(VASKOR_FUZZ_TYPE_)};
+#undef VASKOR_FUZZ_TYPE_
+
+// A frame encodeInto into n bytes of room against `frame`, what encode
+// gave: short room refused with nothing written, otherwise the same bytes;
+// nothing written past the room, nor (`tight`) past the frame.
+template <class F>
+void checkEncodeInto(const std::vector<uint8_t>& frame, uint64_t n, bool tight, F encodeInto) {
+  constexpr uint8_t kGuard = 0x5A;
+  std::vector<uint8_t> out(n + 8, kGuard);
+  auto into = capture<uint64_t>([&] { return encodeInto(std::span(out).first(n)); });
+  if (n < frame.size()) {
+    if (!into.failed || into.msg != tooSmall(frame.size(), n, "bytes")) fail("short room not refused", into.msg);
+    for (uint8_t b : out)
+      if (b != kGuard) fail("a refused encodeInto wrote", std::to_string(n) + " bytes of room");
+    return;
+  }
+  if (into.failed || into.value != frame.size() || !std::equal(frame.begin(), frame.end(), out.begin()))
+    fail("encodeInto differs from encode", into.msg);
+  for (size_t i = tight ? frame.size() : n; i < out.size(); ++i)
+    if (out[i] != kGuard) fail("encodeInto wrote past its room", std::to_string(i));
 }
 
 }  // namespace vaskor_fuzz
