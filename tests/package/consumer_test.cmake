@@ -77,20 +77,7 @@ run(${emulator} ${build}/consumer)
 
 # The README's C++ example, compiled as written against the same prefix;
 # it must print the README's ```text block that follows it.
-function(readme_block text fence out_var)
-  string(FIND "${text}" "${fence}\n" start)
-  if(start EQUAL -1)
-    message(FATAL_ERROR "README.md has no ${fence} block")
-  endif()
-  string(LENGTH "${fence}\n" skip)
-  math(EXPR start "${start} + ${skip}")
-  string(SUBSTRING "${text}" ${start} -1 rest)
-  string(FIND "${rest}" "```" end)
-  string(SUBSTRING "${rest}" 0 ${end} block)
-  string(SUBSTRING "${rest}" ${end} -1 after)
-  set(${out_var} "${block}" PARENT_SCOPE)
-  set(${out_var}_after "${after}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/readme_block.cmake)
 
 if(DEFINED README)
   file(READ ${README} readme)
