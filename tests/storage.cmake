@@ -13,3 +13,8 @@ foreach(area frames numcodecs zarr dask guest readme)
   set_tests_properties(storage.${area} PROPERTIES LABELS "python" TIMEOUT 600
     ENVIRONMENT "PYTHONPATH=$<TARGET_FILE_DIR:pyvaskor>")
 endforeach()
+# The same guests, and the command, from the wheel installed into a venv.
+add_test(NAME storage.venv
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/storage/venv_check.py
+    $<TARGET_FILE_DIR:pyvaskor> ${PROJECT_BINARY_DIR}/package-tests/storage-venv)
+set_tests_properties(storage.venv PROPERTIES LABELS "python" TIMEOUT 600 SKIP_RETURN_CODE 77)
