@@ -8,8 +8,15 @@ set -euo pipefail
 src=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 work=$(realpath -m "${1:-$src/build-fresh}")
 root=$work/bookworm
-# README, "Two commands" and "Tests".
-packages=cmake,make,g++,binutils,libgtest-dev,python3,python3-pip,python3-venv,python3-setuptools,python3-wheel,mypy
+# What the README's Tests section has a user install, read from it.
+packages=$(python3 - "$src/README.md" <<'PY'
+import re, sys
+text = open(sys.argv[1], encoding="utf-8").read()
+tests = text[text.index("\n## Tests\n"):]
+line = re.search(r"apt-get install ((?:[^\n]*\\\n)*[^\n]*)", tests).group(1)
+print(",".join(line.replace("\\\n", " ").split()))
+PY
+)
 
 mkdir -p "$work"
 rm -rf --one-file-system "$root"
