@@ -25,9 +25,12 @@ time debootstrap --variant=minbase --include=$packages bookworm "$root" http://d
 git clone -q --branch "$(git -C "$src" branch --show-current)" "$src" "$root/root/pyvaskor"
 
 mount -t proc proc "$root/proc"
-trap 'umount -l "$root/dev" 2>/dev/null; umount -l "$root/proc"' EXIT
+trap 'umount -l "$root/dev/shm" "$root/dev" 2>/dev/null; umount -l "$root/proc"' EXIT
 mount --bind /dev "$root/dev"
 mount -o remount,bind,ro "$root/dev"
+# A machine's own /dev/shm is writable (multiprocessing's locks live there,
+# so Dask's workers need it); this one is the chroot's, not the machine's.
+mount -t tmpfs -o size=256m,mode=1777 shm "$root/dev/shm"
 
 chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
   sh -c 'cd /root/pyvaskor && make demo JOBS=2 && make test JOBS=2'
