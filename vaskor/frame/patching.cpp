@@ -4,6 +4,7 @@
 
 #include "detail/bit_stream.hpp"
 #include "frame/header_fields.hpp"
+#include "frame/schemes/description.hpp"
 
 namespace vaskor::frame::detail {
 
@@ -20,12 +21,15 @@ uint64_t overflowOf(const SegmentView& s, uint64_t e) {
 
 }  // namespace
 
-void describeExceptions(SegmentView& s, const uint8_t* countAt, const Ring& r) {
+size_t describePatched(SegmentView& s, const uint8_t* p, const Ring& r) {
+  const size_t window = describeWindow(s, p, r, 3);
+  const uint8_t* countAt = p + window;
   s.entries = loadLE(countAt, 2);
   s.overflowWidth = countAt[2];
   if (s.entries > 0 && (s.width >= r.k || s.overflowWidth > r.k - s.width))
     corruptSegment(s, "overflow width " + std::to_string(s.overflowWidth) + " past width " + std::to_string(s.width) +
                           " exceeds " + std::to_string(r.k) + " bits");
+  return window + 3;
 }
 
 void checkExceptions(const SegmentView& s, bool differences);

@@ -19,9 +19,10 @@ void readExceptions(SegmentView& s, bool differences, uint64_t* room);
 void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, int64_t* stage);
 // How many fall in block j, for a block's description.
 uint64_t exceptionsIn(const SegmentView& s, uint64_t j, uint64_t n);
-// The description's exception count and overflow width at `p` (its
-// scheme byte), checked against the segment and the width `w`.
-void describeExceptions(SegmentView& s, const uint8_t* countAt, const Ring& r);
+// A patched description at `p` (its scheme byte): the window, then the
+// exception count and overflow width, checked against the segment and the
+// width; returns its length.
+size_t describePatched(SegmentView& s, const uint8_t* p, const Ring& r);
 
 // Writing. The window is set on the values' places (from 0) or the
 // differences' (from 1): `sampled` those at the block's sample positions,

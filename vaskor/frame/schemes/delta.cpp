@@ -1,6 +1,7 @@
 // delta: a width and the least difference; each block its first value, then
 // its differences minus that, packed at the width (field 0 is 0), so that
 // every block decodes alone.
+#include "frame/schemes/delta_block.hpp"
 #include "frame/schemes/description.hpp"
 
 namespace vaskor::frame::detail {
@@ -11,21 +12,6 @@ size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) { re
 
 uint64_t blockBytes(const SegmentView& s, uint64_t n, const Ring& r) { return r.size + bytesFor(n, s.width); }
 uint64_t noTail(const SegmentView&, const Ring&) { return 0; }
-
-void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n) {
-  const uint8_t* in = s.blockAt(j);
-  const uint64_t first = loadLE(in, o.ring.size);
-  uint64_t* items = o.direct();
-  int64_t* fields = items != nullptr ? reinterpret_cast<int64_t*>(items) : o.stage;
-  readFields(in + o.ring.size, n, s.width, fields, s);
-  if (fields[0] != 0) corruptSegment(s, "block " + std::to_string(s.firstBlock + j) + "'s first field is not 0");
-  if (items != nullptr) {
-    o.block.runningSum(items, n, first, s.reference);
-    return;
-  }
-  o.loops.fillItems(first, 1, o.out);
-  o.loops.deltaDrain(o.stage + 1, s.reference, first, n - 1, o.out + o.ring.size);
-}
 
 bool propose(EncoderBlock& b, Params& p, uint64_t& size, uint64_t) {
   if (b.n < 2) return false;
@@ -55,7 +41,7 @@ size_t close(OpenSegment&, const Ring&, uint8_t*) { return 0; }
 
 }  // namespace
 
-const SchemeCodec deltaScheme{Scheme::delta, &describe, &blockBytes, &noTail, nullptr, &decodeBlock,
+const SchemeCodec deltaScheme{Scheme::delta, &describe, &blockBytes, &noTail, nullptr, &decodeDeltaBlock<false>,
                               &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail

@@ -8,11 +8,7 @@ namespace vaskor::frame::detail {
 
 namespace {
 
-size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) {
-  const size_t window = describeWindow(s, p, r, 3);
-  describeExceptions(s, p + window, r);
-  return window + 3;
-}
+size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) { return describePatched(s, p, r); }
 
 uint64_t blockBytes(const SegmentView& s, uint64_t n, const Ring&) { return bytesFor(n, s.width); }
 uint64_t tailBytes(const SegmentView& s, const Ring&) { return exceptionBytes(s.entries, s.overflowWidth); }

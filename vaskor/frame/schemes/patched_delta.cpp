@@ -4,37 +4,18 @@
 #include <algorithm>
 
 #include "frame/patching.hpp"
+#include "frame/schemes/delta_block.hpp"
 #include "frame/schemes/description.hpp"
 
 namespace vaskor::frame::detail {
 
 namespace {
 
-size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) {
-  const size_t window = describeWindow(s, p, r, 3);
-  describeExceptions(s, p + window, r);
-  return window + 3;
-}
+size_t describe(SegmentView& s, const uint8_t* p, const Ring& r, uint64_t*) { return describePatched(s, p, r); }
 
 uint64_t blockBytes(const SegmentView& s, uint64_t n, const Ring& r) { return r.size + bytesFor(n, s.width); }
 uint64_t tailBytes(const SegmentView& s, const Ring&) { return exceptionBytes(s.entries, s.overflowWidth); }
 void readTail(SegmentView& s, uint64_t* room) { readExceptions(s, true, room); }
-
-void decodeBlock(const SegmentView& s, const BlockOut& o, uint64_t j, uint64_t n) {
-  const uint8_t* in = s.blockAt(j);
-  const uint64_t first = loadLE(in, o.ring.size);
-  uint64_t* items = o.direct();
-  int64_t* fields = items != nullptr ? reinterpret_cast<int64_t*>(items) : o.stage;
-  readFields(in + o.ring.size, n, s.width, fields, s);
-  if (fields[0] != 0) corruptSegment(s, "block " + std::to_string(s.firstBlock + j) + "'s first field is not 0");
-  applyExceptions(s, j, n, fields);
-  if (items != nullptr) {
-    o.block.runningSum(items, n, first, s.reference);
-    return;
-  }
-  o.loops.fillItems(first, 1, o.out);
-  o.loops.deltaDrain(o.stage + 1, s.reference, first, n - 1, o.out + o.ring.size);
-}
 
 const uint64_t* differencePlaces(EncoderBlock& b) { return b.differences(); }
 
@@ -70,6 +51,6 @@ size_t close(OpenSegment& seg, const Ring& r, uint8_t* out) { return closePatche
 }  // namespace
 
 const SchemeCodec patchedDeltaScheme{Scheme::patchedDelta, &describe, &blockBytes, &tailBytes, &readTail,
-                                     &decodeBlock, &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
+                                     &decodeDeltaBlock<true>, &propose, &fits, &openWithParams, &writeDescription, &writeBlock, &close};
 
 }  // namespace vaskor::frame::detail
