@@ -5,7 +5,7 @@ each worker finding the codec through the wheel's entry point on its own."""
 import json
 import unittest
 
-from support import major, needs, run_fresh, temp_dir
+from support import major, needs, needs_entry_points, run_fresh, temp_dir
 
 try:
     import zarr
@@ -37,6 +37,7 @@ if __name__ == '__main__':
 """
 
 
+@needs_entry_points
 @needs("numpy", "dask.array", "distributed", "zarr", "numcodecs", "pyvaskor_frames")
 class DaskTest(unittest.TestCase):
 

@@ -9,10 +9,10 @@ import signal
 import subprocess
 import unittest
 
-from support import CHILD_TIMEOUT, needs, run_fresh, start_fresh, temp_dir
+from support import CHILD_TIMEOUT, REGISTER, needs, run_fresh, start_fresh, temp_dir
 
 # Writes an int64 array with the default codec of the zarr this host has.
-WRITE = """
+WRITE = REGISTER + """
 import sys, numpy as np, zarr
 path = sys.argv[1]
 a = np.arange(400000, dtype='int64') * 3
@@ -26,7 +26,7 @@ else:
 z[:] = a
 """
 # Reads it over and over until interrupted, then aborts.
-READ = """
+READ = REGISTER + """
 import faulthandler, os, signal, sys, zarr
 faulthandler.enable()
 z = zarr.open(sys.argv[1], mode='r')
@@ -55,17 +55,17 @@ def handlers():
         found.append(ctypes.c_void_p.from_buffer(action).value)
     return found
 before = handlers()
+for name in sys.argv[1:]:
+    importlib.import_module(name)
 import numcodecs, numpy as np
 codec = numcodecs.get_codec({'id': 'pyvaskor', 'layout': 'ne'})
 codec.decode(codec.encode(np.arange(10)))
-for name in sys.argv[1:]:
-    importlib.import_module(name)
 after = handlers()
 import pyvaskor
 print(json.dumps([before == after, 'pyvaskor' in sys.modules and sys.argv[1:],
                   before == handlers()]))
 """
-PICKLE = """
+PICKLE = REGISTER + """
 import json, pickle, numcodecs, numpy as np
 codec = numcodecs.get_codec({'id': 'pyvaskor', 'layout': 'bpe'})
 frame = codec.encode(np.arange(10))

@@ -9,7 +9,7 @@ import json
 import os
 import unittest
 
-from support import HERE, needs, run_fresh, temp_dir
+from support import HERE, needs, needs_entry_points, run_fresh, temp_dir
 
 try:
     import numpy as np
@@ -186,6 +186,7 @@ class FixtureTest(unittest.TestCase):
             self.assertEqual(codec.encode(want), frame, case["config"])
 
 
+@needs_entry_points
 @needs("numpy", "numcodecs", "pyvaskor_frames")
 class EntryPointTest(unittest.TestCase):
 

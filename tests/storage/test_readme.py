@@ -10,7 +10,7 @@ import re
 import subprocess
 import unittest
 
-from support import CHILD_TIMEOUT, ROOT, major, needs, start_python, temp_dir
+from support import CHILD_TIMEOUT, ROOT, major, needs, needs_entry_points, start_python, temp_dir
 
 README = os.path.join(ROOT, "README.md")
 SECTION = "## Zarr, numcodecs and Dask"
@@ -26,6 +26,7 @@ def examples():
 
 
 @unittest.skipUnless(os.path.exists(README), "needs the source tree's README.md")
+@needs_entry_points
 @needs("numpy", "numcodecs", "zarr", "pyvaskor_frames")
 class ReadmeTest(unittest.TestCase):
 

@@ -8,7 +8,7 @@ import json
 import os
 import unittest
 
-from support import major, needs, run_fresh, temp_dir
+from support import REGISTER, major, needs, run_fresh, temp_dir
 
 try:
     import numpy as np
@@ -16,7 +16,7 @@ try:
 except ImportError:
     zarr = None  # the cases below skip, naming the missing package
 
-WRITE_V2 = """
+WRITE_V2 = REGISTER + """
 import json, sys, numpy as np, numcodecs, zarr
 path, config = sys.argv[1:]
 a = np.load(path + '.npy')
@@ -31,7 +31,7 @@ serializer = {'name': 'pyvaskor', 'configuration': json.loads(config)}
 zarr.create_array(store=path, shape=a.shape, chunks=(16, 16), dtype=a.dtype,
                   serializer=serializer, compressors=None)[...] = a
 """
-READ = """
+READ = REGISTER + """
 import json, sys, numpy as np, zarr
 z = zarr.open(sys.argv[1], mode='r')
 np.save(sys.argv[1] + '.back.npy', z[...])
