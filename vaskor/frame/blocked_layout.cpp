@@ -54,7 +54,8 @@ uint64_t blockedFrameSize(const Header& h) {
 bool takesAny(Transform) { return true; }
 
 // A segment's view from its index entry, its description read and its size
-// checked; `table` holds a dictionary's values, `room` what follows the blocks.
+// checked; `table` holds a dictionary's values, `room` what follows the
+// blocks (null: only checked).
 SegmentView describe(const Header& h, std::span<const uint8_t> frame, const SegmentEntry& e, const Ring& r,
                      uint64_t* table, uint64_t* room, bool checked) {
   SegmentView v{};
@@ -99,9 +100,11 @@ struct Decoder {
   uint64_t table[kMaxEntries];
   uint64_t tail[kMaxEntries];
 
-  SegmentView segment(const SegmentEntry& e, bool checked = false) {
-    return describe(h, frame, e, ring, table, tail, checked);
-  }
+  // A segment checked, nothing read for its blocks (a whole decode's first
+  // pass, the block summaries).
+  SegmentView check(const SegmentEntry& e) { return describe(h, frame, e, ring, table, nullptr, false); }
+  // A segment to decode blocks of; `checked`: check() saw it before.
+  SegmentView open(const SegmentEntry& e, bool checked) { return describe(h, frame, e, ring, table, tail, checked); }
 
   void block(const SegmentView& v, uint64_t j, uint8_t* out) {
     schemeCodec(static_cast<uint8_t>(v.scheme))->decodeBlock(v, BlockOut{ring, loops, blockLoops(), stage, out}, j, v.valuesIn(j));
@@ -109,9 +112,9 @@ struct Decoder {
 
   void all(uint8_t* out) {
     index.checkAll();
-    for (uint64_t s = 0; s < index.segments(); ++s) segment(index.entry(s));
+    for (uint64_t s = 0; s < index.segments(); ++s) check(index.entry(s));
     for (uint64_t s = 0; s < index.segments(); ++s) {
-      const SegmentView v = segment(index.entry(s), true);
+      const SegmentView v = open(index.entry(s), true);
       for (uint64_t j = 0; j < v.blockCount; ++j) block(v, j, out + (v.firstValue + j * kBlockValues) * ring.size);
     }
   }
@@ -122,7 +125,7 @@ struct Decoder {
     bool have = false;
     for (uint64_t b = start / kBlockValues; b * kBlockValues < stop; ++b) {
       if (!have || b >= v.firstBlock + v.blockCount) {
-        v = segment(index.find(b));
+        v = open(index.find(b), false);
         have = true;
       }
       const uint64_t j = b - v.firstBlock, first = b * kBlockValues, n = v.valuesIn(j);
@@ -153,7 +156,7 @@ BlockSummary readBlockedBlocks(const Header& h, std::span<const uint8_t> frame) 
   s.blockValues = kBlockValues;
   s.segments = h.segments;
   for (uint64_t i = 0; i < h.segments; ++i) {
-    const SegmentView v = d.segment(d.index.entry(i));
+    const SegmentView v = d.check(d.index.entry(i));
     s.schemes[static_cast<size_t>(v.scheme)] += v.blockCount;
   }
   return s;
@@ -163,7 +166,7 @@ BlockInfo readBlockedBlock(const Header& h, std::span<const uint8_t> frame, uint
   if (index >= h.blocks())
     raise<ValueError>("block " + std::to_string(index) + " is past the frame's " + std::to_string(h.blocks()) + " blocks");
   Decoder d(h, frame);
-  const SegmentView v = d.segment(d.index.find(index));
+  const SegmentView v = d.check(d.index.find(index));
   const uint64_t j = index - v.firstBlock, n = v.valuesIn(j);
   const bool patched = v.scheme == Scheme::patched || v.scheme == Scheme::patchedDelta;
   return {index * kBlockValues, n, v.scheme, static_cast<uint8_t>(v.width),

@@ -36,7 +36,7 @@ void checkExceptions(const SegmentView& s, bool differences);
 
 void readExceptions(SegmentView& s, bool differences, uint64_t* room) {
   if (!s.checked) checkExceptions(s, differences);
-  if (s.entries == 0 || s.entries > kMaxEntries) return;
+  if (room == nullptr || s.entries == 0 || s.entries > kMaxEntries) return;
   // Padding checked above (or in the pass that checked the view).
   if (s.overflowWidth == 0) std::fill(room, room + s.entries, 0);
   else vaskor::detail::unpackStream(s.exceptions + 2 * s.entries, vaskor::detail::BitStream{s.entries, s.overflowWidth}, 0,

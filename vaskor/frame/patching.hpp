@@ -13,7 +13,7 @@ namespace vaskor::frame::detail {
 // Reading. Every decode checks them all (rising, inside the segment, and
 // for differences never a block's first value) before any block of the
 // segment, unless the view was checked before, and reads the overflows into
-// `room` where they fit.
+// `room` where they fit (null: only checks).
 void readExceptions(SegmentView& s, bool differences, uint64_t* room);
 // Block j's exceptions into its n fields.
 void applyExceptions(const SegmentView& s, uint64_t j, uint64_t n, int64_t* stage);

@@ -131,9 +131,9 @@ struct SchemeCodec {
   size_t (*describe)(SegmentView&, const uint8_t* p, const Ring&, uint64_t* table);
   uint64_t (*blockBytes)(const SegmentView&, uint64_t n, const Ring&);
   uint64_t (*tailBytes)(const SegmentView&, const Ring&);
-  // What follows the blocks, before any block is decoded: checked (unless
-  // the view was checked before) and read where the blocks need it, into
-  // `room` (kMaxEntries words) if it fits; null: nothing follows them.
+  // What follows the blocks (null: nothing does), before any block is
+  // decoded: checked unless the view was checked before, and read into
+  // `room` (kMaxEntries words) where it fits; a null room: only checked.
   void (*readTail)(SegmentView&, uint64_t* room);
   void (*decodeBlock)(const SegmentView&, const BlockOut&, uint64_t j, uint64_t n);
 
