@@ -26,7 +26,6 @@ def examples():
 
 
 @unittest.skipUnless(os.path.exists(README), "needs the source tree's README.md")
-@needs_entry_points
 @needs("numpy", "numcodecs", "zarr", "pyvaskor_frames")
 class ReadmeTest(unittest.TestCase):
 
@@ -37,6 +36,7 @@ class ReadmeTest(unittest.TestCase):
             section = f.read().split(SECTION)[1].split("\n## ")[0]
         self.assertEqual(section.count("```python"), len(found))
 
+    @needs_entry_points
     def test_examples_run_as_scripts(self):
         import zarr
         ran = 0
